@@ -1,0 +1,36 @@
+// brinvale-cli: the command-line face of the recovery engines.
+#include <cstdio>
+#include <cstring>
+
+#include "cli/probe_command.h"
+
+namespace {
+
+void PrintUsage() {
+  std::fprintf(stderr,
+               "usage: brinvale-cli COMMAND [ARGS]\n"
+               "\n"
+               "commands:\n"
+               "  probe SOURCE   name the file system at the start of SOURCE\n"
+               "\n"
+               "SOURCE is an image file, disk:N (whole disk N) or disk:N:START:COUNT\n"
+               "(a partition of disk N by start sector and sector count).\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    PrintUsage();
+    return 2;
+  }
+  const char* command = argv[1];
+  if (std::strcmp(command, "probe") == 0) return brinvale::cli::RunProbe(argc - 2, argv + 2);
+  if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "help") == 0) {
+    PrintUsage();
+    return 0;
+  }
+  std::fprintf(stderr, "brinvale-cli: unknown command \"%s\"\n", command);
+  PrintUsage();
+  return 2;
+}

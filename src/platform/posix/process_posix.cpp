@@ -1,0 +1,54 @@
+#include <signal.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+
+#include "common/error_codes.h"
+#include "platform/process.h"
+#include "platform/system_error.h"
+
+namespace brinvale::platform {
+namespace {
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// The executable's file name: the target of /proc/PID/exe when readable,
+// else the kernel's command name (cut at 15 characters).
+std::string ExecutableName(const std::filesystem::path& procDir) {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink(procDir / "exe", ec);
+  if (!ec) return exe.filename().string();
+  std::ifstream comm(procDir / "comm");
+  std::string name;
+  std::getline(comm, name);
+  return name;
+}
+
+}  // namespace
+
+int TerminateProcessesByName(std::string_view exeName) {
+  std::error_code ec;
+  std::filesystem::directory_iterator it("/proc", ec);
+  if (ec) return kErrNotSupported;
+  const pid_t self = ::getpid();
+  for (const auto& entry : it) {
+    const std::string pidText = entry.path().filename().string();
+    if (pidText.empty() || !std::all_of(pidText.begin(), pidText.end(), ::isdigit)) continue;
+    pid_t pid = pid_t(std::stol(pidText));
+    if (pid == self) continue;
+    if (EqualsIgnoringCase(ExecutableName(entry.path()), exeName)) ::kill(pid, SIGKILL);
+  }
+  return kOk;
+}
+
+}  // namespace brinvale::platform

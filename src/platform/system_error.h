@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+// Windows system error codes and their English message texts.
+namespace brinvale::platform {
+
+// The code of the last failed system call on this thread (GetLastError, or
+// errno mapped through ErrnoToSystemError).
+int LastSystemError();
+
+// The English text of a system error code, without a trailing full stop
+// or line break, e.g. 5 -> "Access is denied". Unknown codes give
+// "Unknown error N".
+std::string SystemErrorMessage(int code);
+
+#if !defined(_WIN32)
+// errno to a Windows system error code. `writing` picks the code for EIO:
+// 29 (write fault) for writes, 30 (read fault) otherwise.
+enum class IoDirection { kRead, kWrite };
+int ErrnoToSystemError(int err, IoDirection direction = IoDirection::kRead);
+#endif
+
+}  // namespace brinvale::platform
