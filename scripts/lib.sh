@@ -1,0 +1,24 @@
+# Shared by the scripts in this folder: package installation and paths.
+
+BRINVALE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Installs the Debian packages given that are not installed yet.
+ensure_packages() {
+  local missing=()
+  for pkg in "$@"; do
+    dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  if [ -z "${BRINVALE_APT_UPDATED:-}" ]; then
+    $sudo apt-get update -qq
+    export BRINVALE_APT_UPDATED=1
+  fi
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+}
+
+BRINVALE_BUILD_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest
+  libbenchmark-dev xz-utils)
