@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// Building the paths that recovery writes to.
+namespace brinvale {
+
+enum class TargetSystem {
+  kPosix,    // "/" and NUL are the only characters a name cannot hold
+  kWindows,  // \ / : * ? " < > | and control characters; device names
+#if defined(_WIN32)
+  kHost = kWindows,
+#else
+  kHost = kPosix,
+#endif
+};
+
+// Makes a found name (UTF-8) safe to use as one component of a target path:
+// characters the target system does not allow become "_", and so do names
+// that would mean something else ("", ".", "..", and on Windows the device
+// names CON, PRN, AUX, NUL, COM1..9, LPT1..9 with or without an extension,
+// and trailing dots or blanks, which Windows would drop). A found name is
+// only a name: after this it can never lead outside the chosen folder.
+std::string SanitizeFileName(std::string_view name, TargetSystem system = TargetSystem::kHost);
+
+// The path itself if nothing exists there; otherwise the first of
+// "base(1).ext", "base(2).ext", ... in the same folder that does not exist.
+std::filesystem::path MakeUniquePath(const std::filesystem::path& path);
+
+// The number of "\" and "/" among all but the last character of `path`.
+int CountSeparators(std::string_view path);
+
+}  // namespace brinvale
