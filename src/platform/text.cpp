@@ -14,7 +14,12 @@ char32_t DecodeUtf8(std::string_view s, size_t& i) {
     ++i;
     return b0;
   }
-  int len = b0 >= 0xF0 && b0 <= 0xF4 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC2 && b0 < 0xE0 ? 2 : 0;
+  // Leads: C2..DF two bytes, E0..EF three, F0..F4 four; C0, C1 and F5..FF
+  // never start a valid sequence.
+  int len = b0 >= 0xF0 && b0 <= 0xF4   ? 4
+            : b0 >= 0xE0 && b0 <= 0xEF ? 3
+            : b0 >= 0xC2 && b0 < 0xE0  ? 2
+                                       : 0;
   if (len == 0 || i + size_t(len) > s.size()) {
     ++i;
     return kReplacement;

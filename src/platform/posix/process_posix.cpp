@@ -27,7 +27,16 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 std::string ExecutableName(const std::filesystem::path& procDir) {
   std::error_code ec;
   std::filesystem::path exe = std::filesystem::read_symlink(procDir / "exe", ec);
-  if (!ec) return exe.filename().string();
+  if (!ec) {
+    // A program whose file was removed or replaced while it runs reads as
+    // "/path/name (deleted)"; it still runs under its own name.
+    std::string name = exe.filename().string();
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (name.size() > kDeleted.size() && name.ends_with(kDeleted)) {
+      name.resize(name.size() - kDeleted.size());
+    }
+    return name;
+  }
   std::ifstream comm(procDir / "comm");
   std::string name;
   std::getline(comm, name);
