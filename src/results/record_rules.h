@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "results/scan_record.h"
 
@@ -32,11 +33,21 @@ class SearchFilter {
   bool WantsOther() const { return m_other; }
   // Does the file record match? `allowOther` false ignores ".other".
   // Folders never match; neither do hidden photos.
-  bool Matches(const ScanRecord& record, bool allowOther) const;
+  // Not const: remembers what it found out about each extension.
+  bool Matches(const ScanRecord& record, bool allowOther);
 
  private:
+  struct ExtensionFacts {
+    bool inFilter;
+    bool known;
+  };
+  ExtensionFacts FactsOf(std::string_view dotExt);
+
   std::string m_text;
   bool m_other;
+  // Extension (with its ".") -> facts; bounded, since damaged names can
+  // carry any number of different extensions.
+  std::unordered_map<std::string, ExtensionFacts> m_facts;
 };
 
 }  // namespace brinvale

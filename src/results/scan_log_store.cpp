@@ -4,7 +4,6 @@
 #include <cstring>
 #include <deque>
 #include <new>
-#include <numeric>
 #include <system_error>
 #include <unordered_set>
 
@@ -231,14 +230,57 @@ uint64_t ScanLogStore::ResolveKey(uint64_t key) const {
   return key;
 }
 
+namespace {
+
+// Eight name bytes from `from`, lower-cased, as a big-endian number: most
+// comparisons of the listing sort end on the first sixteen bytes without
+// touching the records.
+uint64_t FoldedWord(std::string_view name, size_t from) {
+  uint64_t v = 0;
+  for (size_t i = from; i < from + 8; ++i) {
+    unsigned char c = i < name.size() ? static_cast<unsigned char>(name[i]) : 0;
+    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
+    v = v << 8 | c;
+  }
+  return v;
+}
+
+struct SortKey {
+  uint64_t head;
+  uint64_t next;
+  uint32_t index;
+  bool folder;
+};
+
+// Puts `list` in the order of `keys` (each key's index names its record),
+// moving every record once.
+void Permute(std::vector<ScanRecord>& list, const std::vector<SortKey>& keys) {
+  std::vector<uint32_t> from(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) from[i] = keys[i].index;
+  for (size_t start = 0; start < from.size(); ++start) {
+    if (from[start] == start) continue;
+    ScanRecord held = list[start];
+    size_t at = start;
+    while (from[at] != start) {
+      list[at] = list[from[at]];
+      size_t next = from[at];
+      from[at] = uint32_t(at);
+      at = next;
+    }
+    list[at] = held;
+    from[at] = uint32_t(at);
+  }
+}
+
+}  // namespace
+
 int ScanLogStore::ListFolder(uint64_t key, std::vector<ScanRecord>& out) {
   out.clear();
   auto it = m_relations.find(ResolveKey(key));
   if (it == m_relations.end()) return kOk;
   int result = kOk;
   try {
-    std::vector<ScanRecord> found;
-    found.reserve(it->second.size());
+    out.reserve(it->second.size());
     ScanRecord r;
     for (uint32_t number : it->second) {
       // A number that names no record (a damaged relation file) is skipped.
@@ -247,14 +289,21 @@ int ScanLogStore::ListFolder(uint64_t key, std::vector<ScanRecord>& out) {
         result = rc;
         break;
       }
-      if (!IsHiddenPhoto(r)) found.push_back(r);
+      if (!IsHiddenPhoto(r)) out.push_back(r);
     }
-    std::vector<uint32_t> order(found.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(),
-              [&](uint32_t a, uint32_t b) { return ListedBefore(found[a], found[b]); });
-    out.reserve(found.size());
-    for (uint32_t i : order) out.push_back(found[i]);
+    std::vector<SortKey> keys(out.size());
+    for (size_t i = 0; i < out.size(); ++i) {
+      std::string_view name = out[i].Name();
+      keys[i] =
+          SortKey{FoldedWord(name, 0), FoldedWord(name, 8), uint32_t(i), IsFolderRecord(out[i])};
+    }
+    std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
+      if (a.folder != b.folder) return !a.folder;
+      if (a.head != b.head) return a.head < b.head;
+      if (a.next != b.next) return a.next < b.next;
+      return ListedBefore(out[a.index], out[b.index]);
+    });
+    Permute(out, keys);
   } catch (const std::bad_alloc&) {
     return kErrOutOfMemory;
   }
@@ -419,7 +468,7 @@ int ScanLogStore::Search(std::string_view filter, std::vector<ScanRecord>& out) 
   if (int rc = FlushLog(); rc != kOk) return rc;
   uint64_t fileBytes = 0;
   if (int rc = platform::FileSizeOf(m_recordFile, fileBytes); rc != kOk) return rc;
-  const SearchFilter match(filter);
+  SearchFilter match(filter);
   const bool allowOther = fileBytes < kOtherSearchLimit;
   try {
     return ForEachRecord(

@@ -59,7 +59,9 @@ TypeView BuildTypeView(const ExtensionGroups& groups, std::span<const TypeFilter
                        bool otherTicked, const std::array<std::string, kCategoryCount>& captions) {
   TypeView view;
   std::optional<TypeNode> unknown;
-  for (const auto& [ext, records] : groups) {
+  for (const auto& group : groups) {
+    const std::string& ext = group.first;
+    const auto& records = group.second;
     if (records.empty()) continue;
     auto option = std::find_if(options.begin(), options.end(),
                                [&](const TypeFilterOption& o) { return o.extension == ext; });
