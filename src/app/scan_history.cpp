@@ -1,0 +1,319 @@
+#include "app/scan_history.h"
+
+#include <algorithm>
+#include <chrono>
+#include <new>
+#include <system_error>
+
+#include "common/error_codes.h"
+#include "platform/file.h"
+#include "platform/folders.h"
+#include "platform/system_error.h"
+#include "platform/text.h"
+#include "platform/volume.h"
+
+namespace brinvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+int FromErrorCode(const std::error_code& ec) {
+#if defined(_WIN32)
+  return ec.value();
+#else
+  return platform::ErrnoToSystemError(ec.value());
+#endif
+}
+
+class SystemStamps final : public MediumStamps {
+ public:
+  uint64_t FreeSpace(char16_t driveLetter) const override {
+    uint64_t bytes = 0;
+    if (platform::VolumeFreeSpace(platform::DriveRoot(driveLetter), bytes) != kOk) return 0;
+    return bytes;
+  }
+  uint64_t LastWriteTime(const fs::path& file) const override {
+    std::error_code ec;
+    auto t = fs::last_write_time(file, ec);
+    if (ec) return 0;
+    using namespace std::chrono;
+    // FILETIME counts 100 ns intervals from 1601; the Unix epoch is
+    // 11,644,473,600 seconds later.
+    auto since1970 = duration_cast<duration<int64_t, std::ratio<1, 10'000'000>>>(
+        file_clock::to_sys(t).time_since_epoch());
+    int64_t ticks = since1970.count() + 116'444'736'000'000'000LL;
+    return ticks > 0 ? uint64_t(ticks) : 0;
+  }
+};
+
+char16_t FoldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c; }
+
+// Folder and image paths compare without regard to ASCII case and to
+// trailing separators.
+std::u16string_view TrimSeparators(std::u16string_view s) {
+  while (s.size() > 1 && (s.back() == u'/' || s.back() == u'\\')) s.remove_suffix(1);
+  return s;
+}
+
+bool SamePath(std::u16string_view a, std::u16string_view b) {
+  a = TrimSeparators(a);
+  b = TrimSeparators(b);
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](char16_t x, char16_t y) { return FoldAscii(x) == FoldAscii(y); });
+}
+
+std::u16string ToUtf16(const fs::path& p) { return platform::Utf8ToUtf16(platform::PathToUtf8(p)); }
+
+fs::path FromUtf16(std::u16string_view s) {
+  return platform::PathFromUtf8(platform::Utf16ToUtf8(s));
+}
+
+// True when `inner` lies strictly inside `outer` (both canonical).
+bool IsStrictlyInside(const fs::path& inner, const fs::path& outer) {
+  auto i = inner.begin();
+  for (auto o = outer.begin(); o != outer.end(); ++o, ++i) {
+    if (o->empty()) continue;  // a trailing separator
+    if (i == inner.end() || *i != *o) return false;
+  }
+  for (; i != inner.end(); ++i)
+    if (!i->empty()) return true;
+  return false;
+}
+
+fs::path WithoutTrailingSeparator(fs::path p) {
+  std::string s = platform::PathToUtf8(p);
+  while (s.size() > 1 && (s.back() == '/' || s.back() == '\\')) s.pop_back();
+  return platform::PathFromUtf8(s);
+}
+
+}  // namespace
+
+const MediumStamps& SystemMediumStamps() {
+  static const SystemStamps stamps;
+  return stamps;
+}
+
+fs::path ScanHistory::DefaultBaseFolder() {
+  return platform::AppDataFolder() / "OrlentaBrinvaleRecovery" / "ScanLog";
+}
+
+ScanHistory& ScanHistory::Instance() {
+  static ScanHistory history(DefaultBaseFolder(), SystemMediumStamps());
+  return history;
+}
+
+ScanHistory::ScanHistory(fs::path baseFolder, const MediumStamps& stamps)
+    : m_base(std::move(baseFolder)), m_stamps(stamps) {
+  Load();
+}
+
+void ScanHistory::Load() {
+  std::error_code ec;
+  // A save that stopped after the temporary file was complete.
+  if (!fs::exists(HistoryPath(), ec) && fs::exists(TempPath(), ec))
+    fs::rename(TempPath(), HistoryPath(), ec);
+
+  platform::UniqueHandle file;
+  uint64_t size = 0;
+  if (platform::OpenFile(HistoryPath(), platform::OpenMode::kReadExisting, file) != kOk ||
+      platform::FileSizeOf(file, size) != kOk || size == 0) {
+    m_loadResult = kErrInvalidParameter;
+    return;
+  }
+  // Only what the entry limit allows is read; a larger file is damaged.
+  const uint64_t limit = hist::kCounterBytes + hist::kMaxEntries * hist::kEntryBytes;
+  std::vector<uint8_t> bytes;
+  try {
+    bytes.resize(size_t(std::min(size, limit)));
+  } catch (const std::bad_alloc&) {
+    m_loadResult = kErrOutOfMemory;
+    return;
+  }
+  size_t done = 0;
+  while (done < bytes.size()) {
+    size_t got = 0;
+    if (platform::ReadAt(file, done, bytes.data() + done, bytes.size() - done, got) != kOk ||
+        got == 0) {
+      m_loadResult = kErrReadFault;
+      return;
+    }
+    done += got;
+  }
+  m_contents = ParseHistoryBytes(bytes);
+  m_loadResult = kOk;
+}
+
+int ScanHistory::FindEntry(size_t index, uint64_t stamp, uint64_t ScanHistoryEntry::*field,
+                           ScanHistoryEntry& out) {
+  if (index == m_contents.entries.size()) {
+    m_earlierScan = false;
+    m_current.clear();
+    return 0;
+  }
+  const ScanHistoryEntry& entry = m_contents.entries[index];
+  if (entry.*field == stamp) {
+    m_earlierScan = true;
+    m_current = FromUtf16(entry.folder);
+    out = entry;
+    return 1;
+  }
+  // The medium changed since that scan: its log no longer describes it.
+  fs::path stale = FromUtf16(entry.folder);
+  ForgetFolder(stale);
+  m_earlierScan = false;
+  m_current.clear();
+  return 0;
+}
+
+int ScanHistory::FindPartitionEntry(uint32_t diskNumber, uint64_t startSector, uint64_t sectorCount,
+                                    char16_t driveLetter, ScanHistoryEntry& out) {
+  const uint64_t freeSpace = m_stamps.FreeSpace(driveLetter);
+  const auto& entries = m_contents.entries;
+  size_t i = 0;
+  while (i < entries.size() &&
+         !(entries[i].diskNumber == diskNumber && entries[i].startSector == startSector &&
+           entries[i].sectorCount == sectorCount))
+    ++i;
+  return FindEntry(i, freeSpace, &ScanHistoryEntry::freeSpace, out);
+}
+
+int ScanHistory::FindImageEntry(const fs::path& imagePath, ScanHistoryEntry& out) {
+  const uint64_t writeTime = m_stamps.LastWriteTime(imagePath);
+  const std::u16string wanted = ToUtf16(imagePath);
+  const auto& entries = m_contents.entries;
+  size_t i = 0;
+  while (i < entries.size() &&
+         !(!entries[i].imagePath.empty() && SamePath(entries[i].imagePath, wanted)))
+    ++i;
+  return FindEntry(i, writeTime, &ScanHistoryEntry::imageWriteTime, out);
+}
+
+int ScanHistory::RecordScan(char16_t driveLetter, uint32_t diskNumber, uint64_t startSector,
+                            uint64_t sectorCount, const CoordinatorValues& values,
+                            const fs::path& folder, const fs::path& imagePath) {
+  constexpr int kErrFilenameTooLong = 206;
+  ScanHistoryEntry fresh;
+  fresh.folder = ToUtf16(folder);
+  fresh.imagePath = ToUtf16(imagePath);
+  // A cut path would name another folder or image; refuse it instead.
+  if (fresh.folder.size() >= hist::kPathUnits || fresh.imagePath.size() >= hist::kPathUnits)
+    return kErrFilenameTooLong;
+
+  ScanHistoryEntry found;
+  int hit = imagePath.empty()
+                ? FindPartitionEntry(diskNumber, startSector, sectorCount, driveLetter, found)
+                : FindImageEntry(imagePath, found);
+  if (hit == 1) {
+    for (auto& e : m_contents.entries) {
+      if (e == found) {
+        e.values = values;
+        break;
+      }
+    }
+  } else {
+    fresh.diskNumber = diskNumber;
+    fresh.startSector = startSector;
+    fresh.sectorCount = sectorCount;
+    fresh.values = values;
+    fresh.freeSpace = imagePath.empty() ? m_stamps.FreeSpace(driveLetter) : 0;
+    fresh.imageWriteTime = imagePath.empty() ? 0 : m_stamps.LastWriteTime(imagePath);
+    m_contents.entries.push_back(std::move(fresh));
+  }
+  return SaveHistory();
+}
+
+int ScanHistory::ForgetFolder(const fs::path& folder) {
+  const std::u16string wanted = ToUtf16(folder);
+  auto& entries = m_contents.entries;
+  auto it = std::find_if(entries.begin(), entries.end(),
+                         [&](const ScanHistoryEntry& e) { return SamePath(e.folder, wanted); });
+  if (it != entries.end()) entries.erase(it);
+
+  std::error_code ec;
+  const fs::path target = WithoutTrailingSeparator(folder);
+  const auto status = fs::symlink_status(target, ec);
+  if (ec || !fs::exists(status)) return kOk;
+  // A damaged or planted history entry must never make us delete anything
+  // but a scan-log folder: the folder must resolve to a place strictly
+  // inside the base folder, and a link is never followed.
+  if (fs::is_symlink(status) || target.empty()) return kErrAccessDenied;
+  const fs::path base = fs::weakly_canonical(m_base, ec);
+  if (ec) return kErrAccessDenied;
+  const fs::path real = fs::canonical(target, ec);
+  if (ec) return FromErrorCode(ec);
+  if (!IsStrictlyInside(real, base)) return kErrAccessDenied;
+  fs::remove_all(real, ec);
+  return ec ? FromErrorCode(ec) : kOk;
+}
+
+fs::path ScanHistory::NumberedFolder() const {
+  return m_base / std::to_string(m_contents.counter) / "";
+}
+
+void ScanHistory::BeginNewFolder() {
+  ++m_contents.counter;
+  m_earlierScan = false;
+  ForgetFolder(NumberedFolder());
+}
+
+fs::path ScanHistory::CurrentFolder() const { return m_earlierScan ? m_current : NumberedFolder(); }
+
+int ScanHistory::FindLogFile(std::string_view prefix, std::string& name,
+                             const fs::path& folder) const {
+  std::error_code ec;
+  std::vector<std::string> names;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string n = platform::PathToUtf8(it->path().filename());
+    if (n.empty() || n[0] == '.') continue;
+    names.push_back(std::move(n));
+  }
+  if (ec) return FromErrorCode(ec);
+  std::sort(names.begin(), names.end());
+  for (const auto& n : names) {
+    if (n.find(prefix) != std::string::npos) {
+      name = n;
+      return kOk;
+    }
+  }
+  return kErrFileNotFound;
+}
+
+int ScanHistory::SaveHistory() {
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = SerializeHistory(m_contents);
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+  std::error_code ec;
+  fs::create_directories(m_base, ec);
+  {
+    platform::UniqueHandle tmp;
+    if (int rc = platform::OpenFile(TempPath(), platform::OpenMode::kWriteTruncate, tmp); rc != kOk)
+      return rc;
+    size_t done = 0;
+    while (done < bytes.size()) {
+      size_t put = 0;
+      int rc = platform::WriteAt(tmp, done, bytes.data() + done, bytes.size() - done, put);
+      if (rc == kOk && put == 0) rc = kErrWriteFault;
+      if (rc != kOk) {
+        tmp.Reset();
+        fs::remove(TempPath(), ec);
+        return rc;
+      }
+      done += put;
+    }
+    if (int rc = platform::Flush(tmp); rc != kOk) {
+      tmp.Reset();
+      fs::remove(TempPath(), ec);
+      return rc;
+    }
+  }
+  // The rename replaces "config" in one step, so a crash leaves either the
+  // old or the new history, or (first save) a complete "config.tmp".
+  fs::rename(TempPath(), HistoryPath(), ec);
+  return ec ? FromErrorCode(ec) : kOk;
+}
+
+}  // namespace brinvale

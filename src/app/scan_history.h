@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/scan_history_file.h"
+
+namespace brinvale {
+
+// What tells whether a scanned medium changed since its scan: the free space
+// of a partition's volume and the last-write time of an image file.
+class MediumStamps {
+ public:
+  virtual ~MediumStamps() = default;
+  // Free bytes of the volume whose root is `driveLetter`; 0 when unknown.
+  virtual uint64_t FreeSpace(char16_t driveLetter) const = 0;
+  // The last-write FILETIME of `file`; 0 when unknown.
+  virtual uint64_t LastWriteTime(const std::filesystem::path& file) const = 0;
+};
+
+// The stamps of the running system.
+const MediumStamps& SystemMediumStamps();
+
+// The per-user index of scan-log folders: which numbered folder under the
+// base folder holds the full scan of which partition or image, with the
+// medium's state when it was scanned, so that an unchanged medium can reuse
+// its scan. Kept in "<base>/config" and replaced through "config.tmp".
+// Used by one thread at a time; not copyable.
+class ScanHistory {
+ public:
+  // The process-wide history under <application data>/OrlentaBrinvaleRecovery/
+  // ScanLog, loaded on first use.
+  static ScanHistory& Instance();
+  static std::filesystem::path DefaultBaseFolder();
+
+  // Loads the history kept in `baseFolder`. Borrows `stamps` (must outlive
+  // the history).
+  ScanHistory(std::filesystem::path baseFolder, const MediumStamps& stamps);
+  ScanHistory(const ScanHistory&) = delete;
+  ScanHistory& operator=(const ScanHistory&) = delete;
+
+  // How loading went: 0; 87 for a missing or empty file; 30 when it could
+  // not be read whole. Every case leaves a usable history.
+  int LoadResult() const { return m_loadResult; }
+
+  // Looks up the partition (disk, start, count). Returns 1 with the entry
+  // when it is there and the volume of `driveLetter` has the recorded free
+  // space; the current folder is then the entry's. A changed medium's folder
+  // is forgotten. Returns 0 otherwise.
+  int FindPartitionEntry(uint32_t diskNumber, uint64_t startSector, uint64_t sectorCount,
+                         char16_t driveLetter, ScanHistoryEntry& out);
+  // The same for an image file, by path (case-insensitive) and last-write time.
+  int FindImageEntry(const std::filesystem::path& imagePath, ScanHistoryEntry& out);
+
+  // Records a finished full scan and saves the history. An empty
+  // `imagePath` means a partition. Returns 0, 206 when a path does not fit
+  // its 259-unit field, or the error of SaveHistory.
+  int RecordScan(char16_t driveLetter, uint32_t diskNumber, uint64_t startSector,
+                 uint64_t sectorCount, const CoordinatorValues& values,
+                 const std::filesystem::path& folder, const std::filesystem::path& imagePath);
+
+  // Drops the folder's entry (saved with the next SaveHistory) and deletes
+  // the folder with its content. Only folders inside the base folder are
+  // ever deleted: anything else, or a symbolic link, answers 5 and stays.
+  int ForgetFolder(const std::filesystem::path& folder);
+
+  // Moves to the next numbered folder and empties it.
+  void BeginNewFolder();
+
+  // The folder of the last lookup's earlier scan, or else the numbered
+  // folder of the counter ("<base>/<counter>/").
+  std::filesystem::path CurrentFolder() const;
+
+  // The first file name (in name order) in `folder` that contains `prefix`,
+  // skipping names that begin with ".". Returns 0, 2 when none matches, or
+  // the error of listing the folder.
+  int FindLogFile(std::string_view prefix, std::string& name,
+                  const std::filesystem::path& folder) const;
+
+  // Writes "config.tmp" whole, then puts it in place of "config". On
+  // failure "config" stays as it was.
+  int SaveHistory();
+
+  const std::filesystem::path& BaseFolder() const { return m_base; }
+  uint64_t FolderCounter() const { return m_contents.counter; }
+  const std::vector<ScanHistoryEntry>& Entries() const { return m_contents.entries; }
+  bool HasEarlierScan() const { return m_earlierScan; }
+
+ private:
+  void Load();
+  int FindEntry(size_t index, uint64_t stamp, uint64_t ScanHistoryEntry::*field,
+                ScanHistoryEntry& out);
+  std::filesystem::path NumberedFolder() const;
+  std::filesystem::path HistoryPath() const { return m_base / "config"; }
+  std::filesystem::path TempPath() const { return m_base / "config.tmp"; }
+
+  std::filesystem::path m_base;
+  const MediumStamps& m_stamps;
+  HistoryContents m_contents;
+  bool m_earlierScan = false;
+  std::filesystem::path m_current;
+  int m_loadResult = 0;
+};
+
+}  // namespace brinvale

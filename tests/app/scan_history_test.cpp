@@ -1,0 +1,300 @@
+#include "app/scan_history.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <vector>
+
+#include "common/bytes.h"
+#include "common/error_codes.h"
+
+namespace brinvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FakeStamps final : public MediumStamps {
+ public:
+  uint64_t FreeSpace(char16_t letter) const override {
+    auto it = freeSpace.find(letter);
+    return it == freeSpace.end() ? 0 : it->second;
+  }
+  uint64_t LastWriteTime(const fs::path& file) const override {
+    auto it = writeTime.find(file.string());
+    return it == writeTime.end() ? 0 : it->second;
+  }
+  std::map<char16_t, uint64_t> freeSpace;
+  std::map<std::string, uint64_t> writeTime;
+};
+
+class ScanHistoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root =
+        fs::temp_directory_path() /
+        ("brinvale_history_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root);
+    base = root / "ScanLog";
+    fs::create_directories(base);
+  }
+  void TearDown() override { fs::remove_all(root); }
+
+  void WriteConfig(const std::vector<uint8_t>& bytes, const char* name = "config") {
+    std::ofstream(base / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  }
+  std::vector<uint8_t> ReadConfig() {
+    std::ifstream in(base / "config", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+
+  fs::path root, base;
+  FakeStamps stamps;
+};
+
+// Builds one 1120-byte entry by hand, one line per field.
+std::vector<uint8_t> Entry(uint32_t disk, uint64_t start, uint64_t count, uint64_t freeSpace,
+                           std::u16string_view folder) {
+  std::vector<uint8_t> e(1120, 0);
+  StoreLe32(e, 0, disk);        // disk number
+  StoreLe64(e, 8, start);       // start sector
+  StoreLe64(e, 16, count);      // sector count
+  StoreLe32(e, 24, 0xA1);       // first of the ten coordinator values
+  StoreLe32(e, 60, 0xA10);      // last of the ten
+  StoreLe64(e, 64, freeSpace);  // free-space stamp
+  StoreLe64(e, 72, 0);          // image write time (none for a partition)
+  for (size_t i = 0; i < folder.size(); ++i) StoreLe16(e, 600 + 2 * i, folder[i]);  // folder
+  return e;
+}
+
+std::vector<uint8_t> File(uint64_t counter, std::initializer_list<std::vector<uint8_t>> entries) {
+  std::vector<uint8_t> f(8);
+  StoreLe64(f, 0, counter);
+  for (const auto& e : entries) f.insert(f.end(), e.begin(), e.end());
+  return f;
+}
+
+TEST_F(ScanHistoryTest, LoadsWholeEntriesAndIgnoresATrailingPart) {
+  WriteConfig(File(9, {Entry(1, 2048, 100, 7, u"/x/1/"), Entry(2, 63, 50, 8, u"/x/2/")}));
+  {
+    ScanHistory h(base, stamps);
+    EXPECT_EQ(h.LoadResult(), kOk);
+    EXPECT_EQ(h.FolderCounter(), 9u);
+    ASSERT_EQ(h.Entries().size(), 2u);
+    EXPECT_EQ(h.Entries()[0].startSector, 2048u);
+    EXPECT_EQ(h.Entries()[0].values[0], 0xA1u);
+    EXPECT_EQ(h.Entries()[0].values[9], 0xA10u);
+    EXPECT_EQ(h.Entries()[1].diskNumber, 2u);
+    EXPECT_EQ(h.Entries()[1].folder, u"/x/2/");
+  }
+  auto bytes = File(4, {Entry(1, 2048, 100, 7, u"/x/1/")});
+  bytes.resize(bytes.size() + 100, 0xEE);  // a partial second entry
+  WriteConfig(bytes);
+  ScanHistory h(base, stamps);
+  EXPECT_EQ(h.FolderCounter(), 4u);
+  EXPECT_EQ(h.Entries().size(), 1u);
+}
+
+TEST_F(ScanHistoryTest, MissingEmptyOrShortFilesGiveAnEmptyHistory) {
+  {
+    ScanHistory h(base, stamps);
+    EXPECT_EQ(h.LoadResult(), kErrInvalidParameter);
+    EXPECT_EQ(h.FolderCounter(), 0u);
+  }
+  WriteConfig({});
+  EXPECT_EQ(ScanHistory(base, stamps).LoadResult(), kErrInvalidParameter);
+  WriteConfig({1, 2, 3});  // not even a whole counter
+  ScanHistory h(base, stamps);
+  EXPECT_EQ(h.FolderCounter(), 0u);
+  EXPECT_TRUE(h.Entries().empty());
+}
+
+TEST_F(ScanHistoryTest, PathWithoutNulEndsAtItsField) {
+  std::vector<uint8_t> e(1120, 0);
+  for (size_t i = 0; i < 260; ++i) StoreLe16(e, 600 + 2 * i, u'a');  // folder, no NUL
+  StoreLe16(e, 80, u'b');                                            // image path "b"
+  WriteConfig(File(1, {e}));
+  ScanHistory h(base, stamps);
+  ASSERT_EQ(h.Entries().size(), 1u);
+  EXPECT_EQ(h.Entries()[0].folder.size(), 260u);
+  EXPECT_EQ(h.Entries()[0].imagePath, u"b");
+}
+
+TEST_F(ScanHistoryTest, CompleteTempFileReplacesAMissingHistory) {
+  WriteConfig(File(3, {Entry(1, 2, 3, 4, u"/f/")}), "config.tmp");
+  ScanHistory h(base, stamps);
+  EXPECT_EQ(h.FolderCounter(), 3u);
+  EXPECT_EQ(h.Entries().size(), 1u);
+  EXPECT_TRUE(fs::exists(base / "config"));
+  EXPECT_FALSE(fs::exists(base / "config.tmp"));
+}
+
+TEST_F(ScanHistoryTest, LeftoverTempFileNextToAHistoryIsIgnored) {
+  WriteConfig(File(3, {}));
+  WriteConfig({9, 9, 9}, "config.tmp");  // a save that stopped half-way
+  ScanHistory h(base, stamps);
+  EXPECT_EQ(h.FolderCounter(), 3u);
+  EXPECT_EQ(h.SaveHistory(), kOk);
+  EXPECT_FALSE(fs::exists(base / "config.tmp"));
+  EXPECT_EQ(ReadConfig().size(), 8u);
+}
+
+TEST_F(ScanHistoryTest, RecordScanWritesTheEntryLayout) {
+  stamps.freeSpace[u'E'] = 0x1122334455ULL;
+  ScanHistory h(base, stamps);
+  CoordinatorValues v{};
+  for (uint32_t i = 0; i < 10; ++i) v[i] = 100 + i;
+  h.BeginNewFolder();
+  fs::path folder = h.CurrentFolder();
+  ASSERT_EQ(h.RecordScan(u'E', 3, 2048, 99999, v, folder, {}), kOk);
+  auto bytes = ReadConfig();
+  ASSERT_EQ(bytes.size(), 8u + 1120u);
+  EXPECT_EQ(LoadLe64(bytes, 0), 1u);                  // counter after one new folder
+  EXPECT_EQ(LoadLe32(bytes, 8 + 0), 3u);              // disk number
+  EXPECT_EQ(LoadLe32(bytes, 8 + 4), 0u);              // zero
+  EXPECT_EQ(LoadLe64(bytes, 8 + 8), 2048u);           // start sector
+  EXPECT_EQ(LoadLe64(bytes, 8 + 16), 99999u);         // sector count
+  EXPECT_EQ(LoadLe32(bytes, 8 + 24 + 4 * 9), 109u);   // tenth value
+  EXPECT_EQ(LoadLe64(bytes, 8 + 64), 0x1122334455u);  // free-space stamp
+  EXPECT_EQ(LoadLe64(bytes, 8 + 72), 0u);             // no image time
+  EXPECT_EQ(LoadLe16(bytes, 8 + 80), 0u);             // no image path
+  std::string f = folder.string();
+  for (size_t i = 0; i < f.size(); ++i) EXPECT_EQ(LoadLe16(bytes, 8 + 600 + 2 * i), f[i]);
+  EXPECT_EQ(LoadLe16(bytes, 8 + 600 + 2 * f.size()), 0u);  // NUL
+
+  // Recording the same partition again overwrites the values only.
+  v[0] = 7;
+  ASSERT_EQ(h.RecordScan(u'E', 3, 2048, 99999, v, folder, {}), kOk);
+  bytes = ReadConfig();
+  ASSERT_EQ(bytes.size(), 8u + 1120u);
+  EXPECT_EQ(LoadLe32(bytes, 8 + 24), 7u);
+}
+
+TEST_F(ScanHistoryTest, UnchangedPartitionReusesItsFolderAndAChangedOneLosesIt) {
+  stamps.freeSpace[u'F'] = 5000;
+  fs::path old;
+  {
+    ScanHistory h(base, stamps);
+    h.BeginNewFolder();
+    old = h.CurrentFolder();
+    fs::create_directories(old);
+    std::ofstream(old / "Pro_Fat_2048_202637 5") << "x";
+    ASSERT_EQ(h.RecordScan(u'F', 1, 2048, 4096, {}, old, {}), kOk);
+  }
+  ScanHistory h(base, stamps);
+  ScanHistoryEntry e;
+  ASSERT_EQ(h.FindPartitionEntry(1, 2048, 4096, u'F', e), 1);
+  EXPECT_TRUE(h.HasEarlierScan());
+  EXPECT_EQ(h.CurrentFolder(), old);
+  EXPECT_EQ(h.FindPartitionEntry(1, 2048, 4097, u'F', e), 0) << "another partition";
+  EXPECT_FALSE(h.HasEarlierScan());
+
+  stamps.freeSpace[u'F'] = 4096;  // a file was written to the volume
+  EXPECT_EQ(h.FindPartitionEntry(1, 2048, 4096, u'F', e), 0);
+  EXPECT_FALSE(fs::exists(old));
+  EXPECT_TRUE(h.Entries().empty());
+  EXPECT_EQ(h.CurrentFolder(), base / "1" / "");
+}
+
+TEST_F(ScanHistoryTest, ImageIsFoundByPathWithoutCaseAndByWriteTime) {
+  stamps.writeTime["/img/Disk.IMG"] = 777;
+  stamps.writeTime["/img/disk.img"] = 777;
+  ScanHistory h(base, stamps);
+  h.BeginNewFolder();
+  fs::path folder = h.CurrentFolder();
+  ASSERT_EQ(h.RecordScan(0, 0, 0, 0, {}, folder, "/img/Disk.IMG"), kOk);
+  EXPECT_EQ(h.Entries()[0].imageWriteTime, 777u);
+  EXPECT_EQ(h.Entries()[0].freeSpace, 0u);
+  ScanHistoryEntry e;
+  EXPECT_EQ(h.FindImageEntry("/img/disk.img", e), 1);
+  EXPECT_EQ(e.imagePath, u"/img/Disk.IMG");
+  stamps.writeTime["/img/disk.img"] = 778;
+  EXPECT_EQ(h.FindImageEntry("/img/disk.img", e), 0);
+  EXPECT_TRUE(h.Entries().empty());
+}
+
+TEST_F(ScanHistoryTest, RecordScanRefusesAPathThatDoesNotFit) {
+  ScanHistory h(base, stamps);
+  EXPECT_EQ(h.RecordScan(0, 1, 2, 3, {}, base / std::string(300, 'a'), {}), 206);
+  EXPECT_TRUE(h.Entries().empty());
+  EXPECT_FALSE(fs::exists(base / "config"));
+}
+
+TEST_F(ScanHistoryTest, BeginNewFolderTwiceAdvancesTwoAndEmptiesBoth) {
+  WriteConfig(File(5, {}));
+  fs::create_directories(base / "6" / "sub");
+  fs::create_directories(base / "7");
+  fs::create_directories(base / "5");
+  ScanHistory h(base, stamps);
+  h.BeginNewFolder();
+  h.BeginNewFolder();
+  EXPECT_EQ(h.FolderCounter(), 7u);
+  EXPECT_FALSE(fs::exists(base / "6"));
+  EXPECT_FALSE(fs::exists(base / "7"));
+  EXPECT_TRUE(fs::exists(base / "5"));
+  EXPECT_EQ(h.CurrentFolder(), base / "7" / "");
+}
+
+TEST_F(ScanHistoryTest, ForgetFolderWithoutAnEntryStillDeletesIt) {
+  fs::create_directories(base / "12" / "deep");
+  ScanHistory h(base, stamps);
+  EXPECT_EQ(h.ForgetFolder(base / "12" / ""), kOk);
+  EXPECT_FALSE(fs::exists(base / "12"));
+  EXPECT_EQ(h.ForgetFolder(base / "12"), kOk) << "a missing folder is nothing to do";
+}
+
+TEST_F(ScanHistoryTest, ForgetFolderNeverDeletesOutsideTheBaseFolder) {
+  fs::create_directories(root / "precious" / "a");
+  fs::create_directories(base / "3");
+  fs::create_symlink(root / "precious", base / "link");
+  WriteConfig(File(1, {Entry(1, 1, 1, 1, u"/definitely/not/here/"),
+                       Entry(2, 2, 2, 2, std::u16string(u"../precious"))}));
+  ScanHistory h(base, stamps);
+  EXPECT_EQ(h.ForgetFolder(root / "precious"), kErrAccessDenied);
+  EXPECT_EQ(h.ForgetFolder(base / ".." / "precious"), kErrAccessDenied);
+  EXPECT_EQ(h.ForgetFolder(base / "link"), kErrAccessDenied);
+  EXPECT_EQ(h.ForgetFolder(base / "3" / ".." / ".." / "precious"), kErrAccessDenied);
+  EXPECT_EQ(h.ForgetFolder(base), kErrAccessDenied);
+  EXPECT_EQ(h.ForgetFolder(base / ""), kErrAccessDenied);
+  EXPECT_TRUE(fs::exists(root / "precious" / "a"));
+  EXPECT_TRUE(fs::exists(base / "3"));
+  EXPECT_TRUE(fs::is_symlink(base / "link"));
+
+  // A planted entry whose stamp no longer matches is forgotten, not deleted.
+  std::string precious = (root / "precious").string();
+  WriteConfig(File(1, {Entry(4, 4, 4, 1, std::u16string(precious.begin(), precious.end()))}));
+  ScanHistory planted(base, stamps);
+  stamps.freeSpace[u'Z'] = 99;
+  ScanHistoryEntry e;
+  EXPECT_EQ(planted.FindPartitionEntry(4, 4, 4, u'Z', e), 0);
+  EXPECT_TRUE(planted.Entries().empty());
+  EXPECT_TRUE(fs::exists(root / "precious" / "a"));
+}
+
+}  // namespace
+}  // namespace brinvale
+
+namespace brinvale {
+namespace {
+
+TEST(ScanHistoryFindLogFile, FirstNameInOrderThatContainsThePrefix) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / "brinvale_findlog";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  for (const char* n : {".Pro_Fat_hidden", "Pro_Fat_9_x", "Pro_Fat_1_x_Relation", "Fast_1"})
+    std::ofstream(dir / n) << "x";
+  ScanHistory h(dir / "base", SystemMediumStamps());
+  std::string name;
+  ASSERT_EQ(h.FindLogFile("Pro_Fat_", name, dir), kOk);
+  EXPECT_EQ(name, "Pro_Fat_1_x_Relation");
+  EXPECT_EQ(h.FindLogFile("Pro_Ntfs_", name, dir), kErrFileNotFound);
+  EXPECT_NE(h.FindLogFile("Fast_", name, dir / "missing"), kOk);
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace brinvale
