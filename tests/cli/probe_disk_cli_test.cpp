@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/disk.h"
@@ -18,19 +20,20 @@ namespace {
 
 // Probes `spec` (with "%d" standing for the loop device's disk number) and
 // returns what it printed. Disk numbers follow the sorted list of disks,
-// which another process may change by attaching a device of its own, so the
-// probe is repeated until the number named our device before and after.
+// which another test or process may change by attaching or detaching a
+// device of its own meanwhile, so the probe is repeated until the list was
+// the same before and after it.
 test::ChildResult ProbeLoop(const test::LoopDevice& loop, const std::string& spec) {
   test::ChildResult r;
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    const std::vector<std::string> names = platform::WholeDiskNames();
-    auto it = std::find(names.begin(), names.end(), loop.KernelName());
-    if (it == names.end()) break;
-    const int disk = int(it - names.begin());
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    const std::vector<std::string> before = platform::WholeDiskNames();
+    auto it = std::find(before.begin(), before.end(), loop.KernelName());
+    if (it == before.end()) break;
     std::string source = spec;
-    source.replace(source.find("%d"), 2, std::to_string(disk));
+    source.replace(source.find("%d"), 2, std::to_string(it - before.begin()));
     r = test::RunChild({BRINVALE_CLI_PATH, "probe", source});
-    if (platform::DiskPath(disk) == loop.Device()) return r;
+    if (platform::WholeDiskNames() == before) return r;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   ADD_FAILURE() << loop.KernelName() << " could not be pinned to a disk number";
   return r;

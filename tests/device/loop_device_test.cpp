@@ -15,9 +15,9 @@
 namespace brinvale {
 namespace {
 
-// The disk number of `kernelName` ("loop3"), or -1.
-int DiskNumberOf(const std::string& kernelName) {
-  const std::vector<std::string> names = platform::WholeDiskNames();
+// The disk number of `kernelName` ("loop3") in `names`, or -1.
+int DiskNumberOf(const std::string& kernelName,
+                 const std::vector<std::string>& names = platform::WholeDiskNames()) {
   auto it = std::find(names.begin(), names.end(), kernelName);
   return it == names.end() ? -1 : int(it - names.begin());
 }
@@ -29,19 +29,23 @@ TEST(LoopDevice, WholeDiskReaderSeesTheImageBytes) {
   test::LoopDevice loop(imagePath);
   if (loop.Device().empty()) GTEST_SKIP() << loop.Why();
 
-  // Disk numbers follow the sorted list of disks, which another process may
-  // change by attaching a loop device of its own: open, then make sure the
-  // number still names our device.
+  // Disk numbers follow the sorted list of disks, which another test or
+  // process may change by attaching or detaching a device of its own: open,
+  // then make sure the list did not change meanwhile.
   SectorReader reader;
-  int disk = -1;
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    disk = DiskNumberOf(loop.KernelName());
+  bool pinned = false;
+  for (int attempt = 0; attempt < 20 && !pinned; ++attempt) {
+    const std::vector<std::string> before = platform::WholeDiskNames();
+    const int disk = DiskNumberOf(loop.KernelName(), before);
     ASSERT_GE(disk, 0) << loop.KernelName() << " is not among the whole disks";
     CloseReader(reader);
-    ASSERT_EQ(OpenDiskReader(reader, disk), kOk);
-    if (platform::DiskPath(disk) == loop.Device()) break;
+    const int rc = OpenDiskReader(reader, disk);
+    pinned = platform::WholeDiskNames() == before;
+    if (pinned) {
+      ASSERT_EQ(rc, kOk);
+    }
   }
-  ASSERT_EQ(platform::DiskPath(disk), loop.Device());
+  ASSERT_TRUE(pinned) << loop.KernelName() << " could not be pinned to a disk number";
 
   EXPECT_EQ(reader.totalSectors, image.size() / 512);
   std::vector<uint8_t> buffer(image.size());

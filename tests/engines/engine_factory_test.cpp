@@ -30,18 +30,20 @@ struct FactoryRow {
   EngineClass expected;
 };
 
+// clang-format off
 constexpr FactoryRow kFactoryTable[] = {
-    // sample              mode              engine today
-    {"recog_fat12.bin", ScanMode::kQuick, EngineClass::kNone},  // CFastFatRecovery to come
-    {"recog_fat32.bin", ScanMode::kQuick, EngineClass::kNone},  // CFastFatRecovery to come
-    {"sample.img", ScanMode::kQuick, EngineClass::kNone},       // CFastFatRecovery to come
-    {"recog_ntfs.bin", ScanMode::kQuick, EngineClass::kNone},   // CFastNtfsRecovery to come
-    {"recog_ext4.bin", ScanMode::kQuick, EngineClass::kFastExt},
-    {"recog_ext4_4k.bin", ScanMode::kQuick, EngineClass::kFastExt},
-    {"recog_fat16.bin", ScanMode::kFull, EngineClass::kNone},  // CProfessionalRecovery to come
-    {"recog_ntfs.bin", ScanMode::kFull, EngineClass::kNone},   // CProfessionalRecovery to come
-    {"recog_ext4.bin", ScanMode::kFull, EngineClass::kNone},   // CProfessionalRecovery to come
+  // sample               mode              engine today
+  { "recog_fat12.bin",    ScanMode::kQuick, EngineClass::kNone    },  // CFastFatRecovery to come
+  { "recog_fat32.bin",    ScanMode::kQuick, EngineClass::kNone    },  // CFastFatRecovery to come
+  { "sample.img",         ScanMode::kQuick, EngineClass::kNone    },  // CFastFatRecovery to come
+  { "recog_ntfs.bin",     ScanMode::kQuick, EngineClass::kNone    },  // CFastNtfsRecovery to come
+  { "recog_ext4.bin",     ScanMode::kQuick, EngineClass::kFastExt },
+  { "recog_ext4_4k.bin",  ScanMode::kQuick, EngineClass::kFastExt },
+  { "recog_fat16.bin",    ScanMode::kFull,  EngineClass::kNone    },  // CProfessionalRecovery to come
+  { "recog_ntfs.bin",     ScanMode::kFull,  EngineClass::kNone    },  // CProfessionalRecovery to come
+  { "recog_ext4.bin",     ScanMode::kFull,  EngineClass::kNone    },  // CProfessionalRecovery to come
 };
+// clang-format on
 
 TEST(CreateEngineForImage, FollowsTheFactoryTable) {
   for (const FactoryRow& row : kFactoryTable) {
