@@ -1,0 +1,96 @@
+#include "engines/engine_factory.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engines/ext/fast_ext_recovery.h"
+#include "support/fixture_path.h"
+
+namespace brinvale {
+namespace {
+
+// The engine classes the factory can hand out today. Add a value (and a
+// line to ClassOf) as each engine is built.
+enum class EngineClass { kNone, kFastExt, kOther };
+
+EngineClass ClassOf(const IRidiRedazuvoParse* engine) {
+  if (engine == nullptr) return EngineClass::kNone;
+  if (dynamic_cast<const CFastExtRecovery*>(engine) != nullptr) return EngineClass::kFastExt;
+  return EngineClass::kOther;
+}
+
+// The factory table as built today: only the quick Ext engine exists. When
+// the quick FAT and NTFS engines and the full-scan coordinator land, change
+// their rows here (FAT/NTFS quick: CFastFatRecovery/CFastNtfsRecovery; every
+// full row: CProfessionalRecovery, even for an unrecognised volume).
+struct FactoryRow {
+  const char* sample;
+  ScanMode mode;
+  EngineClass expected;
+};
+
+// clang-format off
+constexpr FactoryRow kFactoryTable[] = {
+  // sample               mode              engine today
+  { "recog_fat12.bin",    ScanMode::kQuick, EngineClass::kNone    },  // CFastFatRecovery to come
+  { "recog_fat32.bin",    ScanMode::kQuick, EngineClass::kNone    },  // CFastFatRecovery to come
+  { "sample.img",         ScanMode::kQuick, EngineClass::kNone    },  // CFastFatRecovery to come
+  { "recog_ntfs.bin",     ScanMode::kQuick, EngineClass::kNone    },  // CFastNtfsRecovery to come
+  { "recog_ext4.bin",     ScanMode::kQuick, EngineClass::kFastExt },
+  { "recog_ext4_4k.bin",  ScanMode::kQuick, EngineClass::kFastExt },
+  { "recog_fat16.bin",    ScanMode::kFull,  EngineClass::kNone    },  // CProfessionalRecovery to come
+  { "recog_ntfs.bin",     ScanMode::kFull,  EngineClass::kNone    },  // CProfessionalRecovery to come
+  { "recog_ext4.bin",     ScanMode::kFull,  EngineClass::kNone    },  // CProfessionalRecovery to come
+};
+// clang-format on
+
+TEST(CreateEngineForImage, FollowsTheFactoryTable) {
+  for (const FactoryRow& row : kFactoryTable) {
+    SCOPED_TRACE(std::string(row.sample) + (row.mode == ScanMode::kQuick ? " quick" : " full"));
+    const auto path = test::FixturePath(row.sample);
+    ASSERT_TRUE(std::filesystem::exists(path)) << path;
+    auto engine = CreateEngineForImage(path, u'X', row.mode);
+    EXPECT_EQ(ClassOf(engine.get()), row.expected);
+  }
+}
+
+TEST(CreateEngineForImage, UnrecognisedImageGivesNullInQuickMode) {
+  test::TempFile zeros("zeros.img");
+  test::WriteFileBytes(zeros.Path(), std::vector<uint8_t>(65536, 0));
+  EXPECT_EQ(CreateEngineForImage(zeros.Path(), u'X', ScanMode::kQuick), nullptr);
+}
+
+TEST(CreateEngineForImage, ImageShorterThan16KiBGivesNull) {
+  // The head of a real ext4 volume, which gives an engine when whole.
+  std::vector<uint8_t> head = test::ReadFileBytes(test::FixturePath("recog_ext4.bin"));
+  ASSERT_GE(head.size(), kRecognitionBytes);
+  head.resize(kRecognitionBytes);
+  test::TempFile image("short.img");
+  test::WriteFileBytes(image.Path(), head);
+  EXPECT_EQ(ClassOf(CreateEngineForImage(image.Path(), u'X', ScanMode::kQuick).get()),
+            EngineClass::kFastExt);
+  head.resize(kRecognitionBytes - 1);
+  test::WriteFileBytes(image.Path(), head);
+  for (ScanMode mode : {ScanMode::kQuick, ScanMode::kFull})
+    EXPECT_EQ(CreateEngineForImage(image.Path(), u'X', mode), nullptr);
+  test::WriteFileBytes(image.Path(), {});
+  EXPECT_EQ(CreateEngineForImage(image.Path(), u'X', ScanMode::kQuick), nullptr);
+}
+
+TEST(CreateEngineForImage, MissingImageGivesNull) {
+  EXPECT_EQ(CreateEngineForImage("/nonexistent/brinvale.img", u'X', ScanMode::kQuick), nullptr);
+}
+
+TEST(CreateEngineForPartition, MissingDiskGivesNull) {
+  EXPECT_EQ(CreateEngineForPartition(-1, 0, 100, 0, ScanMode::kQuick), nullptr);
+  EXPECT_EQ(CreateEngineForPartition(100000, 0, 100, 0, ScanMode::kQuick), nullptr);
+}
+
+TEST(MakeEngine, UnrecognisedVolumeHasNoQuickEngine) {
+  EXPECT_EQ(MakeEngine(VolumeKind::kUnknown, ScanMode::kQuick), nullptr);
+  EXPECT_EQ(ClassOf(MakeEngine(VolumeKind::kExt, ScanMode::kQuick).get()), EngineClass::kFastExt);
+}
+
+}  // namespace
+}  // namespace brinvale
