@@ -112,6 +112,17 @@ TEST_F(ScanHistoryTest, MissingEmptyOrShortFilesGiveAnEmptyHistory) {
   EXPECT_TRUE(h.Entries().empty());
 }
 
+TEST_F(ScanHistoryTest, OversizedFileLoadsOnlyAsManyEntriesAsAHistoryCanHold) {
+  std::vector<uint8_t> bytes(8 + (hist::kMaxEntries + 5) * 1120, 0x41);
+  StoreLe64(bytes, 0, 77);  // counter
+  WriteConfig(bytes);
+  ScanHistory h(base, stamps);
+  EXPECT_EQ(h.LoadResult(), kOk);
+  EXPECT_EQ(h.FolderCounter(), 77u);
+  EXPECT_EQ(h.Entries().size(), hist::kMaxEntries);
+  EXPECT_EQ(h.Entries()[0].folder, std::u16string(260, u'\x4141'));
+}
+
 TEST_F(ScanHistoryTest, PathWithoutNulEndsAtItsField) {
   std::vector<uint8_t> e(1120, 0);
   for (size_t i = 0; i < 260; ++i) StoreLe16(e, 600 + 2 * i, u'a');  // folder, no NUL

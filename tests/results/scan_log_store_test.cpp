@@ -337,6 +337,31 @@ TEST_F(ScanLogStoreTest, ReopenedLogBrowsesTheSameAndAppendsAfterItsRecords) {
   EXPECT_EQ(fs::file_size(folder / "3" / "Pro_Fat_2048_2026379 5"), 307u * 346u);
 }
 
+TEST_F(ScanLogStoreTest, LostBufferWriteIsReportedByTheNextFlush) {
+  fs::create_directories(folder);
+  fs::create_symlink("/dev/full", folder / "L");  // every write fails: no space
+  ScanLogStore s;
+  ASSERT_EQ(s.OpenLog(folder, "L"), kOk);
+  for (int i = 0; i < 201; ++i) s.AppendRecord(File("f.txt"));  // the buffer write fails
+  EXPECT_NE(s.FlushLog(), kOk);
+}
+
+TEST_F(ScanLogStoreTest, RewriteDropsATailThatNoLongerBelongs) {
+  {
+    ScanLogStore s;
+    ASSERT_EQ(s.OpenLog(folder, "L"), kOk);
+    s.AppendRecord(File("a.txt"));
+  }
+  Put("L_Relation", " | 2 - [1] | 3 - [1,2147483648999999] garbage garbage garbage");
+  Put("L_DirInfo", std::string(268 + 50, '\0'));
+  ScanLogStore s;
+  ASSERT_EQ(s.OpenLog(folder, "L"), kOk);
+  s.AddRelation(Key(0, 2), s.AppendRecord(File("b.txt")));
+  ASSERT_EQ(s.FlushLog(), kOk);
+  EXPECT_EQ(Slurp("L_Relation"), " | 2 - [1,2] | 3 - [1]");
+  EXPECT_EQ(Slurp("L_DirInfo").size(), 268u);
+}
+
 TEST_F(ScanLogStoreTest, UnnamedParentFolderIsCreated) {
   ScanLogStore s;
   EXPECT_EQ(s.OpenLog(folder / "a" / "b", "L"), kOk);
