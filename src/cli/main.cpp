@@ -2,7 +2,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include <string>
+#include <vector>
+
 #include "cli/probe_command.h"
+#include "cli/scan_command.h"
 
 namespace {
 
@@ -12,6 +16,8 @@ void PrintUsage() {
                "\n"
                "commands:\n"
                "  probe SOURCE   name the file system at the start of SOURCE\n"
+               "  scan SOURCE    find deleted files; --list, --types LIST, --recover-to DIR,\n"
+               "                 --keep-paths, --json, --mode quick|full\n"
                "\n"
                "SOURCE is an image file, disk:N (whole disk N) or disk:N:START:COUNT\n"
                "(a partition of disk N by start sector and sector count).\n");
@@ -26,6 +32,8 @@ int main(int argc, char** argv) {
   }
   const char* command = argv[1];
   if (std::strcmp(command, "probe") == 0) return brinvale::cli::RunProbe(argc - 2, argv + 2);
+  if (std::strcmp(command, "scan") == 0)
+    return brinvale::cli::RunScan(std::vector<std::string>(argv + 2, argv + argc));
   if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "help") == 0) {
     PrintUsage();
     return 0;

@@ -1,0 +1,80 @@
+#include "cli/json_writer.h"
+
+#include <cstdio>
+
+namespace brinvale::cli {
+
+void JsonWriter::Quote(std::string_view text) {
+  m_text += '"';
+  for (char c : text) {
+    switch (c) {
+      case '"': m_text += "\\\""; break;
+      case '\\': m_text += "\\\\"; break;
+      case '\n': m_text += "\\n"; break;
+      case '\r': m_text += "\\r"; break;
+      case '\t': m_text += "\\t"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(c));
+          m_text += escaped;
+        } else {
+          m_text += c;
+        }
+    }
+  }
+  m_text += '"';
+}
+
+void JsonWriter::Key(std::string_view key) {
+  if (m_needComma) m_text += ',';
+  m_needComma = true;
+  if (!key.empty()) {
+    Quote(key);
+    m_text += ':';
+  }
+}
+
+void JsonWriter::BeginObject(std::string_view key) {
+  Key(key);
+  m_text += '{';
+  m_needComma = false;
+}
+
+void JsonWriter::EndObject() {
+  m_text += '}';
+  m_needComma = true;
+}
+
+void JsonWriter::BeginArray(std::string_view key) {
+  Key(key);
+  m_text += '[';
+  m_needComma = false;
+}
+
+void JsonWriter::EndArray() {
+  m_text += ']';
+  m_needComma = true;
+}
+
+void JsonWriter::String(std::string_view key, std::string_view value) {
+  Key(key);
+  Quote(value);
+}
+
+void JsonWriter::Number(std::string_view key, int64_t value) {
+  Key(key);
+  m_text += std::to_string(value);
+}
+
+void JsonWriter::Unsigned(std::string_view key, uint64_t value) {
+  Key(key);
+  m_text += std::to_string(value);
+}
+
+void JsonWriter::Bool(std::string_view key, bool value) {
+  Key(key);
+  m_text += value ? "true" : "false";
+}
+
+}  // namespace brinvale::cli

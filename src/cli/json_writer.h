@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace brinvale::cli {
+
+// Builds one JSON document as text. The caller pairs Begin/End calls; the
+// writer puts the commas. Strings are UTF-8 and escaped as JSON needs.
+class JsonWriter {
+ public:
+  void BeginObject(std::string_view key = {});
+  void EndObject();
+  void BeginArray(std::string_view key = {});
+  void EndArray();
+  void String(std::string_view key, std::string_view value);
+  void Number(std::string_view key, int64_t value);
+  void Unsigned(std::string_view key, uint64_t value);
+  void Bool(std::string_view key, bool value);
+
+  const std::string& Text() const { return m_text; }
+
+ private:
+  void Key(std::string_view key);
+  void Quote(std::string_view text);
+
+  std::string m_text;
+  bool m_needComma = false;
+};
+
+}  // namespace brinvale::cli

@@ -1,0 +1,245 @@
+#include "cli/scan_command.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <functional>
+
+#include "app/scan_history.h"
+#include "app/size_text.h"
+#include "cli/engine_for_source.h"
+#include "cli/interrupt.h"
+#include "cli/json_writer.h"
+#include "cli/scan_options.h"
+#include "common/error_codes.h"
+#include "output/recovery_job.h"
+#include "platform/clock.h"
+#include "platform/system_error.h"
+#include "platform/terminal.h"
+#include "platform/text.h"
+
+namespace brinvale::cli {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitSomeFailed = 1;
+constexpr int kExitUsage = 2;
+
+const char kUsage[] =
+    "usage: brinvale-cli scan SOURCE [--mode quick|full] [--list] [--types LIST]\n"
+    "                         [--recover-to DIR] [--keep-paths] [--json] [--resume|--fresh]\n";
+
+struct ProgressState {
+  bool draw = false;
+  bool drawn = false;
+};
+
+std::string DurationText(int seconds) {
+  if (seconds < 0) return "estimating";
+  char text[64];
+  if (seconds >= 3600)
+    std::snprintf(text, sizeof text, "%d Hour %d Min", seconds / 3600, seconds / 60 % 60);
+  else if (seconds >= 60)
+    std::snprintf(text, sizeof text, "%d Min %d Sec", seconds / 60, seconds % 60);
+  else
+    std::snprintf(text, sizeof text, "%d Sec", seconds);
+  return text;
+}
+
+int OnScanProgress(void* user, int percent, int scale, int secondsLeft, uint64_t current,
+                   uint64_t total, uint64_t found, int) {
+  auto* state = static_cast<ProgressState*>(user);
+  if (InterruptFlag().load()) return kCancelled;
+  if (!state->draw) return kOk;
+  std::string line = "\r" + std::to_string(ScaledPercent(percent, scale)) + "%";
+  if (total != 0)
+    line += " | sector " + std::to_string(current) + " of " + std::to_string(total) + " | " +
+            std::to_string(found) + " files";
+  line += " | " + DurationText(secondsLeft) + " left   ";
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
+  state->drawn = true;
+  return kOk;
+}
+
+std::string SourceText(const SourceSpec& source) {
+  switch (source.kind) {
+    case SourceSpec::Kind::kImage: return source.imagePath;
+    case SourceSpec::Kind::kDisk: return "disk:" + std::to_string(source.diskNumber);
+    default:
+      return "disk:" + std::to_string(source.diskNumber) + ":" +
+             std::to_string(source.startSector) + ":" + std::to_string(source.sectorCount);
+  }
+}
+
+std::string TimeText(uint64_t fileTime) {
+  if (fileTime == 0) return "-";
+  platform::SystemTime t = platform::FileTimeToSystemTime(fileTime);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                t.hour, t.minute, t.second);
+  return text;
+}
+
+// Walks the result tree depth first: `visit`(record, level) for every
+// record; folders are entered with the level their children are filed at.
+int WalkTree(IRidiRedazuvoParse& engine, const ScanRecord* parent, uint32_t level,
+             const std::function<void(const ScanRecord&, uint32_t)>& visit, int depthLeft) {
+  RecordList children;
+  if (int rc = engine.ListChildren(parent, level, children); rc != kOk) return rc;
+  for (const ScanRecord& child : children) {
+    visit(child, level);
+    if (child.IsFolder() && depthLeft > 0)
+      if (int rc = WalkTree(engine, &child, level + 1, visit, depthLeft - 1); rc != kOk)
+        return rc;
+  }
+  return kOk;
+}
+
+// Folders nest at most this deep in a listing; deeper levels come only from
+// corrupt directories that point at each other.
+constexpr int kMaxListingDepth = 512;
+
+void PrintTree(IRidiRedazuvoParse& engine) {
+  WalkTree(
+      engine, nullptr, 0,
+      [](const ScanRecord& r, uint32_t level) {
+        std::string indent(size_t(level) * 2, ' ');
+        if (r.IsFolder()) {
+          std::printf("%s%s/\n", indent.c_str(), std::string(r.Name()).c_str());
+          return;
+        }
+        std::printf("%s%s  %" PRIu64 " bytes  %s%s\n", indent.c_str(),
+                    std::string(r.Name()).c_str(), r.FileSize(), TimeText(r.Written()).c_str(),
+                    r.ContentCheck() == 0 ? "  [content does not match the extension]" : "");
+      },
+      kMaxListingDepth);
+}
+
+void JsonTree(IRidiRedazuvoParse& engine, JsonWriter& json) {
+  json.BeginArray("files");
+  WalkTree(
+      engine, nullptr, 0,
+      [&engine, &json](const ScanRecord& r, uint32_t) {
+        std::string folder;
+        engine.GetRecordPath(r, folder, 4096);
+        json.BeginObject();
+        json.String("name", r.Name());
+        json.String("folder", folder);
+        json.Bool("is_folder", r.IsFolder());
+        if (!r.IsFolder()) {
+          json.Unsigned("size", r.FileSize());
+          json.String("modified", TimeText(r.Written()));
+          json.Bool("content_matches", r.ContentCheck() != 0);
+        }
+        json.EndObject();
+      },
+      kMaxListingDepth);
+  json.EndArray();
+}
+
+}  // namespace
+
+int RunScan(const std::vector<std::string>& args) {
+  std::string error;
+  std::optional<ScanOptions> options = ParseScanOptions(args, error);
+  if (!options) {
+    std::fprintf(stderr, "brinvale-cli: %s\n%s", error.c_str(), kUsage);
+    return kExitUsage;
+  }
+  const ScanMode mode = options->fullScan ? ScanMode::kFull : ScanMode::kQuick;
+  InstallInterruptHandler();
+
+  // A quick scan always starts in a fresh numbered scan-log folder.
+  if (mode == ScanMode::kQuick) ScanHistory::Instance().BeginNewFolder();
+
+  std::string fileSystem;
+  std::unique_ptr<IRidiRedazuvoParse> engine =
+      EngineForSource(options->source, mode, fileSystem, error);
+  if (!engine) {
+    std::fprintf(stderr, "brinvale-cli: %s\n", error.c_str());
+    return kExitUsage;
+  }
+
+  ProgressState progress;
+  progress.draw = !options->json && platform::StderrIsTerminal();
+  engine->SetProgressCallback(OnScanProgress, nullptr, &progress, 100);
+  const uint32_t startTick = platform::TickCountMs();
+  const int scanResult = engine->Scan(nullptr);
+  const double seconds = (platform::TickCountMs() - startTick) / 1000.0;
+  if (progress.drawn) std::fputs("\r\033[K", stderr);
+
+  const bool cancelled = scanResult == kCancelled;
+  if (scanResult != kOk && !cancelled) {
+    std::fprintf(stderr, "brinvale-cli: the scan failed: %s\n",
+                 platform::SystemErrorMessage(scanResult).c_str());
+    return kExitUsage;
+  }
+
+  uint32_t filesFound = 0;
+  engine->CountFiles(nullptr, 0, filesFound);
+
+  RecordList matches;
+  if (!cancelled && (options->typesGiven || !options->recoverTo.empty()))
+    engine->Search(options->filter, matches);
+
+  RecoveryReport report;
+  const std::filesystem::path target = platform::PathFromUtf8(options->recoverTo);
+  if (!cancelled && !options->recoverTo.empty()) {
+    if (options->keepPaths)
+      RecoverKeepingPaths(*engine, target, report, &InterruptFlag());
+    else
+      RecoverIntoCategories(*engine, matches, target, report, &InterruptFlag());
+  }
+  const bool recoveryCancelled = report.result == kCancelled;
+
+  if (options->json) {
+    JsonWriter json;
+    json.BeginObject();
+    json.String("source", SourceText(options->source));
+    json.String("file_system", fileSystem);
+    json.String("mode", options->fullScan ? "full" : "quick");
+    json.Bool("cancelled", cancelled || recoveryCancelled);
+    json.Unsigned("files_found", filesFound);
+    json.Unsigned("records", engine->GetRecordCount());
+    if (options->typesGiven) json.Unsigned("files_matching", matches.size());
+    if (options->list) JsonTree(*engine, json);
+    if (!options->recoverTo.empty()) {
+      json.String("recovered_to", options->recoverTo);
+      json.Unsigned("recovered", report.Succeeded());
+      json.BeginArray("failed");
+      for (const RecoveredFile& f : report.files) {
+        if (f.error == 0) continue;
+        json.BeginObject();
+        json.String("path", platform::PathToUtf8(f.target));
+        json.Number("error", f.error);
+        json.String("message", platform::SystemErrorMessage(f.error));
+        json.EndObject();
+      }
+      json.EndArray();
+    }
+    json.EndObject();
+    std::printf("%s\n", json.Text().c_str());
+  } else {
+    if (options->list && !cancelled) PrintTree(*engine);
+    std::printf("%s scan of %s (%s): %u files found in %.1f s%s\n",
+                options->fullScan ? "Full" : "Quick",
+                SourceText(options->source).c_str(),
+                fileSystem.c_str(), filesFound, seconds,
+                cancelled ? " before it was cancelled" : "");
+    if (options->typesGiven) std::printf("%zu files match --types\n", matches.size());
+    if (!options->recoverTo.empty() && !cancelled) {
+      std::printf("Recovered %zu files into %s", report.Succeeded(), options->recoverTo.c_str());
+      if (report.Failed() != 0) std::printf("; %zu failed", report.Failed());
+      std::printf("%s\n", recoveryCancelled ? " (recovery cancelled)" : "");
+      for (const RecoveredFile& f : report.files) {
+        if (f.error == 0) continue;
+        std::printf("  failed: %s: %s\n", platform::PathToUtf8(f.target).c_str(),
+                    platform::SystemErrorMessage(f.error).c_str());
+      }
+    }
+  }
+  if (cancelled || recoveryCancelled || report.Failed() != 0) return kExitSomeFailed;
+  return kExitOk;
+}
+
+}  // namespace brinvale::cli

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/source_spec.h"
+
+namespace brinvale::cli {
+
+enum class ResumeChoice { kAsk, kResume, kFresh };
+
+// The arguments of `brinvale-cli scan`.
+struct ScanOptions {
+  SourceSpec source;
+  bool fullScan = false;
+  bool list = false;
+  bool json = false;
+  bool keepPaths = false;
+  ResumeChoice resume = ResumeChoice::kAsk;
+  std::string recoverTo;  // UTF-8; empty: nothing is recovered
+  std::string filter;     // Search filter text; never empty
+  bool typesGiven = false;
+};
+
+// Parses the arguments after "scan". Empty with `error` set on a usage error.
+std::optional<ScanOptions> ParseScanOptions(const std::vector<std::string>& args,
+                                            std::string& error);
+
+// The search filter for a --types list: extensions ("jpg", ".jpg", "*.jpg")
+// and category names (photo, audio, video, document, archive, other),
+// separated by commas. Category names add their whole list; "other" adds
+// the ".other" switch. Empty with `error` set when nothing usable is named.
+std::optional<std::string> FilterForTypes(const std::string& list, std::string& error);
+
+// The filter that selects every found file: the five category lists and
+// ".other".
+std::string FilterForEverything();
+
+}  // namespace brinvale::cli

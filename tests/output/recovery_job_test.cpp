@@ -1,0 +1,123 @@
+#include "output/recovery_job.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace brinvale {
+namespace {
+
+// An engine whose records are files named in the test. RecoverRecord writes
+// the name into the target and reports it; "bad" names fail with 30, and
+// "silent" names fail without reporting.
+class FakeEngine final : public CNullRecoveryEngine {
+ public:
+  int SetProgressCallback(ScanProgressCallback, CopyProgressCallback copy, void* user,
+                          int) override {
+    m_copy = copy;
+    m_user = user;
+    return kOk;
+  }
+  int ListChildren(const ScanRecord* parent, uint32_t, RecordList& out) override {
+    if (parent == nullptr) out = top;
+    return kOk;
+  }
+  int RecoverRecord(const ScanRecord& r, const std::filesystem::path& target,
+                    int separators) override {
+    lastSeparators = separators;
+    std::string name(r.Name());
+    if (name.rfind("silent", 0) == 0) return 87;
+    int error = name.rfind("bad", 0) == 0 ? 30 : 0;
+    if (error == 0) std::ofstream(target, std::ios::binary) << name;
+    if (int stop = m_copy(m_user, 100, 100, error, target); stop != 0) return stop;
+    return error;
+  }
+
+  RecordList top;
+  int lastSeparators = -1;
+
+ private:
+  CopyProgressCallback m_copy = nullptr;
+  void* m_user = nullptr;
+};
+
+ScanRecord File(std::string_view name) {
+  ScanRecord r;
+  r.SetName(name);
+  return r;
+}
+
+std::string Read(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class RecoveryJobTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = std::filesystem::temp_directory_path() /
+            ("brinvale_recovery_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(m_dir);
+  }
+  void TearDown() override { std::filesystem::remove_all(m_dir); }
+  std::filesystem::path m_dir;
+};
+
+TEST_F(RecoveryJobTest, FilesGoToCategoryFoldersWithUniqueSafeNames) {
+  FakeEngine engine;
+  RecordList records = {File("a.jpg"), File("a.jpg"), File("clip.RM"), File("notes.txt"),
+                        File("disk.iso"), File("data.xyz"), File("../escape.txt")};
+  RecoveryReport report;
+  RecoverIntoCategories(engine, records, m_dir, report);
+  EXPECT_EQ(report.result, 0);
+  EXPECT_EQ(report.Succeeded(), records.size());
+  EXPECT_EQ(Read(m_dir / "photo" / "a.jpg"), "a.jpg");
+  EXPECT_TRUE(std::filesystem::exists(m_dir / "photo" / "a(1).jpg"));
+  EXPECT_TRUE(std::filesystem::exists(m_dir / "audio" / "clip.RM"));
+  EXPECT_TRUE(std::filesystem::exists(m_dir / "document" / "notes.txt"));
+  EXPECT_TRUE(std::filesystem::exists(m_dir / "archive" / "disk.iso"));
+  EXPECT_TRUE(std::filesystem::exists(m_dir / "others" / "data.xyz"));
+  EXPECT_TRUE(std::filesystem::exists(m_dir / "document" / ".._escape.txt"))
+      << "a name is never a path";
+  EXPECT_FALSE(std::filesystem::exists(m_dir / "escape.txt"));
+}
+
+TEST_F(RecoveryJobTest, FailuresAreListedWithTheirCodes) {
+  FakeEngine engine;
+  RecordList records = {File("good.txt"), File("bad.txt"), File("silent.txt")};
+  RecoveryReport report;
+  RecoverIntoCategories(engine, records, m_dir, report);
+  ASSERT_EQ(report.files.size(), 3u);
+  EXPECT_EQ(report.Succeeded(), 1u);
+  EXPECT_EQ(report.Failed(), 2u);
+  EXPECT_EQ(report.files[1].error, 30);
+  EXPECT_EQ(report.files[2].error, 87) << "a failure the engine did not report still counts";
+}
+
+TEST_F(RecoveryJobTest, CancelStopsAfterTheCurrentFile) {
+  FakeEngine engine;
+  std::atomic<bool> cancel{true};
+  RecoveryReport report;
+  RecoverIntoCategories(engine, {File("a.txt"), File("b.txt")}, m_dir, report, &cancel);
+  EXPECT_EQ(report.result, kCancelled);
+  EXPECT_TRUE(report.files.empty());
+}
+
+TEST_F(RecoveryJobTest, KeepingPathsRecoversTheTopLevel) {
+  FakeEngine engine;
+  engine.top = {File("one.txt"), File("CON")};
+  RecoveryReport report;
+  RecoverKeepingPaths(engine, m_dir, report);
+  EXPECT_EQ(report.Succeeded(), 2u);
+  EXPECT_TRUE(std::filesystem::exists(m_dir / "one.txt"));
+  const std::string dir = m_dir.string();
+  EXPECT_EQ(engine.lastSeparators, int(std::count(dir.begin(), dir.end() - 1, '/')));
+}
+
+}  // namespace
+}  // namespace brinvale
