@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/disks_command.h"
+#include "cli/image_command.h"
 #include "cli/probe_command.h"
 
 namespace {
@@ -12,6 +14,9 @@ void PrintUsage() {
                "\n"
                "commands:\n"
                "  probe SOURCE   name the file system at the start of SOURCE\n"
+               "  disks [--json] list disks, volumes and unallocated gaps\n"
+               "  image SOURCE OUT.img\n"
+               "                 copy SOURCE sector by sector into the image file OUT.img\n"
                "\n"
                "SOURCE is an image file, disk:N (whole disk N) or disk:N:START:COUNT\n"
                "(a partition of disk N by start sector and sector count).\n");
@@ -26,6 +31,8 @@ int main(int argc, char** argv) {
   }
   const char* command = argv[1];
   if (std::strcmp(command, "probe") == 0) return brinvale::cli::RunProbe(argc - 2, argv + 2);
+  if (std::strcmp(command, "disks") == 0) return brinvale::cli::RunDisks(argc - 2, argv + 2);
+  if (std::strcmp(command, "image") == 0) return brinvale::cli::RunImage(argc - 2, argv + 2);
   if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "help") == 0) {
     PrintUsage();
     return 0;

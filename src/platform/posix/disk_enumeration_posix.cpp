@@ -78,6 +78,7 @@ std::string UnescapeMountField(std::string_view field) {
 struct MountEntry {
   std::string mountPoint;
   std::string source;  // the mount's source device, e.g. "/dev/sdb1"
+  std::string type;    // the kernel's file-system type, e.g. "vfat"
   bool wholeTree = false;  // the file system's root is mounted, not a subfolder
 };
 
@@ -104,6 +105,7 @@ std::map<uint64_t, MountEntry> ReadMountTable(const fs::path& mountInfo) {
       std::string type, source;
       tail >> type >> source;
       entry.source = UnescapeMountField(source);
+      entry.type = type;
     }
     auto it = table.find(device);
     if (it == table.end())
@@ -215,7 +217,9 @@ class LinuxDiskEnumeration final : public DiskEnumeration {
       uint64_t size = 0;
       if (!ReadNumber(dir / "size", size) || size == 0) return;
       FileSystemFacts facts;
-      if (m_probe(m_paths.dev / name, facts) != kOk || facts.type.empty()) return;
+      if (m_probe(m_paths.dev / name, facts) != kOk) facts = FileSystemFacts{};
+      FillFromMount(dir, mounts, facts);
+      if (facts.type.empty()) return;
       SystemVolume v = Describe(disk, name, 0, 0, size * kSysfsUnit, facts, dir, mounts);
       out.push_back(std::move(v));
       return;
@@ -228,6 +232,7 @@ class LinuxDiskEnumeration final : public DiskEnumeration {
         continue;
       FileSystemFacts facts;
       if (m_probe(m_paths.dev / part, facts) != kOk) facts = FileSystemFacts{};
+      FillFromMount(partDir, mounts, facts);
       if (IsExtendedContainer(facts)) continue;
       // An extended container that could not be probed shows as a 1 KiB stub.
       if (facts.type.empty() && facts.partitionScheme.empty() && size * kSysfsUnit <= 1024)
@@ -235,6 +240,16 @@ class LinuxDiskEnumeration final : public DiskEnumeration {
       out.push_back(Describe(disk, part, int(number), start * kSysfsUnit, size * kSysfsUnit,
                              facts, partDir, mounts));
     }
+  }
+
+  // A mounted file system the probe could not name (no right to read the
+  // device, or a kind it does not know) takes the kernel's name for it.
+  static void FillFromMount(const fs::path& sysDir, const std::map<uint64_t, MountEntry>& mounts,
+                            FileSystemFacts& facts) {
+    if (!facts.type.empty()) return;
+    const uint64_t device = ParseDeviceNumber(ReadFirstLine(sysDir / "dev"));
+    if (auto it = mounts.find(device); device != 0 && it != mounts.end())
+      facts.type = it->second.type;
   }
 
   SystemVolume Describe(int disk, const std::string& deviceName, int partitionNumber,
@@ -294,8 +309,11 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 std::string FileSystemDisplayName(const FileSystemFacts& facts) {
-  if (facts.type == "vfat" || facts.type == "msdos")
-    return facts.version == "FAT32" ? "FAT32" : "FAT";
+  if (facts.type == "vfat" || facts.type == "msdos") {
+    if (facts.version == "FAT32") return "FAT32";
+    if (facts.version == "FAT12" || facts.version == "FAT16") return "FAT";
+    return facts.type;  // a FAT of unknown width
+  }
   if (facts.type == "ntfs") return "NTFS";
   if (facts.type == "exfat") return "exFAT";
   return facts.type;
