@@ -43,9 +43,7 @@ ImageSource SourceFromSpec(const SourceSpec& spec, const DiskMap& disks) {
       source.kind = ImageSource::Kind::kImageFile;
       source.imageFile = platform::PathFromUtf8(spec.imagePath);
       break;
-    case SourceSpec::Kind::kDisk:
-      source.kind = ImageSource::Kind::kWholeDisk;
-      break;
+    case SourceSpec::Kind::kDisk: source.kind = ImageSource::Kind::kWholeDisk; break;
     case SourceSpec::Kind::kPartition: {
       source.kind = ImageSource::Kind::kPartition;
       source.startSector = spec.startSector;
@@ -124,8 +122,8 @@ int RunImage(int argc, char** argv) {
     return 1;
   }
 
-  std::fprintf(stderr, "Copying %s (%s) to %s\n", argv[0],
-               SizeText(int64_t(imageBytes)).c_str(), argv[1]);
+  std::fprintf(stderr, "Copying %s (%s) to %s\n", argv[0], SizeText(int64_t(imageBytes)).c_str(),
+               argv[1]);
   CImageJob job(source, imagePath);
   int shownPercent = -1;
   int shownSeconds = -2;
@@ -150,7 +148,8 @@ int RunImage(int argc, char** argv) {
 
   const ImageProgress last = job.Progress();
   if (rc == kCancelled) {
-    std::fprintf(stderr, "brinvale-cli: stopped after %llu of %llu sectors; the partial image "
+    std::fprintf(stderr,
+                 "brinvale-cli: stopped after %llu of %llu sectors; the partial image "
                  "stays in %s\n",
                  static_cast<unsigned long long>(last.sectorsDone),
                  static_cast<unsigned long long>(last.totalSectors), argv[1]);

@@ -18,8 +18,8 @@ using DiskMap = std::map<int, std::vector<VolumeInfo>>;
 // Builds and hands out the disk list. Owns the system enumeration it asks.
 class DiskEnumerator {
  public:
-  explicit DiskEnumerator(std::unique_ptr<platform::DiskEnumeration> system =
-                              platform::MakeSystemDiskEnumeration());
+  explicit DiskEnumerator(
+      std::unique_ptr<platform::DiskEnumeration> system = platform::MakeSystemDiskEnumeration());
   DiskEnumerator(const DiskEnumerator&) = delete;
   DiskEnumerator& operator=(const DiskEnumerator&) = delete;
 

@@ -61,8 +61,8 @@ int CImageJob::Run() {
   return rc;
 }
 
-int CImageJob::OnCopyProgress(void* user, int percent, uint64_t sectorsDone,
-                              uint64_t totalSectors, int secondsLeft) {
+int CImageJob::OnCopyProgress(void* user, int percent, uint64_t sectorsDone, uint64_t totalSectors,
+                              int secondsLeft) {
   auto* job = static_cast<CImageJob*>(user);
   ImageProgress now;
   {

@@ -40,8 +40,7 @@ class CImageJob {
   // the job lock.
   using Observer = std::function<void(const ImageProgress& progress)>;
 
-  CImageJob(ImageSource source, std::filesystem::path imagePath,
-            Copier copier = CopyImageSource);
+  CImageJob(ImageSource source, std::filesystem::path imagePath, Copier copier = CopyImageSource);
   CImageJob(const CImageJob&) = delete;
   CImageJob& operator=(const CImageJob&) = delete;
 

@@ -50,8 +50,7 @@ int ImageSourceBytes(const ImageSource& source, uint64_t& bytes) {
   return kErrInvalidParameter;
 }
 
-std::vector<const VolumeInfo*> VolumesBeingCopied(const ImageSource& source,
-                                                  const DiskMap& disks) {
+std::vector<const VolumeInfo*> VolumesBeingCopied(const ImageSource& source, const DiskMap& disks) {
   std::vector<const VolumeInfo*> volumes;
   if (source.partition) volumes.push_back(&*source.partition);
   if (source.kind == ImageSource::Kind::kImageFile) return volumes;

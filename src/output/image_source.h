@@ -16,8 +16,8 @@ struct ImageSource {
   enum class Kind { kWholeDisk, kPartition, kImageFile };
   Kind kind = Kind::kWholeDisk;
   int diskNumber = -1;
-  uint64_t startSector = 0;  // kPartition: first sector, in the disk's sector size
-  uint64_t sectorCount = 0;  // kPartition: sectors to copy
+  uint64_t startSector = 0;         // kPartition: first sector, in the disk's sector size
+  uint64_t sectorCount = 0;         // kPartition: sectors to copy
   std::filesystem::path imageFile;  // kImageFile
   // The partition's descriptor when the source was picked from the disk
   // list; it names the drive letter or device the image must not go to.
@@ -38,7 +38,6 @@ int ImageSourceBytes(const ImageSource& source, uint64_t& bytes);
 // volume of the disk, for a partition every volume that overlaps its run
 // (and its own descriptor when it carries one). Pointers into `disks`
 // and `source`, which must outlive the result.
-std::vector<const VolumeInfo*> VolumesBeingCopied(const ImageSource& source,
-                                                  const DiskMap& disks);
+std::vector<const VolumeInfo*> VolumesBeingCopied(const ImageSource& source, const DiskMap& disks);
 
 }  // namespace brinvale

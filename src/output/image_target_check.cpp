@@ -11,7 +11,7 @@
 namespace brinvale {
 namespace {
 
-constexpr uint64_t kFat32LargestFile = 0xFFFFFFFFull;  // 4 GiB - 1
+constexpr uint64_t kFat32LargestFile = 0xFFFFFFFFull;     // 4 GiB - 1
 constexpr uint64_t kFatLargestImage = uint64_t(2) << 30;  // 2 GiB
 
 bool Contains(const std::string& text, const char* part) {

@@ -14,10 +14,10 @@ namespace brinvale {
 // What stops an image from going to the chosen file, in the order checked.
 enum class ImageTargetProblem {
   kNone,
-  kSameDrive,        // "MSG0218": the file lies on a volume being copied
-  kFat32TooLarge,    // "MSG0220": a FAT32 file holds less than 4 GiB
-  kFatTooLarge,      // "MSG0219": a FAT12/16 drive and an image over 2 GiB
-  kNotEnoughSpace,   // "MSG0221": the drive's free space is not above the size
+  kSameDrive,       // "MSG0218": the file lies on a volume being copied
+  kFat32TooLarge,   // "MSG0220": a FAT32 file holds less than 4 GiB
+  kFatTooLarge,     // "MSG0219": a FAT12/16 drive and an image over 2 GiB
+  kNotEnoughSpace,  // "MSG0221": the drive's free space is not above the size
 };
 
 // The message key of a problem ("MSG0218", ...); empty for kNone.
@@ -29,7 +29,7 @@ const char* ImageTargetSentence(ImageTargetProblem problem);
 // What is known about the drive that will hold the image.
 struct ImageTargetFacts {
   bool onSourceDrive = false;
-  std::string fileSystemName;        // upper-cased; empty when unknown
+  std::string fileSystemName;         // upper-cased; empty when unknown
   std::optional<uint64_t> freeBytes;  // empty when it cannot be read
 };
 

@@ -79,11 +79,11 @@ char16_t DriveLetterFromMountPoints(const std::vector<MountPointEntry>& entries)
 
 // PARTITION_INFORMATION, 32 bytes.
 namespace partition_info {
-constexpr size_t kStartingOffset = 0;   // i64
-constexpr size_t kPartitionLength = 8;  // i64
-constexpr size_t kHiddenSectors = 16;   // u32
-constexpr size_t kPartitionNumber = 20; // u32
-constexpr size_t kPartitionType = 24;   // u8
+constexpr size_t kStartingOffset = 0;    // i64
+constexpr size_t kPartitionLength = 8;   // i64
+constexpr size_t kHiddenSectors = 16;    // u32
+constexpr size_t kPartitionNumber = 20;  // u32
+constexpr size_t kPartitionType = 24;    // u8
 constexpr size_t kSize = 32;
 }  // namespace partition_info
 

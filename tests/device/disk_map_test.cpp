@@ -102,10 +102,10 @@ TEST(RefreshDisks, KeepsOnlyVolumesWithATypeCodeAndADiskNumber) {
   Fixture f;
   f.fake->disks[0] = MakeDisk(1000000);
   f.fake->volumes = {
-      MakeVolume(0, 2048ull * 512, 1000ull * 512, "ext4"),              // no type: left out
-      MakeVolume(0, 4096ull * 512, 1000ull * 512, "ext4", 0, 0x83),     // partition type kept
-      MakeVolume(-1, 8192ull * 512, 1000ull * 512, "NTFS"),             // no disk: left out
-      MakeVolume(0, 16384ull * 512, 1000ull * 512, "fat", 0, 0x0E),     // "FAT" ignoring case
+      MakeVolume(0, 2048ull * 512, 1000ull * 512, "ext4"),           // no type: left out
+      MakeVolume(0, 4096ull * 512, 1000ull * 512, "ext4", 0, 0x83),  // partition type kept
+      MakeVolume(-1, 8192ull * 512, 1000ull * 512, "NTFS"),          // no disk: left out
+      MakeVolume(0, 16384ull * 512, 1000ull * 512, "fat", 0, 0x0E),  // "FAT" ignoring case
   };
   ASSERT_EQ(RefreshDisks(*f.enumerator), 1);
   std::vector<uint8_t> types;
@@ -119,7 +119,7 @@ TEST(RefreshDisks, NumbersLetterlessVolumesByTheirPositionInTheWholeList) {
   f.fake->disks[0] = MakeDisk(1000000);
   f.fake->disks[2] = MakeDisk(1000000);
   f.fake->volumes = {
-      MakeVolume(2, 2048ull * 512, 990000ull * 512, "NTFS"),    // no letter
+      MakeVolume(2, 2048ull * 512, 990000ull * 512, "NTFS"),  // no letter
       MakeVolume(0, 2048ull * 512, 400000ull * 512, "NTFS", u'C'),
       MakeVolume(0, 600000ull * 512, 390000ull * 512, "NTFS"),  // no letter
   };

@@ -30,16 +30,18 @@ std::vector<uint8_t> ReadAll(const fs::path& path) {
 // A copier that copies sectors of a disk in memory, as CopyDiskToImage does
 // for a real disk.
 CImageJob::Copier MemoryCopier(const std::vector<uint8_t>& disk) {
-  return [&disk](ImageCopyJob& job, const ImageSource& source, const fs::path& image,
-                 void* user) {
+  return [&disk](ImageCopyJob& job, const ImageSource& source, const fs::path& image, void* user) {
     MemoryByteSource bytes{std::span<const uint8_t>(disk)};
-    return CopySourceToImage(job, bytes, 512, disk.size(), source.startSector,
-                             source.sectorCount, image, user);
+    return CopySourceToImage(job, bytes, 512, disk.size(), source.startSector, source.sectorCount,
+                             image, user);
   };
 }
 
+// A per-test file: CTest runs the tests of this file side by side.
 struct TempImage {
-  fs::path path = fs::temp_directory_path() / "brinvale_image_job.img";
+  fs::path path = fs::temp_directory_path() /
+                  (std::string("brinvale_image_job_") +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".img");
   ~TempImage() { fs::remove(path); }
 };
 
@@ -118,7 +120,7 @@ TEST(ImageJobCloseCode, MapsResults) {
 }
 
 TEST(CopyImageSource, ImageFileIsCopiedInWhole512ByteSectors) {
-  const auto source = fs::temp_directory_path() / "brinvale_image_source.img";
+  const auto source = fs::temp_directory_path() / "brinvale_image_job_source.img";
   const std::vector<uint8_t> bytes = Pattern(100 * 512 + 300);
   std::ofstream(source, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));

@@ -52,8 +52,8 @@ TEST(CheckImageTarget, ChecksInOrderAndNamesTheirMessages) {
   EXPECT_STREQ(ImageTargetMessageKey(ImageTargetProblem::kNone), "");
 }
 
-VolumeInfo Volume(int disk, char16_t letter, uint64_t start, uint64_t length,
-                  uint64_t deviceId = 0, const char* fileSystem = "NTFS") {
+VolumeInfo Volume(int disk, char16_t letter, uint64_t start, uint64_t length, uint64_t deviceId = 0,
+                  const char* fileSystem = "NTFS") {
   VolumeInfo v;
   v.diskNumber = disk;
   v.driveLetter = letter;
@@ -92,8 +92,8 @@ TEST(DescribeImageTarget, NumberedVolumesHaveNoLetterToMatch) {
   VolumeInfo numbered = Volume(0, 67, 2048, 1000);  // 67 is the code of 'C'
   numbered.numbered = true;
   disks[0] = {numbered};
-  EXPECT_FALSE(DescribeImageTarget("C:\\x.img", ImageSourceFromVolume(numbered), disks)
-                   .onSourceDrive);
+  EXPECT_FALSE(
+      DescribeImageTarget("C:\\x.img", ImageSourceFromVolume(numbered), disks).onSourceDrive);
 }
 
 #if !defined(_WIN32)
@@ -110,14 +110,13 @@ TEST(DescribeImageTarget, FolderOnTheCopiedDeviceAndItsFileSystemName) {
   // The disk list names the target volume's file system.
   EXPECT_EQ(same.fileSystemName, "FAT32");
   EXPECT_TRUE(same.freeBytes.has_value());
-  ImageTargetFacts other =
-      DescribeImageTarget(target, ImageSourceFromVolume(disks[0][1]), disks);
+  ImageTargetFacts other = DescribeImageTarget(target, ImageSourceFromVolume(disks[0][1]), disks);
   EXPECT_FALSE(other.onSourceDrive);
 }
 #endif
 
 TEST(DescribeImageTarget, AnImageFileIsNeverCopiedOntoItself) {
-  const auto path = std::filesystem::temp_directory_path() / "brinvale-self.img";
+  const auto path = std::filesystem::temp_directory_path() / "brinvale_target_check_self.img";
   std::ofstream(path) << "x";
   ImageSource file;
   file.kind = ImageSource::Kind::kImageFile;

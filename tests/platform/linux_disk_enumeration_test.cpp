@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -29,8 +30,9 @@ void WriteFile(const fs::path& path, const std::string& text) {
 class FakeSystem {
  public:
   FakeSystem() {
+    static int count = 0;
     m_root = fs::temp_directory_path() /
-             ("brinvale_sysfs_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
+             ("brinvale_sysfs_" + std::to_string(::getpid()) + "_" + std::to_string(++count));
     fs::remove_all(m_root);
     fs::create_directories(m_root / "sys/block");
     fs::create_directories(m_root / "dev");
@@ -54,8 +56,8 @@ class FakeSystem {
     }
   }
 
-  void Partition(const std::string& disk, const std::string& name, int number,
-                 uint64_t start512, uint64_t size512, const std::string& devnum) {
+  void Partition(const std::string& disk, const std::string& name, int number, uint64_t start512,
+                 uint64_t size512, const std::string& devnum) {
     const fs::path dir = m_root / "sys/block" / disk / name;
     WriteFile(dir / "partition", std::to_string(number));
     WriteFile(dir / "start", std::to_string(start512));
@@ -231,10 +233,10 @@ TEST(LinuxDiskEnumeration, FourKibSectorDiskCountsInItsOwnSectors) {
   sys.Disk("nvme0n1", 16777216, "259:0", 4096);
   sys.Partition("nvme0n1", "nvme0n1p1", 1, 2048, 1048576, "259:1");  // 1 MiB, 512 MiB
   sys.Partition("nvme0n1", "nvme0n1p2", 2, 4196352, 8388608, "259:2");
-  sys.probes["nvme0n1p1"] = FileSystemFacts{"vfat", "FAT32", "EFI", "gpt",
-                                             "C12A7328-F81F-11D2-BA4B-00A0C93EC93B"};
-  sys.probes["nvme0n1p2"] = FileSystemFacts{"ext4", "1.0", "", "gpt",
-                                             "0fc63daf-8483-4772-8e79-3d69d8477de4"};
+  sys.probes["nvme0n1p1"] =
+      FileSystemFacts{"vfat", "FAT32", "EFI", "gpt", "C12A7328-F81F-11D2-BA4B-00A0C93EC93B"};
+  sys.probes["nvme0n1p2"] =
+      FileSystemFacts{"ext4", "1.0", "", "gpt", "0fc63daf-8483-4772-8e79-3d69d8477de4"};
 
   const DiskMap& disks = sys.Refresh();
   const auto& list = disks.at(0);

@@ -21,8 +21,8 @@ std::vector<uint8_t> MountPointsReply(
   size_t total = names;
   for (const auto& [link, device] : points) total += (link.size() + device.size()) * 2;
   std::vector<uint8_t> b(total, 0);
-  StoreLe32(b, mount_points::kSize, uint32_t(total));            // Size
-  StoreLe32(b, mount_points::kCount, uint32_t(points.size()));   // NumberOfMountPoints
+  StoreLe32(b, mount_points::kSize, uint32_t(total));           // Size
+  StoreLe32(b, mount_points::kCount, uint32_t(points.size()));  // NumberOfMountPoints
   for (size_t i = 0; i < points.size(); ++i) {
     const size_t entry = mount_points::kFirst + i * mount_point::kSize;
     const auto& [link, device] = points[i];
@@ -77,11 +77,11 @@ TEST(MountPoints, DeviceQueryPutsTheNameAfterTheHeader) {
 
 TEST(MountPoints, SelectsHardDiskVolumesOncePerDevice) {
   std::vector<MountPointEntry> entries = {
-      {u"\\DosDevices\\C:", u"\\Device\\HarddiskVolume3"},    // letter link: passed over
-      {u"\\??\\Volume{c}", u"\\Device\\HarddiskVolume3"},     // kept
-      {u"\\??\\Volume{cd}", u"\\Device\\CdRom0"},             // not a hard disk
-      {u"\\??\\Volume{d}", u"\\Device\\HarddiskVolume4"},     // kept
-      {u"\\??\\Volume{c2}", u"\\Device\\HarddiskVolume3"},    // second link of volume 3
+      {u"\\DosDevices\\C:", u"\\Device\\HarddiskVolume3"},  // letter link: passed over
+      {u"\\??\\Volume{c}", u"\\Device\\HarddiskVolume3"},   // kept
+      {u"\\??\\Volume{cd}", u"\\Device\\CdRom0"},           // not a hard disk
+      {u"\\??\\Volume{d}", u"\\Device\\HarddiskVolume4"},   // kept
+      {u"\\??\\Volume{c2}", u"\\Device\\HarddiskVolume3"},  // second link of volume 3
   };
   auto volumes = SelectHardDiskVolumes(entries);
   ASSERT_EQ(volumes.size(), 2u);
@@ -95,9 +95,8 @@ TEST(MountPoints, LinkFormsAndDriveLetters) {
   EXPECT_TRUE(IsVolumeGuidLink(u"\\\\?\\Volume{x}"));
   EXPECT_FALSE(IsVolumeGuidLink(u"\\DosDevices\\E:"));
   EXPECT_FALSE(IsVolumeGuidLink(u"?"));
-  EXPECT_EQ(DriveLetterFromMountPoints({{u"", u"d"},
-                                        {u"\\??\\Volume{x}", u"d"},
-                                        {u"\\DosDevices\\E:", u"d"}}),
+  EXPECT_EQ(DriveLetterFromMountPoints(
+                {{u"", u"d"}, {u"\\??\\Volume{x}", u"d"}, {u"\\DosDevices\\E:", u"d"}}),
             u'E');
   EXPECT_EQ(DriveLetterFromMountPoints({{u"\\??\\Volume{x}", u"d"}}), 0);
   EXPECT_EQ(DriveLetterFromMountPoints({{u"\\DosDevices\\", u"d"}}), 0);
@@ -105,11 +104,11 @@ TEST(MountPoints, LinkFormsAndDriveLetters) {
 
 TEST(PartitionInformation, ReadsPlaceNumberAndType) {
   std::vector<uint8_t> b(32, 0);
-  StoreLe64(b, 0, 1048576);     // StartingOffset
-  StoreLe64(b, 8, 536870912);   // PartitionLength
-  StoreLe32(b, 16, 2048);       // HiddenSectors
-  StoreLe32(b, 20, 2);          // PartitionNumber
-  b[24] = 0x07;                 // PartitionType
+  StoreLe64(b, 0, 1048576);    // StartingOffset
+  StoreLe64(b, 8, 536870912);  // PartitionLength
+  StoreLe32(b, 16, 2048);      // HiddenSectors
+  StoreLe32(b, 20, 2);         // PartitionNumber
+  b[24] = 0x07;                // PartitionType
   auto p = ParsePartitionInformation(b);
   ASSERT_TRUE(p);
   EXPECT_EQ(p->startBytes, 1048576u);
@@ -121,11 +120,11 @@ TEST(PartitionInformation, ReadsPlaceNumberAndType) {
 
 TEST(DiskExtents, FirstExtentGivesThePlace) {
   std::vector<uint8_t> b(8 + 2 * 24, 0);
-  StoreLe32(b, 0, 2);             // NumberOfDiskExtents
-  StoreLe32(b, 8, 1);             // [0].DiskNumber
-  StoreLe64(b, 16, 0x100000);     // [0].StartingOffset
-  StoreLe64(b, 24, 0x40000000);   // [0].ExtentLength
-  StoreLe32(b, 32, 2);            // [1].DiskNumber
+  StoreLe32(b, 0, 2);            // NumberOfDiskExtents
+  StoreLe32(b, 8, 1);            // [0].DiskNumber
+  StoreLe64(b, 16, 0x100000);    // [0].StartingOffset
+  StoreLe64(b, 24, 0x40000000);  // [0].ExtentLength
+  StoreLe32(b, 32, 2);           // [1].DiskNumber
   auto e = ParseFirstDiskExtent(b);
   ASSERT_TRUE(e);
   EXPECT_EQ(e->diskNumber, 1u);
@@ -167,10 +166,10 @@ void StoreLayoutEntry(std::vector<uint8_t>& b, size_t index, uint64_t start, uin
 
 TEST(DriveLayout, FindsTheFirstPlacedEntryWithTheNumber) {
   auto b = LayoutReply(layout_ex::kStyleMbr, 4);
-  StoreLayoutEntry(b, 0, 0, 0, 2, 0);                   // unused slot, offset 0
+  StoreLayoutEntry(b, 0, 0, 0, 2, 0);  // unused slot, offset 0
   StoreLayoutEntry(b, 1, 1048576, 1000000, 1, 0x0C);
-  StoreLayoutEntry(b, 2, 5242880, 2000000, 2, 0x07);    // the one
-  StoreLayoutEntry(b, 3, 9999999, 3000000, 2, 0x83);    // later duplicate
+  StoreLayoutEntry(b, 2, 5242880, 2000000, 2, 0x07);  // the one
+  StoreLayoutEntry(b, 3, 9999999, 3000000, 2, 0x83);  // later duplicate
   auto p = FindPartitionInLayout(b, 2);
   ASSERT_TRUE(p);
   EXPECT_EQ(p->startBytes, 5242880u);
@@ -211,10 +210,10 @@ TEST(DiskGeometry, ReadsTheFourFields) {
 
 TEST(StorageDeviceDescriptor, ReadsRemovableAndBus) {
   std::vector<uint8_t> b(40, 0);
-  StoreLe32(b, 0, 1);     // Version
-  StoreLe32(b, 4, 40);    // Size
-  b[10] = 1;              // RemovableMedia
-  StoreLe32(b, 28, 7);    // BusType: USB
+  StoreLe32(b, 0, 1);   // Version
+  StoreLe32(b, 4, 40);  // Size
+  b[10] = 1;            // RemovableMedia
+  StoreLe32(b, 28, 7);  // BusType: USB
   auto d = ParseStorageDeviceDescriptor(b);
   ASSERT_TRUE(d);
   EXPECT_TRUE(d->removableMedia);

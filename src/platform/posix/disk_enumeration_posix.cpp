@@ -77,8 +77,8 @@ std::string UnescapeMountField(std::string_view field) {
 
 struct MountEntry {
   std::string mountPoint;
-  std::string source;  // the mount's source device, e.g. "/dev/sdb1"
-  std::string type;    // the kernel's file-system type, e.g. "vfat"
+  std::string source;      // the mount's source device, e.g. "/dev/sdb1"
+  std::string type;        // the kernel's file-system type, e.g. "vfat"
   bool wholeTree = false;  // the file system's root is mounted, not a subfolder
 };
 
@@ -156,8 +156,7 @@ class LinuxDiskEnumeration final : public DiskEnumeration {
     m_names = WholeDiskNames(m_paths.sysBlock);
     m_haveNames = true;
     const std::map<uint64_t, MountEntry> mounts = ReadMountTable(m_paths.mountInfo);
-    for (size_t disk = 0; disk < m_names.size(); ++disk)
-      ListDiskVolumes(int(disk), mounts, out);
+    for (size_t disk = 0; disk < m_names.size(); ++disk) ListDiskVolumes(int(disk), mounts, out);
     return kOk;
   }
 
@@ -237,8 +236,8 @@ class LinuxDiskEnumeration final : public DiskEnumeration {
       // An extended container that could not be probed shows as a 1 KiB stub.
       if (facts.type.empty() && facts.partitionScheme.empty() && size * kSysfsUnit <= 1024)
         continue;
-      out.push_back(Describe(disk, part, int(number), start * kSysfsUnit, size * kSysfsUnit,
-                             facts, partDir, mounts));
+      out.push_back(Describe(disk, part, int(number), start * kSysfsUnit, size * kSysfsUnit, facts,
+                             partDir, mounts));
     }
   }
 
@@ -299,8 +298,7 @@ std::string LookupValue(blkid_probe probe, const char* name) {
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
          });
@@ -358,10 +356,17 @@ uint8_t PartitionTypeByte(const FileSystemFacts& facts) {
     uint8_t mbrType;
   };
   static constexpr FsKind kFsKinds[] = {
-      {"ntfs", 0x07},  {"exfat", 0x07},         {"ext2", 0x83},
-      {"ext3", 0x83},  {"ext4", 0x83},          {"xfs", 0x83},
-      {"btrfs", 0x83}, {"swap", 0x82},          {"LVM2_member", 0x8E},
-      {"hfsplus", 0xAF}, {"linux_raid_member", 0xFD},
+      {"ntfs", 0x07},
+      {"exfat", 0x07},
+      {"ext2", 0x83},
+      {"ext3", 0x83},
+      {"ext4", 0x83},
+      {"xfs", 0x83},
+      {"btrfs", 0x83},
+      {"swap", 0x82},
+      {"LVM2_member", 0x8E},
+      {"hfsplus", 0xAF},
+      {"linux_raid_member", 0xFD},
   };
   for (const FsKind& kind : kFsKinds)
     if (facts.type == kind.type) return kind.mbrType;
@@ -376,8 +381,8 @@ int ProbeFileSystemWithBlkid(const fs::path& device, FileSystemFacts& out) {
       blkid_new_probe_from_filename(device.c_str()));
   if (!probe) return errno ? ErrnoToSystemError(errno) : kErrReadFault;
   blkid_probe_enable_superblocks(probe.get(), 1);
-  blkid_probe_set_superblocks_flags(
-      probe.get(), BLKID_SUBLKS_TYPE | BLKID_SUBLKS_LABEL | BLKID_SUBLKS_VERSION);
+  blkid_probe_set_superblocks_flags(probe.get(),
+                                    BLKID_SUBLKS_TYPE | BLKID_SUBLKS_LABEL | BLKID_SUBLKS_VERSION);
   blkid_probe_enable_partitions(probe.get(), 1);
   blkid_probe_set_partitions_flags(probe.get(), BLKID_PARTS_ENTRY_DETAILS);
   // 0 found, 1 nothing found, -2 ambiguous (no answer taken), -1 error.

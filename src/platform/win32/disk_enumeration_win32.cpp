@@ -73,7 +73,8 @@ std::vector<uint8_t> QueryGrowing(HANDLE h, DWORD code, const std::vector<uint8_
     error = GetLastError();
     if (error != ERROR_INSUFFICIENT_BUFFER && error != ERROR_MORE_DATA) return {};
     size_t next = reply.size() + kReplyGrowthBytes;
-    if (code == kMountMgrQueryPoints) next = std::max<size_t>(next, win::MountPointsNeededSize(reply));
+    if (code == kMountMgrQueryPoints)
+      next = std::max<size_t>(next, win::MountPointsNeededSize(reply));
     if (next > kLargestReplyBytes) return {};
     reply.assign(next, 0);
   }
@@ -88,9 +89,9 @@ char16_t FindDriveLetter(const std::u16string& deviceName) {
   DeviceIoControl(manager.Get(), kMountMgrCheckUnprocessedVolumes, nullptr, 0, nullptr, 0, &got,
                   nullptr);
   DWORD error = 0;
-  std::vector<uint8_t> reply = QueryGrowing(manager.Get(), kMountMgrQueryPoints,
-                                            win::BuildDeviceQuery(deviceName),
-                                            kDevicePointsReplyBytes, error);
+  std::vector<uint8_t> reply =
+      QueryGrowing(manager.Get(), kMountMgrQueryPoints, win::BuildDeviceQuery(deviceName),
+                   kDevicePointsReplyBytes, error);
   return win::DriveLetterFromMountPoints(win::ParseMountPoints(reply));
 }
 
@@ -131,8 +132,7 @@ bool QueryVolume(const std::u16string& volumePath, SystemVolume& v) {
 
   wchar_t label[128] = {};
   wchar_t fileSystem[32] = {};
-  if (GetVolumeInformationW(path.c_str(), label, 128, nullptr, nullptr, nullptr, fileSystem,
-                            32)) {
+  if (GetVolumeInformationW(path.c_str(), label, 128, nullptr, nullptr, nullptr, fileSystem, 32)) {
     v.label = Utf8(label);
     v.fileSystemName = Utf8(fileSystem);
   }
@@ -183,12 +183,11 @@ class WindowsDiskEnumeration final : public DiskEnumeration {
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!manager.IsOpen()) return int(GetLastError());
     DWORD error = 0;
-    std::vector<uint8_t> reply = QueryGrowing(manager.Get(), kMountMgrQueryPoints,
-                                              win::BuildAllPointsQuery(), kAllPointsReplyBytes,
-                                              error);
+    std::vector<uint8_t> reply =
+        QueryGrowing(manager.Get(), kMountMgrQueryPoints, win::BuildAllPointsQuery(),
+                     kAllPointsReplyBytes, error);
     // Any other failure of the query lists nothing, which is no failure.
-    for (const win::VolumeLink& link :
-         win::SelectHardDiskVolumes(win::ParseMountPoints(reply))) {
+    for (const win::VolumeLink& link : win::SelectHardDiskVolumes(win::ParseMountPoints(reply))) {
       SystemVolume v;
       v.driveLetter = FindDriveLetter(link.deviceName);
       if (!QueryVolume(link.volumePath, v)) continue;
@@ -220,9 +219,8 @@ class WindowsDiskEnumeration final : public DiskEnumeration {
     // STORAGE_PROPERTY_QUERY: StorageDeviceProperty (0), PropertyStandardQuery (0).
     std::vector<uint8_t> query(12, 0);
     std::vector<uint8_t> descriptor(1024);
-    if (DeviceIoControl(disk.Get(), IOCTL_STORAGE_QUERY_PROPERTY, query.data(),
-                        DWORD(query.size()), descriptor.data(), DWORD(descriptor.size()), &got,
-                        nullptr)) {
+    if (DeviceIoControl(disk.Get(), IOCTL_STORAGE_QUERY_PROPERTY, query.data(), DWORD(query.size()),
+                        descriptor.data(), DWORD(descriptor.size()), &got, nullptr)) {
       descriptor.resize(got);
       if (auto d = win::ParseStorageDeviceDescriptor(descriptor)) {
         out.bus = d->bus;
