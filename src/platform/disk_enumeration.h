@@ -139,15 +139,16 @@ int QueryMountedSpaceStatvfs(const std::filesystem::path& mountPoint, uint64_t& 
 // The Linux enumeration over `paths`. Disk N is the N-th name of
 // WholeDiskNames(paths.sysBlock). Every partition is a volume, mounted or
 // not; a disk without partitions whose whole device holds a file system is
-// one volume with partition number 0. Extended partition containers are
-// left out (they hold no file system).
+// one volume with partition number 0. A mounted file system the probe
+// cannot name takes the kernel's type from the mount table. Extended
+// partition containers are left out (they hold no file system).
 std::unique_ptr<DiskEnumeration> MakeLinuxDiskEnumeration(LinuxDiskPaths paths,
                                                           FileSystemProbe probe,
                                                           MountedSpaceQuery space);
 
 // The name this system uses for a probed file system: "FAT32" for vfat
-// version FAT32, "FAT" for FAT12 and FAT16, "NTFS", "exFAT", otherwise the
-// probe's own name.
+// version FAT32, "FAT" for FAT12 and FAT16 ("vfat" when the width is not
+// known), "NTFS", "exFAT", otherwise the probe's own name.
 std::string FileSystemDisplayName(const FileSystemFacts& facts);
 
 // The partition type byte for a probed partition entry: the dos type as
