@@ -17,6 +17,7 @@ void PrintUsage() {
                "  disks [--json] list disks, volumes and unallocated gaps\n"
                "  image SOURCE OUT.img\n"
                "                 copy SOURCE sector by sector into the image file OUT.img\n"
+               "                 (Ctrl-C stops the copy; the partial file stays)\n"
                "\n"
                "SOURCE is an image file, disk:N (whole disk N) or disk:N:START:COUNT\n"
                "(a partition of disk N by start sector and sector count).\n");
