@@ -20,5 +20,5 @@ ensure_packages() {
     "${missing[@]}" >/dev/null
 }
 
-BRINVALE_BUILD_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest
+BRINVALE_BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libblkid-dev libgtest-dev libgmock-dev googletest
   libbenchmark-dev xz-utils)

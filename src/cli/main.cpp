@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/disks_command.h"
+#include "cli/image_command.h"
 #include "cli/probe_command.h"
 #include "cli/scan_command.h"
 
@@ -18,6 +20,10 @@ void PrintUsage() {
                "  probe SOURCE   name the file system at the start of SOURCE\n"
                "  scan SOURCE    find deleted files; --list, --types LIST, --recover-to DIR,\n"
                "                 --keep-paths, --json, --mode quick|full\n"
+               "  disks [--json] list disks, volumes and unallocated gaps\n"
+               "  image SOURCE OUT.img\n"
+               "                 copy SOURCE sector by sector into the image file OUT.img\n"
+               "                 (Ctrl-C stops the copy; the partial file stays)\n"
                "\n"
                "SOURCE is an image file, disk:N (whole disk N) or disk:N:START:COUNT\n"
                "(a partition of disk N by start sector and sector count).\n");
@@ -34,6 +40,8 @@ int main(int argc, char** argv) {
   if (std::strcmp(command, "probe") == 0) return brinvale::cli::RunProbe(argc - 2, argv + 2);
   if (std::strcmp(command, "scan") == 0)
     return brinvale::cli::RunScan(std::vector<std::string>(argv + 2, argv + argc));
+  if (std::strcmp(command, "disks") == 0) return brinvale::cli::RunDisks(argc - 2, argv + 2);
+  if (std::strcmp(command, "image") == 0) return brinvale::cli::RunImage(argc - 2, argv + 2);
   if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "help") == 0) {
     PrintUsage();
     return 0;

@@ -6,6 +6,7 @@
 
 #include "app/scan_history.h"
 #include "app/size_text.h"
+#include "cli/duration_text.h"
 #include "cli/engine_for_source.h"
 #include "cli/interrupt.h"
 #include "cli/json_writer.h"
@@ -33,18 +34,6 @@ struct ProgressState {
   bool drawn = false;
 };
 
-std::string DurationText(int seconds) {
-  if (seconds < 0) return "estimating";
-  char text[64];
-  if (seconds >= 3600)
-    std::snprintf(text, sizeof text, "%d Hour %d Min", seconds / 3600, seconds / 60 % 60);
-  else if (seconds >= 60)
-    std::snprintf(text, sizeof text, "%d Min %d Sec", seconds / 60, seconds % 60);
-  else
-    std::snprintf(text, sizeof text, "%d Sec", seconds);
-  return text;
-}
-
 int OnScanProgress(void* user, int percent, int scale, int secondsLeft, uint64_t current,
                    uint64_t total, uint64_t found, int) {
   auto* state = static_cast<ProgressState*>(user);
@@ -54,7 +43,8 @@ int OnScanProgress(void* user, int percent, int scale, int secondsLeft, uint64_t
   if (total != 0)
     line += " | sector " + std::to_string(current) + " of " + std::to_string(total) + " | " +
             std::to_string(found) + " files";
-  line += " | " + DurationText(secondsLeft) + " left   ";
+  line += secondsLeft < 0 ? std::string(" | estimating time left   ")
+                          : " | " + DurationText(secondsLeft) + " left   ";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
   state->drawn = true;

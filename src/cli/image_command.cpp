@@ -1,0 +1,145 @@
+#include "cli/image_command.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "app/size_text.h"
+#include "cli/source_spec.h"
+#include "common/error_codes.h"
+#include "device/disk_map.h"
+#include "output/image_job.h"
+#include "output/image_target_check.h"
+#include "platform/system_error.h"
+#include "platform/text.h"
+
+#include "cli/duration_text.h"
+#include "cli/interrupt.h"
+
+namespace brinvale::cli {
+namespace {
+
+constexpr int kExitStopped = 130;
+
+
+ImageSource SourceFromSpec(const SourceSpec& spec, const DiskMap& disks) {
+  ImageSource source;
+  source.diskNumber = spec.diskNumber;
+  switch (spec.kind) {
+    case SourceSpec::Kind::kImage:
+      source.kind = ImageSource::Kind::kImageFile;
+      source.imageFile = platform::PathFromUtf8(spec.imagePath);
+      break;
+    case SourceSpec::Kind::kDisk: source.kind = ImageSource::Kind::kWholeDisk; break;
+    case SourceSpec::Kind::kPartition: {
+      source.kind = ImageSource::Kind::kPartition;
+      source.startSector = spec.startSector;
+      source.sectorCount = spec.sectorCount;
+      // A run that is exactly a listed volume takes its descriptor.
+      if (auto it = disks.find(spec.diskNumber); it != disks.end())
+        for (const VolumeInfo& record : it->second)
+          if (record.kind == VolumeInfo::Kind::kVolume && record.start == spec.startSector &&
+              record.length == spec.sectorCount)
+            source.partition = record;
+      break;
+    }
+  }
+  return source;
+}
+
+}  // namespace
+
+int RunImage(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: brinvale-cli image SOURCE OUT.img\n");
+    return 2;
+  }
+  std::string error;
+  std::optional<SourceSpec> spec = ParseSourceSpec(argv[0], error);
+  if (!spec) {
+    std::fprintf(stderr, "brinvale-cli: %s\n", error.c_str());
+    return 2;
+  }
+  const std::filesystem::path imagePath = platform::PathFromUtf8(argv[1]);
+
+  // Only a new or a regular file is ever written: never a device or folder.
+  std::error_code ec;
+  const auto status = std::filesystem::status(imagePath, ec);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    std::fprintf(stderr, "brinvale-cli: %s exists and is not a regular file\n", argv[1]);
+    return 1;
+  }
+  std::filesystem::path folder = std::filesystem::absolute(imagePath, ec).parent_path();
+  if (!std::filesystem::is_directory(folder, ec)) {
+    std::fprintf(stderr, "brinvale-cli: the folder of %s does not exist\n", argv[1]);
+    return 1;
+  }
+
+  // The disk list tells which volumes the copy reads and how the target's
+  // file system is named; without it the checks work from less.
+  DiskEnumerator enumerator;
+  (void)RefreshDisks(enumerator);
+  ImageSource source = SourceFromSpec(*spec, enumerator.Disks());
+
+  uint64_t imageBytes = 0;
+  if (int rc = ImageSourceBytes(source, imageBytes); rc != kOk) {
+    std::fprintf(stderr, "brinvale-cli: cannot open %s: %s\n", argv[0],
+                 platform::SystemErrorMessage(rc).c_str());
+    return 1;
+  }
+  const ImageTargetProblem problem =
+      CheckImageTarget(DescribeImageTarget(imagePath, source, enumerator.Disks()), imageBytes);
+  if (problem != ImageTargetProblem::kNone) {
+    std::fprintf(stderr, "brinvale-cli: %s\n", ImageTargetSentence(problem));
+    return 1;
+  }
+
+  std::fprintf(stderr, "Copying %s (%s) to %s\n", argv[0], SizeText(int64_t(imageBytes)).c_str(),
+               argv[1]);
+  CImageJob job(source, imagePath);
+  int shownPercent = -1;
+  int shownSeconds = -2;
+  job.SetObserver([&](const ImageProgress& p) {
+    if (InterruptFlag().load()) job.RequestCancel();
+    if (p.percent == shownPercent && p.secondsLeft == shownSeconds) return;
+    shownPercent = p.percent;
+    shownSeconds = p.secondsLeft;
+    const std::string left =
+        p.secondsLeft < 0 ? "estimating time left" : DurationText(p.secondsLeft) + " left";
+    std::fprintf(stderr, "\r%3d%%  %llu / %llu sectors  %-24s", p.percent,
+                 static_cast<unsigned long long>(p.sectorsDone),
+                 static_cast<unsigned long long>(p.totalSectors), left.c_str());
+    std::fflush(stderr);
+  });
+  int rc = kOk;
+  {
+    InstallInterruptHandler();
+    rc = job.Run();
+  }
+  std::fprintf(stderr, "\n");
+
+  const ImageProgress last = job.Progress();
+  if (rc == kCancelled) {
+    std::fprintf(stderr,
+                 "brinvale-cli: stopped after %llu of %llu sectors; the partial image "
+                 "stays in %s\n",
+                 static_cast<unsigned long long>(last.sectorsDone),
+                 static_cast<unsigned long long>(last.totalSectors), argv[1]);
+    return kExitStopped;
+  }
+  if (rc != kOk) {
+    std::fprintf(stderr, "brinvale-cli: the image could not be made: %s (after %llu sectors)\n",
+                 platform::SystemErrorMessage(rc).c_str(),
+                 static_cast<unsigned long long>(last.sectorsDone));
+    return 1;
+  }
+  if (last.totalSectors == 0 || last.sectorsDone != last.totalSectors) {
+    std::fprintf(stderr, "brinvale-cli: nothing was copied from %s\n", argv[0]);
+    return 1;
+  }
+  std::fprintf(stderr, "Copied %llu sectors to %s\n",
+               static_cast<unsigned long long>(last.sectorsDone), argv[1]);
+  return 0;
+}
+
+}  // namespace brinvale::cli

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "device/volume_info.h"
+#include "platform/disk_enumeration.h"
+
+// The list of disks, their volumes and their unallocated gaps.
+namespace brinvale {
+
+// Disk number to that disk's records, ascending by disk number; each list
+// is in start order.
+using DiskMap = std::map<int, std::vector<VolumeInfo>>;
+
+// Builds and hands out the disk list. Owns the system enumeration it asks.
+class DiskEnumerator {
+ public:
+  explicit DiskEnumerator(
+      std::unique_ptr<platform::DiskEnumeration> system = platform::MakeSystemDiskEnumeration());
+  DiskEnumerator(const DiskEnumerator&) = delete;
+  DiskEnumerator& operator=(const DiskEnumerator&) = delete;
+
+  const DiskMap& Disks() const { return m_disks; }
+  // The bytes per sector of the disk queried last (512 before any).
+  uint32_t BytesPerSector() const { return m_bytesPerSector; }
+
+ private:
+  friend int RefreshDisks(DiskEnumerator& enumerator);
+  friend int NextVolume(DiskEnumerator& enumerator, VolumeInfo& out);
+  void AddGapsAndDisks();
+
+  std::unique_ptr<platform::DiskEnumeration> m_system;
+  DiskMap m_disks;
+  uint32_t m_bytesPerSector = 512;
+  int m_cursorDisk = 0;      // the disk NextVolume hands out from
+  size_t m_cursorIndex = 0;  // the next record of that disk
+};
+
+// Rebuilds the list from nothing: the volumes the system reports (those with
+// a type code and a known disk number), sorted by start; a gap record for
+// every stretch of more than one cylinder before, between and after them;
+// one whole-disk record for each disk that carries no volume; and small
+// numbers in place of missing drive letters. Resets the cursor. Returns 1,
+// or 0 (with an empty list) when the system's volume list cannot be had.
+int RefreshDisks(DiskEnumerator& enumerator);
+
+// Hands out the next record, disks ascending and each disk's records in
+// order: 1 and the record, or 0 at the end.
+int NextVolume(DiskEnumerator& enumerator, VolumeInfo& out);
+
+// The type code for a file-system name: 7 for "NTFS", 11 for "FAT32", 6 for
+// "FAT" (compared without case), otherwise `partitionType` unchanged.
+uint8_t TypeCodeFor(const std::string& fileSystemName, uint8_t partitionType);
+
+}  // namespace brinvale
