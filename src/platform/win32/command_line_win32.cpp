@@ -1,5 +1,8 @@
-#include <shellapi.h>
+// <windows.h> must come before the other Windows headers.
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
 #include "platform/command_line.h"
 #include "platform/text.h"

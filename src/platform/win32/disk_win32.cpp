@@ -1,5 +1,8 @@
+// <windows.h> must come before the other Windows headers.
+// clang-format off
 #include <windows.h>
 #include <winioctl.h>
+// clang-format on
 
 #include <string>
 

@@ -1,5 +1,8 @@
-#include <shlobj.h>
+// <windows.h> must come before the other Windows headers.
+// clang-format off
 #include <windows.h>
+#include <shlobj.h>
+// clang-format on
 
 #include "platform/folders.h"
 

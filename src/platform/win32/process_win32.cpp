@@ -1,5 +1,8 @@
-#include <tlhelp32.h>
+// <windows.h> must come before the other Windows headers.
+// clang-format off
 #include <windows.h>
+#include <tlhelp32.h>
+// clang-format on
 
 #include <string>
 
