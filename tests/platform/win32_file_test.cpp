@@ -185,5 +185,11 @@ TEST_F(FileContract, FileSizeOfMissingPathIsFileNotFound) {
   EXPECT_EQ(size, 3u);
 }
 
+TEST(Win32TestSetup, FixtureFolderIsAbsolute) {
+  // Under Wine a bare Unix path would resolve against whatever drive is
+  // current; the build hands the tests the folder with Wine's Z: drive.
+  EXPECT_TRUE(fs::path(BRINVALE_FIXTURE_DIR).is_absolute()) << BRINVALE_FIXTURE_DIR;
+}
+
 }  // namespace
 }  // namespace brinvale::platform

@@ -7,6 +7,7 @@
 #include <process.h>
 #include <stdlib.h>
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -74,9 +75,7 @@ TEST(Win32Process, TerminatesByNameIgnoringCase) {
   const wchar_t* argv[] = {exe.c_str(), flag.c_str(), nullptr};
   intptr_t child = _wspawnv(_P_NOWAIT, exe.c_str(), argv);
   ASSERT_NE(child, -1);
-  // Until the child shows in the process list, ending by name finds nothing.
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-
+  // CreateProcess has entered the child in the process list by now.
   std::string upper = name;
   for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
   EXPECT_EQ(TerminateProcessesByName(upper), kOk);
