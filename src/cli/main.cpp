@@ -1,7 +1,6 @@
 // brinvale-cli: the command-line face of the recovery engines.
 #include <cstdio>
 #include <cstring>
-
 #include <string>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "cli/image_command.h"
 #include "cli/probe_command.h"
 #include "cli/scan_command.h"
+#include "platform/command_line.h"
 
 namespace {
 
@@ -32,6 +32,14 @@ void PrintUsage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Every argument as UTF-8, also on Windows where argv is in the ANSI code
+  // page; the commands below see only these.
+  std::vector<std::string> args = brinvale::platform::CommandLineUtf8(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& arg : args) pointers.push_back(arg.data());
+  pointers.push_back(nullptr);
+  argc = int(args.size());
+  argv = pointers.data();
   if (argc < 2) {
     PrintUsage();
     return 2;
