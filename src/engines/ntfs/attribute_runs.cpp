@@ -49,7 +49,9 @@ std::optional<std::span<const uint8_t>> FindPiece(std::span<const uint8_t> recor
   AttributeWalk walk(record, recordSize, WalkKind::kFindRuns);
   while (walk.Next()) {
     auto a = walk.Attribute();
-    if (AttributeType(a) != type || !SameName(AttributeName(a), name)) continue;
+    if (AttributeType(a) != type || size_t(a[attr::kNameLength]) * 2 != name.size() ||
+        !SameName(AttributeName(a), name))
+      continue;
     if (LowestVcn(a) == lowestVcn) return a;
   }
   return std::nullopt;
