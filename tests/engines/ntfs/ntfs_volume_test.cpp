@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/error_codes.h"
+#include "engines/ntfs/record_to_sector.h"
 #include "record_builder.h"
 
 namespace brinvale {
@@ -119,6 +120,36 @@ TEST(OpenNtfsVolume, ReadsTheMftRunsFromRecordZero) {
   disk.PutAt(0, boot);
   reader = disk.Reader();
   EXPECT_EQ(OpenNtfsVolume(reader, 0, reader.totalSectors, 512, u'G', v), -1);
+}
+
+TEST(OpenNtfsVolume, FollowsTheMftsOwnAttributeList) {
+  // Record 0 keeps the first 16 clusters of $MFT and lists record 3 (inside
+  // them) for the next 8, at cluster 60.
+  testing::MemoryVolume disk;
+  disk.PutAt(0, BootSector(512, 8, 4));
+  std::vector<uint8_t> list(0x40, 0);
+  for (size_t i = 0; i < 2; ++i) {
+    const size_t e = 0x20 * i;
+    StoreLe32(list, e + 0x00, 0x80);        // $DATA
+    StoreLe16(list, e + 0x04, 0x20);        // entry length
+    list[e + 0x07] = 0x1A;                  // name offset
+    StoreLe64(list, e + 0x08, i ? 16 : 0);  // lowest VCN
+    StoreLe64(list, e + 0x10, i ? 3 : 0);   // record
+  }
+  disk.PutRecord(0, testing::RecordBuilder(0)
+                        .Resident(0x20, list)
+                        .NonResident(0x80, {0x11, 0x10, 0x04}, 24 * 4096)
+                        .Build());
+  disk.PutRecord(
+      3,
+      testing::RecordBuilder(3).BaseRecord(0).NonResident(0x80, {0x11, 0x08, 0x3C}, 0, 16).Build());
+  SectorReader reader = disk.Reader();
+  NtfsVolume v;
+  ASSERT_EQ(OpenNtfsVolume(reader, 0, reader.totalSectors, 512, u'G', v), kOk);
+  EXPECT_EQ(v.mftRuns, (RunList{{16, 4, false}, {8, 56, false}}));
+  uint64_t sector = 0;
+  ASSERT_EQ(RecordToSector(v, 64, sector), kOk);  // first record of the listed piece
+  EXPECT_EQ(sector, 60u * 8);
 }
 
 }  // namespace
