@@ -1,6 +1,7 @@
 #include "deepscan/chunk_reader.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "common/error_codes.h"
 #include "deepscan/file_type_codes.h"
@@ -43,8 +44,27 @@ bool IsNextStart(SizingContext& ctx, std::span<const uint8_t> sector, NextStartR
 ChunkReader::ChunkReader(SizingContext& ctx, uint64_t capBytes, NextStartRule rule)
     : m_ctx(ctx), m_capBytes(capBytes), m_rule(rule), m_counted(ctx.bytesPerSector) {}
 
+void ChunkReader::SetStartSector(std::span<const uint8_t> buffer) {
+  const uint32_t bps = m_ctx.bytesPerSector;
+  if (bps == 0 || bps > SizingContext::kMaxBytesPerSector || buffer.size() < bps) return;
+  std::span<uint8_t> area = m_ctx.ChunkArea();
+  std::memcpy(area.data() + SizingContext::kMaxBytesPerSector - bps, buffer.data(), bps);
+  m_haveTail = true;
+}
+
 bool ChunkReader::Next() {
+  m_first = m_sectorsRead == 0;
+  // Keep the file's last sector so far in front of the chunk buffer.
+  if (!m_first && !m_filePart.empty()) {
+    const uint32_t sectorBytes = m_ctx.bytesPerSector;
+    std::memmove(m_ctx.ChunkArea().data() + SizingContext::kMaxBytesPerSector - sectorBytes,
+                 m_filePart.data() + m_filePart.size() - sectorBytes, sectorBytes);
+    m_haveTail = true;
+  } else if (!m_first) {
+    m_haveTail = false;
+  }
   m_filePart = {};
+  m_window = {};
   if (m_done) return false;
   const uint32_t bps = m_ctx.bytesPerSector;
   if (bps == 0 || bps > SizingContext::kMaxBytesPerSector || m_ctx.reader == nullptr) {
@@ -96,6 +116,8 @@ bool ChunkReader::Next() {
   }
   m_counted += uint64_t(fileSectors) * bps;
   m_filePart = chunk.first(fileSectors * bps);
+  m_tailBytes = m_haveTail ? bps : 0;
+  m_window = std::span<const uint8_t>(chunk.data() - m_tailBytes, m_tailBytes + m_filePart.size());
   return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 
@@ -34,6 +35,10 @@ class ChunkReader {
   ChunkReader(const ChunkReader&) = delete;
   ChunkReader& operator=(const ChunkReader&) = delete;
 
+  // Makes the first sector of the candidate (when `buffer` holds all of it)
+  // the sector before the first chunk, so that searches see it.
+  void SetStartSector(std::span<const uint8_t> buffer);
+
   // Reads and checks the next chunk. False when the sizing is over.
   bool Next();
 
@@ -41,6 +46,18 @@ class ChunkReader {
   // or those before a next start), at file offset FileOffset().
   std::span<const uint8_t> FilePart() const { return m_filePart; }
   uint64_t FileOffset() const { return m_fileOffset; }
+  // The sector before the chunk (the last one the file had in the previous
+  // chunk, or the start sector) followed by FilePart(), at WindowOffset().
+  // Searching the window finds markers that straddle two chunks.
+  std::span<const uint8_t> Window() const { return m_window; }
+  uint64_t WindowOffset() const { return m_fileOffset - m_tailBytes; }
+  // Where a search for a marker of `length` bytes starts in Window() so as
+  // to find only markers that end in the new bytes of this chunk...
+  size_t NewBytesFrom(size_t length) const {
+    return m_tailBytes - std::min(m_tailBytes, length - 1);
+  }
+  // ... or that also lie wholly in the start sector, on the first chunk.
+  size_t SearchFrom(size_t length) const { return m_first ? 0 : NewBytesFrom(length); }
   // A next start was met in the current chunk: this is the last one.
   bool MetNextStart() const { return m_metNextStart; }
   // Bytes of the file counted so far: the start sector plus the sectors read
@@ -55,6 +72,10 @@ class ChunkReader {
   uint64_t m_counted;
   uint64_t m_fileOffset = 0;
   std::span<const uint8_t> m_filePart;
+  std::span<const uint8_t> m_window;
+  size_t m_tailBytes = 0;
+  bool m_first = true;
+  bool m_haveTail = false;
   bool m_metNextStart = false;
   bool m_done = false;
 };

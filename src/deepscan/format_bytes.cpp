@@ -28,8 +28,10 @@ bool PassesFooterRule(std::span<const uint8_t> bytes, size_t end, uint32_t bytes
                      [](uint8_t b) { return b == 0; });
 }
 
-size_t FindFooter(std::span<const uint8_t> hay, std::string_view needle, uint32_t bytesPerSector) {
-  for (size_t at = FindBytes(hay, needle); at != kNotFound; at = FindBytes(hay, needle, at + 1)) {
+size_t FindFooter(std::span<const uint8_t> hay, std::string_view needle, uint32_t bytesPerSector,
+                  size_t from) {
+  for (size_t at = FindBytes(hay, needle, from); at != kNotFound;
+       at = FindBytes(hay, needle, at + 1)) {
     if (PassesFooterRule(hay, at + needle.size(), bytesPerSector)) return at + needle.size();
   }
   return kNotFound;

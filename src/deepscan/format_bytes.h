@@ -40,6 +40,7 @@ bool PassesFooterRule(std::span<const uint8_t> bytes, size_t end, uint32_t bytes
 
 // The first `needle` in `hay` that passes the footer rule; the offset just
 // after it, or kNotFound.
-size_t FindFooter(std::span<const uint8_t> hay, std::string_view needle, uint32_t bytesPerSector);
+size_t FindFooter(std::span<const uint8_t> hay, std::string_view needle, uint32_t bytesPerSector,
+                  size_t from = 0);
 
 }  // namespace brinvale

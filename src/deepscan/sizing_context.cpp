@@ -5,7 +5,7 @@
 namespace brinvale {
 
 SizingContext::SizingContext()
-    : m_chunk(std::make_unique<uint8_t[]>(kChunkBytes)),
+    : m_chunk(std::make_unique<uint8_t[]>(kMaxBytesPerSector + kChunkBytes)),
       m_scratch(std::make_unique<uint8_t[]>(kScratchBytes)) {}
 
 void SizingContext::SetCandidate(SectorReader& medium, uint32_t sectorBytes, uint64_t sector) {

@@ -62,7 +62,11 @@ struct SizingContext {
 
   bool InStreamRange(uint64_t sector) const;
 
-  std::span<uint8_t> ChunkBuffer() { return {m_chunk.get(), kChunkBytes}; }
+  std::span<uint8_t> ChunkBuffer() { return {m_chunk.get() + kMaxBytesPerSector, kChunkBytes}; }
+  // The chunk buffer with one sector of room in front of it, where the
+  // sizers keep the sector before a chunk so that markers split between
+  // the two are found.
+  std::span<uint8_t> ChunkArea() { return {m_chunk.get(), kMaxBytesPerSector + kChunkBytes}; }
   std::span<uint8_t> Scratch() { return {m_scratch.get(), kScratchBytes}; }
 
   SectorReader* reader = nullptr;

@@ -15,6 +15,7 @@
 namespace brinvale {
 namespace {
 
+using namespace std::literals;
 using test::PlantedFile;
 
 // How each format's sizer ends a file.
@@ -22,11 +23,13 @@ enum class Rule {
   kWhole,      // a length field, a directory or an end marker: the true size
   kNextStart,  // runs on through the noise and zeros up to the next file
   kLastEof,    // PDF: just after the last "%%EOF"
+  kHeaderFolderOrNextStart,  // 7z: 27 bytes after an LZMA header folder, else as kNextStart
 };
 
 Rule RuleFor(int typeCode) {
   switch (typeCode) {
     case kTypePdf: return Rule::kLastEof;
+    case kType7z: return Rule::kHeaderFolderOrNextStart;
     case kType3gp: case kTypeFlv: case kTypeMkv: case kTypeMov: case kTypeMp4:
     case kTypeMpeg:  // no program end code in these streams
     case kTypeMxf: case kTypeRealMedia:  // no index chunk in this one
@@ -83,6 +86,14 @@ TEST_F(ContentFixtureTest, EveryPlantedFileIsIdentifiedAndSizedByItsRule) {
       case Rule::kNextStart:
         EXPECT_EQ(size, NextOffset(i) - f.offset);
         break;
+      case Rule::kHeaderFolderOrNextStart: {
+        // Small archives keep their header uncompressed, without the folder.
+        const auto file = std::span<const uint8_t>(s_image).subspan(f.offset, f.size);
+        const std::string_view folder = "\x00\x07\x0B\x01\x00\x01\x23\x03\x01\x01\x05\x5D"sv;
+        const auto at = std::find_end(file.begin(), file.end(), folder.begin(), folder.end());
+        EXPECT_EQ(size, at == file.end() ? NextOffset(i) - f.offset : uint64_t(at - file.begin()) + 27);
+        break;
+      }
       case Rule::kLastEof: {
         const auto file = std::span<const uint8_t>(s_image).subspan(f.offset, f.size);
         const std::string_view eof = "%%EOF";

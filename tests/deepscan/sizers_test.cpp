@@ -178,6 +178,28 @@ TEST_F(SizerTest, GifAndPngEndAtTheFirstFooterThatPasses) {
   EXPECT_EQ(SizePng(Ctx(), First()), 4 * 512u + 8);
 }
 
+TEST_F(SizerTest, FooterSplitBetweenStartSectorAndFirstChunkIsFound) {
+  Filler(kStart + 1, kStart + 10);
+  medium.Put(kAt, "\x89PNG\r\n\x1A\n"sv);
+  medium.Put(kAt + 507, "IEND\xAE\x42\x60\x82"sv);  // 5 bytes here, 3 in the next sector
+  medium.Fill(kAt + 515, 512 - 3, 0);
+  EXPECT_EQ(SizePng(Ctx(), First()), 515u);
+}
+
+TEST_F(SizerTest, MarkerSplitBetweenTwoChunksIsFound) {
+  Filler(kStart + 1, 400);
+  // The first chunk holds file bytes 512..66047; "%%EOF" straddles its end.
+  medium.Put(kAt + 66048 - 2, "%%EOF");
+  EXPECT_EQ(SizePdf(Ctx(), First()), 66048u + 3);
+}
+
+TEST_F(SizerTest, ArchiveWithinItsStartSectorEndsThere) {
+  Filler(kStart + 1, kStart + 10);
+  medium.Put(kAt, "PK\x03\x04"sv);
+  medium.Put(kAt + 300, "PK\x05\x06"sv);  // end of central directory in the start sector
+  EXPECT_EQ(SizeZip(Ctx(), First()), 322u);
+}
+
 TEST_F(SizerTest, MpegIgnoresMpegStartsAndEndsAtProgramEnd) {
   Filler(kStart + 1, kStart + 10);
   medium.Put(kAt, "\x00\x00\x01\xBA"sv);

@@ -16,16 +16,17 @@ int DetectMp4(SizingContext&, std::span<const uint8_t> b) {
 
 // Some encoders close the file with a "free" box holding their name; the
 // file then ends after that text and the non-zero bytes that follow it.
-uint64_t SizeMp4(SizingContext& ctx, std::span<const uint8_t>) {
+uint64_t SizeMp4(SizingContext& ctx, std::span<const uint8_t> b) {
   constexpr std::string_view kProducedBy = "freeIsoMedia File Produced";
   ChunkReader chunks(ctx, 6 * kGiB, NextStartRule::kAnyFormat);
+  chunks.SetStartSector(b);
   while (chunks.Next()) {
-    const auto part = chunks.FilePart();
-    size_t end = FindBytes(part, kProducedBy);
+    const auto part = chunks.Window();
+    size_t end = FindBytes(part, kProducedBy, chunks.SearchFrom(kProducedBy.size()));
     if (end == kNotFound) continue;
     end += kProducedBy.size();
     while (end < part.size() && part[end] != 0) ++end;
-    return std::min(chunks.Counted(), chunks.FileOffset() + end);
+    return std::min(chunks.Counted(), chunks.WindowOffset() + end);
   }
   return chunks.Counted();
 }

@@ -15,8 +15,8 @@ namespace {
 constexpr auto kEndOfImage = "\xFF\xD9"sv;
 
 // The end of the first FF D9 in `bytes` when it passes the footer rule.
-size_t FirstEndOfImage(std::span<const uint8_t> bytes, uint32_t bytesPerSector) {
-  const size_t at = FindBytes(bytes, kEndOfImage);
+size_t FirstEndOfImage(std::span<const uint8_t> bytes, uint32_t bytesPerSector, size_t from = 0) {
+  const size_t at = FindBytes(bytes, kEndOfImage, from);
   if (at == kNotFound || !PassesFooterRule(bytes, at + 2, bytesPerSector)) return kNotFound;
   return at + 2;
 }
@@ -38,9 +38,11 @@ uint64_t SizeJpeg(SizingContext& ctx, std::span<const uint8_t> b) {
   if (size_t end = FirstEndOfImage(b, ctx.bytesPerSector); end != kNotFound) return end;
   uint64_t lastEnd = UINT64_MAX;
   ChunkReader chunks(ctx, 128 * kMiB, NextStartRule::kAnyFormat);
+  chunks.SetStartSector(b);
   while (chunks.Next()) {
-    const size_t end = FirstEndOfImage(chunks.FilePart(), ctx.bytesPerSector);
-    if (end != kNotFound) lastEnd = chunks.FileOffset() + end;
+    const size_t end =
+        FirstEndOfImage(chunks.Window(), ctx.bytesPerSector, chunks.NewBytesFrom(2));
+    if (end != kNotFound) lastEnd = chunks.WindowOffset() + end;
   }
   return std::min(chunks.Counted(), lastEnd);
 }

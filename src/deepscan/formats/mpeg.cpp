@@ -37,9 +37,11 @@ int DetectMpeg(SizingContext&, std::span<const uint8_t> b) {
 uint64_t SizeMpeg(SizingContext& ctx, std::span<const uint8_t> b) {
   const auto footer = HasAt(b, 0, kSequenceHeader) ? kSequenceEnd : kProgramEnd;
   ChunkReader chunks(ctx, 6 * kGiB, NextStartRule::kIgnoreMpeg);
+  chunks.SetStartSector(b);
   while (chunks.Next()) {
-    const size_t end = FindFooter(chunks.FilePart(), footer, ctx.bytesPerSector);
-    if (end != kNotFound) return std::min(chunks.Counted(), chunks.FileOffset() + end);
+    const size_t end = FindFooter(chunks.Window(), footer, ctx.bytesPerSector,
+                                  chunks.SearchFrom(footer.size()));
+    if (end != kNotFound) return std::min(chunks.Counted(), chunks.WindowOffset() + end);
   }
   return chunks.Counted();
 }

@@ -22,13 +22,14 @@ int DetectMp3(SizingContext&, std::span<const uint8_t> b) {
 
 // An ID3v1 tag ("TAG" + 125 bytes) closes the file: the first "TAG" of each
 // chunk is remembered, the last chunk's wins.
-uint64_t SizeMp3(SizingContext& ctx, std::span<const uint8_t>) {
+uint64_t SizeMp3(SizingContext& ctx, std::span<const uint8_t> b) {
   constexpr uint64_t kId3v1Bytes = 128;
   uint64_t tagEnd = UINT64_MAX;
   ChunkReader chunks(ctx, 2 * kGiB, NextStartRule::kAnyFormat);
+  chunks.SetStartSector(b);
   while (chunks.Next()) {
-    const size_t at = FindBytes(chunks.FilePart(), "TAG");
-    if (at != kNotFound) tagEnd = chunks.FileOffset() + at + kId3v1Bytes;
+    const size_t at = FindBytes(chunks.Window(), "TAG", chunks.SearchFrom(3));
+    if (at != kNotFound) tagEnd = chunks.WindowOffset() + at + kId3v1Bytes;
   }
   return std::min(chunks.Counted(), tagEnd);
 }

@@ -15,13 +15,15 @@ int DetectPdf(SizingContext&, std::span<const uint8_t> b) {
 // The last "%%EOF" of a chunk ends the document. A "trailer" keyword alone
 // does not: the trailer dictionary, the cross-reference offset and the end
 // marker still follow it, in the next chunk.
-uint64_t SizePdf(SizingContext& ctx, std::span<const uint8_t>) {
+uint64_t SizePdf(SizingContext& ctx, std::span<const uint8_t> b) {
   constexpr std::string_view kEndOfFile = "%%EOF";
   ChunkReader chunks(ctx, 1 * kGiB, NextStartRule::kAnyFormat);
+  chunks.SetStartSector(b);
   while (chunks.Next()) {
-    const size_t at = FindLastBytes(chunks.FilePart(), kEndOfFile);
+    const size_t from = chunks.SearchFrom(kEndOfFile.size());
+    const size_t at = FindLastBytes(chunks.Window().subspan(from), kEndOfFile);
     if (at != kNotFound)
-      return std::min(chunks.Counted(), chunks.FileOffset() + at + kEndOfFile.size());
+      return std::min(chunks.Counted(), chunks.WindowOffset() + from + at + kEndOfFile.size());
   }
   return chunks.Counted();
 }

@@ -16,14 +16,16 @@ int DetectRealMedia(SizingContext&, std::span<const uint8_t> b) {
 
 // The file ends after the first index chunk header: "INDX", chunk size 20,
 // version 0, two entries and no next index.
-uint64_t SizeRealMedia(SizingContext& ctx, std::span<const uint8_t>) {
+uint64_t SizeRealMedia(SizingContext& ctx, std::span<const uint8_t> b) {
   constexpr auto kIndexHeader =
       "INDX\x00\x00\x00\x14\x00\x00\x00\x00\x00\x00\x00\x02\x00\x00\x00\x00"sv;
   ChunkReader chunks(ctx, 6 * kGiB, NextStartRule::kAnyFormat);
+  chunks.SetStartSector(b);
   while (chunks.Next()) {
-    const size_t at = FindBytes(chunks.FilePart(), kIndexHeader);
+    const size_t at =
+        FindBytes(chunks.Window(), kIndexHeader, chunks.SearchFrom(kIndexHeader.size()));
     if (at != kNotFound)
-      return std::min(chunks.Counted(), chunks.FileOffset() + at + kIndexHeader.size());
+      return std::min(chunks.Counted(), chunks.WindowOffset() + at + kIndexHeader.size());
   }
   return chunks.Counted();
 }

@@ -67,12 +67,15 @@ int ClassifyPackage(SizingContext& ctx) {
 
 // The last end-of-central-directory record in a chunk ends the archive
 // (archive comments are not counted).
-uint64_t SizeZipLike(SizingContext& ctx, uint64_t capBytes) {
+uint64_t SizeZipLike(SizingContext& ctx, std::span<const uint8_t> b, uint64_t capBytes) {
   ChunkReader chunks(ctx, capBytes, NextStartRule::kAnyFormat);
+  chunks.SetStartSector(b);
   while (chunks.Next()) {
-    const size_t at = FindLastBytes(chunks.FilePart(), kEndOfDirectory);
+    const size_t from = chunks.SearchFrom(kEndOfDirectory.size());
+    const size_t at = FindLastBytes(chunks.Window().subspan(from), kEndOfDirectory);
     if (at != kNotFound)
-      return std::min(chunks.Counted(), chunks.FileOffset() + at + kEndOfDirectoryBytes);
+      return std::min(chunks.Counted(),
+                      chunks.WindowOffset() + from + at + kEndOfDirectoryBytes);
   }
   return chunks.Counted();
 }
@@ -87,14 +90,16 @@ int DetectOfficePackage(SizingContext& ctx, std::span<const uint8_t> b) {
   return ClassifyPackage(ctx);
 }
 
-uint64_t SizeOfficePackage(SizingContext& ctx, std::span<const uint8_t>) {
-  return SizeZipLike(ctx, 128 * kMiB - 1);
+uint64_t SizeOfficePackage(SizingContext& ctx, std::span<const uint8_t> b) {
+  return SizeZipLike(ctx, b, 128 * kMiB - 1);
 }
 
 int DetectZip(SizingContext&, std::span<const uint8_t> b) {
   return b.size() >= 48 && HasAt(b, 0, kLocalHeader) ? kTypeZip : kTypeUnknown;
 }
 
-uint64_t SizeZip(SizingContext& ctx, std::span<const uint8_t>) { return SizeZipLike(ctx, 4 * kGiB); }
+uint64_t SizeZip(SizingContext& ctx, std::span<const uint8_t> b) {
+  return SizeZipLike(ctx, b, 4 * kGiB);
+}
 
 }  // namespace brinvale
