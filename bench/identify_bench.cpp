@@ -43,11 +43,18 @@ std::vector<uint8_t> NoMatchSectors(size_t sectors, bool zeros) {
 // executable headers), as a used disk holds them.
 std::vector<uint8_t> MixedSectors(size_t sectors) {
   std::vector<uint8_t> bytes = NoMatchSectors(sectors, false);
-  static const std::string_view kStarts[] = {
-      {"\xFF\xD8\xFF\xE0\x00\x10JFIF\x00", 11}, {"\x89PNG\r\n\x1A\n", 8}, {"PK\x03\x04\x14\x00", 6},
-      {"%PDF-1.5", 8}, {"GIF89a", 6}, {"MZ\x90\x00", 4}, {"\x00\x00\x01\xBA", 4},
-      {"\x47\x40\x11\x10", 4}, {"RIFF\x00\x10\x00\x00WAVEfmt ", 16}, {"ID3\x03\x00\x00", 6},
-      {"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8}, {"SQLite format 3\x00", 16}};
+  static const std::string_view kStarts[] = {{"\xFF\xD8\xFF\xE0\x00\x10JFIF\x00", 11},
+                                             {"\x89PNG\r\n\x1A\n", 8},
+                                             {"PK\x03\x04\x14\x00", 6},
+                                             {"%PDF-1.5", 8},
+                                             {"GIF89a", 6},
+                                             {"MZ\x90\x00", 4},
+                                             {"\x00\x00\x01\xBA", 4},
+                                             {"\x47\x40\x11\x10", 4},
+                                             {"RIFF\x00\x10\x00\x00WAVEfmt ", 16},
+                                             {"ID3\x03\x00\x00", 6},
+                                             {"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8},
+                                             {"SQLite format 3\x00", 16}};
   std::mt19937 random(7);
   for (size_t n = 0; n < sectors; ++n) {
     const unsigned pick = random() % 100;
@@ -66,9 +73,9 @@ std::vector<uint8_t> MixedSectors(size_t sectors) {
 // documents, packages, transport streams) read from it.
 struct MemoryMedium {
   explicit MemoryMedium(const std::vector<uint8_t>& bytes) {
-    brinvale::OpenSourceReader(reader, std::make_unique<brinvale::MemoryByteSource>(
-                                           std::span<const uint8_t>(bytes)),
-                               bytes.size() / kSector);
+    brinvale::OpenSourceReader(
+        reader, std::make_unique<brinvale::MemoryByteSource>(std::span<const uint8_t>(bytes)),
+        bytes.size() / kSector);
   }
   SectorReader reader;
   SizingContext ctx;

@@ -5,14 +5,14 @@
 // ends the format table.
 namespace brinvale {
 
-inline constexpr int kTypeWord = 0;            // compound document, Word
-inline constexpr int kTypeWordPackage = 1;     // Office Open XML, Word
-inline constexpr int kTypeCompound = 2;        // compound document, kind unknown
-inline constexpr int kTypeExcel = 3;           // compound document, Excel
-inline constexpr int kTypeExcelPackage = 4;    // Office Open XML, Excel
-inline constexpr int kTypePowerPoint = 5;      // compound document, PowerPoint
+inline constexpr int kTypeWord = 0;          // compound document, Word
+inline constexpr int kTypeWordPackage = 1;   // Office Open XML, Word
+inline constexpr int kTypeCompound = 2;      // compound document, kind unknown
+inline constexpr int kTypeExcel = 3;         // compound document, Excel
+inline constexpr int kTypeExcelPackage = 4;  // Office Open XML, Excel
+inline constexpr int kTypePowerPoint = 5;    // compound document, PowerPoint
 inline constexpr int kTypePowerPointPackage = 6;
-inline constexpr int kTypeOfficePackage = 7;   // never answered by a detector
+inline constexpr int kTypeOfficePackage = 7;  // never answered by a detector
 inline constexpr int kTypePdf = 8;
 inline constexpr int kTypeGho = 9;
 inline constexpr int kTypeJpeg = 10;

@@ -13,6 +13,7 @@ namespace {
 
 // First match wins: rows are tried in this order, and the first row of a
 // type code names the files of that code.
+// clang-format off
 constexpr FileTypeRow kFileTypes[] = {
     // ext     code                    detector                 sizer
     {"mpeg",  kTypeMpeg,              DetectMpeg,              SizeMpeg},
@@ -107,6 +108,7 @@ constexpr FileTypeRow kFileTypes[] = {
     {"ico",   kTypeIco,               DetectIco,               SizeIco},
     {"",      kTypeUnknown,           nullptr,                 nullptr},  // end of table
 };
+// clang-format on
 static_assert(std::size(kFileTypes) == kFileTypeRowCount + 1);
 
 const FileTypeRow* FirstRowOfCode(int typeCode) {

@@ -35,8 +35,8 @@ std::span<const FileTypeRow> FileTypeTable();
 
 // The first row whose detector recognises `buffer`, in table order.
 struct FirstMatch {
-  int typeCode = 49;                  // the detector's answer, 49 for none
-  const FileTypeRow* row = nullptr;   // the row that answered
+  int typeCode = 49;                 // the detector's answer, 49 for none
+  const FileTypeRow* row = nullptr;  // the row that answered
 };
 // Tries only the rows whose detector can accept the buffer's first bytes;
 // gives the same answer as DetectFirstMatchEveryRow.

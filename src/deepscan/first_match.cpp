@@ -35,6 +35,7 @@ struct LeadKey {
 };
 
 // A detector missing here is tried on every buffer.
+// clang-format off
 const LeadKey kLeadKeys[] = {
     {DetectMpeg,               "\x00"sv,  kNone},
     {DetectMp4,                ""sv,      kFtypAt4},
@@ -79,6 +80,7 @@ const LeadKey kLeadKeys[] = {
     {DetectTrueType,           "\x00"sv,  kNone},
 };
 
+// clang-format on
 struct Candidate {
   DetectFn detect;
   const FileTypeRow* firstRow;
@@ -129,7 +131,7 @@ FirstMatch DetectFirstMatch(SizingContext& ctx, std::span<const uint8_t> b) {
   if (b.empty()) return {};
   uint64_t mask = p.byFirstByte[b[0]] | p.always;
   if (b.size() >= 8 && LoadLe32(b, 4) == 0x70797466) mask |= p.ftypAt4;  // "ftyp"
-  if (b.size() >= 12 && LoadLe32(b, 8) == 0x11B00000) mask |= p.patAt8;   // 00 00 B0 11
+  if (b.size() >= 12 && LoadLe32(b, 8) == 0x11B00000) mask |= p.patAt8;  // 00 00 B0 11
   if (b.size() >= 32 && b[31] == '[') mask |= p.contentTypesAt31;
   while (mask != 0) {
     const Candidate& c = p.detectors[size_t(std::countr_zero(mask))];

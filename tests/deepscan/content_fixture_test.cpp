@@ -1,12 +1,13 @@
 // Identification and sizing of real files made by real tools, planted in a
 // raw image between noise and zero runs (tests/fixtures/content.tar.xz).
+#include "deepscan/content_fixture.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
 
 #include "common/error_codes.h"
-#include "deepscan/content_fixture.h"
 #include "deepscan/file_type_codes.h"
 #include "deepscan/file_type_table.h"
 #include "deepscan/sha256.h"
@@ -20,9 +21,9 @@ using test::PlantedFile;
 
 // How each format's sizer ends a file.
 enum class Rule {
-  kWhole,      // a length field, a directory or an end marker: the true size
-  kNextStart,  // runs on through the noise and zeros up to the next file
-  kLastEof,    // PDF: just after the last "%%EOF"
+  kWhole,                    // a length field, a directory or an end marker: the true size
+  kNextStart,                // runs on through the noise and zeros up to the next file
+  kLastEof,                  // PDF: just after the last "%%EOF"
   kHeaderFolderOrNextStart,  // 7z: 27 bytes after an LZMA header folder, else as kNextStart
 };
 
@@ -30,11 +31,18 @@ Rule RuleFor(int typeCode) {
   switch (typeCode) {
     case kTypePdf: return Rule::kLastEof;
     case kType7z: return Rule::kHeaderFolderOrNextStart;
-    case kType3gp: case kTypeFlv: case kTypeMkv: case kTypeMov: case kTypeMp4:
+    case kType3gp:
+    case kTypeFlv:
+    case kTypeMkv:
+    case kTypeMov:
+    case kTypeMp4:
     case kTypeMpeg:  // no program end code in these streams
-    case kTypeMxf: case kTypeRealMedia:  // no index chunk in this one
-    case kTypePsd: case kTypeTiff: case kTypeSqlite: case kTypeGzip:
-      return Rule::kNextStart;
+    case kTypeMxf:
+    case kTypeRealMedia:  // no index chunk in this one
+    case kTypePsd:
+    case kTypeTiff:
+    case kTypeSqlite:
+    case kTypeGzip: return Rule::kNextStart;
     default: return Rule::kWhole;
   }
 }
@@ -80,18 +88,15 @@ TEST_F(ContentFixtureTest, EveryPlantedFileIsIdentifiedAndSizedByItsRule) {
     const std::string expectedExt = ext == "mpg" ? "mpeg" : ext == "rm" ? "rmvb" : ext;
     EXPECT_EQ(name, std::to_string(sector) + "." + expectedExt);
     switch (RuleFor(f.typeCode)) {
-      case Rule::kWhole:
-        EXPECT_EQ(size, f.size);
-        break;
-      case Rule::kNextStart:
-        EXPECT_EQ(size, NextOffset(i) - f.offset);
-        break;
+      case Rule::kWhole: EXPECT_EQ(size, f.size); break;
+      case Rule::kNextStart: EXPECT_EQ(size, NextOffset(i) - f.offset); break;
       case Rule::kHeaderFolderOrNextStart: {
         // Small archives keep their header uncompressed, without the folder.
         const auto file = std::span<const uint8_t>(s_image).subspan(f.offset, f.size);
         const std::string_view folder = "\x00\x07\x0B\x01\x00\x01\x23\x03\x01\x01\x05\x5D"sv;
         const auto at = std::find_end(file.begin(), file.end(), folder.begin(), folder.end());
-        EXPECT_EQ(size, at == file.end() ? NextOffset(i) - f.offset : uint64_t(at - file.begin()) + 27);
+        EXPECT_EQ(size,
+                  at == file.end() ? NextOffset(i) - f.offset : uint64_t(at - file.begin()) + 27);
         break;
       }
       case Rule::kLastEof: {

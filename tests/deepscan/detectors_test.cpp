@@ -24,13 +24,27 @@ class DetectorTest : public ::testing::Test {
 
 TEST_F(DetectorTest, EveryDetectorRejectsAnEmptyBuffer) {
   const std::span<const uint8_t> none;
-  for (auto detect : {DetectMpeg, DetectMp4, DetectRealMedia, DetectAsf, DetectSwf, DetectAvi,
-                      DetectFlv, Detect3gp, DetectMkv, DetectTransportStream, DetectMts, DetectMxf,
-                      DetectMp3, DetectMidi, DetectApe, DetectWav, DetectMov, DetectMp2, DetectMmf,
-                      DetectFla, DetectGif, DetectBmp, DetectJpeg, DetectPng, DetectPsd, DetectTiff,
-                      DetectIco, DetectCompoundDocument, DetectOfficePackage, DetectPdf, DetectGzip,
-                      Detect7z, DetectZip, DetectRar, DetectCab, DetectPe, DetectGho, DetectSqlite,
-                      DetectDbx, DetectPst, DetectTrueType})
+  for (auto detect : {DetectMpeg,          DetectMp4,
+                      DetectRealMedia,     DetectAsf,
+                      DetectSwf,           DetectAvi,
+                      DetectFlv,           Detect3gp,
+                      DetectMkv,           DetectTransportStream,
+                      DetectMts,           DetectMxf,
+                      DetectMp3,           DetectMidi,
+                      DetectApe,           DetectWav,
+                      DetectMov,           DetectMp2,
+                      DetectMmf,           DetectFla,
+                      DetectGif,           DetectBmp,
+                      DetectJpeg,          DetectPng,
+                      DetectPsd,           DetectTiff,
+                      DetectIco,           DetectCompoundDocument,
+                      DetectOfficePackage, DetectPdf,
+                      DetectGzip,          Detect7z,
+                      DetectZip,           DetectRar,
+                      DetectCab,           DetectPe,
+                      DetectGho,           DetectSqlite,
+                      DetectDbx,           DetectPst,
+                      DetectTrueType})
     EXPECT_EQ(detect(ctx, none), kTypeUnknown);
 }
 
@@ -108,7 +122,7 @@ TEST_F(DetectorTest, MidiHeaderChunk) {
   medium.Put(0, "MThd\x00\x00\x00\x06\x00\x01\x00\x02\x01\xE0MTrk"sv);
   EXPECT_EQ(DetectMidi(ctx, s), kTypeMidi);
   EXPECT_EQ(DetectMidi(ctx, s.first(16)), kTypeUnknown);  // "MTrk" does not fit
-  s[7] = 7;  // header length must be 6
+  s[7] = 7;                                               // header length must be 6
   EXPECT_EQ(DetectMidi(ctx, s), kTypeUnknown);
 }
 
@@ -140,10 +154,10 @@ TEST_F(DetectorTest, JpegNeedsJfifOrExifSegment) {
 
 TEST_F(DetectorTest, IconDirectoryMustChainItsImages) {
   medium.Put(0, "\x00\x00\x01\x00\x02\x00"sv);  // icon, two images
-  StoreLe32(s, 6 + 8, 100);                      // image 1 size
-  StoreLe32(s, 6 + 12, 38);                      // image 1 offset: 6 + 2 x 16
-  StoreLe32(s, 22 + 8, 200);                     // image 2 size
-  StoreLe32(s, 22 + 12, 138);                    // image 2 offset: after image 1
+  StoreLe32(s, 6 + 8, 100);                     // image 1 size
+  StoreLe32(s, 6 + 12, 38);                     // image 1 offset: 6 + 2 x 16
+  StoreLe32(s, 22 + 8, 200);                    // image 2 size
+  StoreLe32(s, 22 + 12, 138);                   // image 2 offset: after image 1
   EXPECT_EQ(DetectIco(ctx, s), kTypeIco);
   EXPECT_EQ(DetectIco(ctx, s.first(37)), kTypeUnknown);  // directory cut off
   StoreLe32(s, 22 + 12, 139);                            // a gap
@@ -186,25 +200,25 @@ TEST_F(DetectorTest, ShortSignaturesNeedAllTheirBytes) {
 
 TEST_F(DetectorTest, PeCharacteristicsPickExeDllOrSys) {
   medium.Put(0, "MZ");
-  StoreLe32(s, 0x3C, 0x80);           // PE header offset
-  medium.Put(0x80, "PE\0\0"sv);       // signature
-  StoreLe16(s, 0x80 + 22, 0x0102);    // executable image
+  StoreLe32(s, 0x3C, 0x80);         // PE header offset
+  medium.Put(0x80, "PE\0\0"sv);     // signature
+  StoreLe16(s, 0x80 + 22, 0x0102);  // executable image
   EXPECT_EQ(DetectPe(ctx, s), kTypeExe);
-  StoreLe16(s, 0x80 + 22, 0x2102);    // + DLL
+  StoreLe16(s, 0x80 + 22, 0x2102);  // + DLL
   EXPECT_EQ(DetectPe(ctx, s), kTypeDll);
-  StoreLe16(s, 0x80 + 22, 0x3102);    // + system: system wins
+  StoreLe16(s, 0x80 + 22, 0x3102);  // + system: system wins
   EXPECT_EQ(DetectPe(ctx, s), kTypeSys);
-  StoreLe16(s, 0x80 + 22, 0x0100);    // not executable
+  StoreLe16(s, 0x80 + 22, 0x0100);  // not executable
   EXPECT_EQ(DetectPe(ctx, s), kTypeUnknown);
   StoreLe16(s, 0x80 + 22, 0x0102);
-  StoreLe32(s, 0x3C, 489);            // header would run past the sector
+  StoreLe32(s, 0x3C, 489);  // header would run past the sector
   EXPECT_EQ(DetectPe(ctx, s), kTypeUnknown);
   EXPECT_EQ(DetectPe(ctx, s.first(511)), kTypeUnknown);
 }
 
 TEST_F(DetectorTest, TrueTypeNeedsVersionAfterDirectory) {
   medium.Put(0, "\x00\x01\x00\x00\x00\x02\x00\x20\x00\x01\x00\x00"sv);  // 2 tables, range 32
-  StoreLe16(s, 10, 0x0100);                                            // range shift non-zero
+  StoreLe16(s, 10, 0x0100);                                             // range shift non-zero
   medium.Put(12 + 32, "\x00\x01\x00\x00"sv);  // first table data: version 1.0
   EXPECT_EQ(DetectTrueType(ctx, s), kTypeTrueType);
   EXPECT_EQ(DetectTrueType(ctx, s.first(47)), kTypeUnknown);

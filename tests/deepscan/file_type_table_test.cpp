@@ -1,4 +1,6 @@
 // The format table, IdentifyFile and MatchesExtension.
+#include "deepscan/file_type_table.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -6,7 +8,6 @@
 #include "common/bytes.h"
 #include "common/error_codes.h"
 #include "deepscan/file_type_codes.h"
-#include "deepscan/file_type_table.h"
 #include "deepscan/test_medium.h"
 
 namespace brinvale {
@@ -62,7 +63,9 @@ TEST_F(IdentifyTest, FirstRowOfACodeNamesTheFile) {
   medium.Put(512 * 5, "\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01\x00\x00\x01\xBB"sv);
   ASSERT_EQ(Identify(5), kOk);
   EXPECT_EQ(name, "5.mpeg");
-  medium.Put(512 * 7, "\xFF\xD8\xFF\xE1\x00\x10" "Exif"sv);
+  medium.Put(512 * 7,
+             "\xFF\xD8\xFF\xE1\x00\x10"
+             "Exif"sv);
   ASSERT_EQ(Identify(7), kOk);
   EXPECT_EQ(name, "7.jpg");
 }
@@ -98,9 +101,9 @@ TEST_F(IdentifyTest, CancelledSizingReturnsCancel) {
 TEST_F(IdentifyTest, MtsContinuationRightAfterAnMtsIsNotANewFile) {
   // Two 192-byte packets with a program association table at 4.
   const auto packet = "\x00\x00\x00\x00\x47\x40\x00\x10\x00\x00\xB0\x11\x00\x00\xC1\x00"sv;
-  medium.Put(512 * 10, packet);                    // timestamp 0: a new stream
+  medium.Put(512 * 10, packet);  // timestamp 0: a new stream
   medium.Put(512 * 11, packet);
-  medium.Put(512 * 11, "\x00\x12\x34\x56"sv);      // later timestamp
+  medium.Put(512 * 11, "\x00\x12\x34\x56"sv);  // later timestamp
   ASSERT_EQ(Identify(10), kOk);
   EXPECT_EQ(code, kTypeMts);
   EXPECT_EQ(size, (200u - 10) * 512);  // its own continuation does not end it
@@ -117,12 +120,13 @@ class CompoundTest : public ::testing::Test {
   TestMedium medium{200};
   static constexpr uint64_t kHeader = 4 * 512;
   void Header(uint32_t directorySector) {
-    medium.Put(kHeader, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"sv);  // signature
+    medium.Put(kHeader, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"sv);   // signature
     StoreLe16(medium.Bytes(), kHeader + 0x1E, 9);                // 512-byte sectors
     StoreLe32(medium.Bytes(), kHeader + 0x2C, 1);                // one FAT sector
     StoreLe32(medium.Bytes(), kHeader + 0x30, directorySector);  // first directory sector
     StoreLe32(medium.Bytes(), kHeader + 0x4C, 2);                // the FAT is sector 2
-    for (uint32_t i = 1; i < 109; ++i) StoreLe32(medium.Bytes(), kHeader + 0x4C + 4 * i, 0xFFFFFFFF);
+    for (uint32_t i = 1; i < 109; ++i)
+      StoreLe32(medium.Bytes(), kHeader + 0x4C + 4 * i, 0xFFFFFFFF);
   }
   // Directory entry `i` of compound sector 1 named `name` (UTF-16).
   void DirectoryName(size_t i, std::string_view name) {

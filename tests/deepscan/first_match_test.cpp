@@ -61,7 +61,9 @@ TEST(FirstMatch, EarliestRowWinsWhenSeveralMatch) {
       // "moov" first: QuickTime.
       {"moov\0\0\0\0\0\0\0\0"sv, 0, kTypeMov},
       // "ftyp" + "isom": MP4 comes before 3GP and MOV.
-      {"\0\0\0\x1C" "ftypisom"sv, 0, kTypeMp4},
+      {"\0\0\0\x1C"
+       "ftypisom"sv,
+       0, kTypeMp4},
       // D0 CF 11 E0 without the full compound signature: only the FLA row.
       {"\xD0\xCF\x11\xE0\0\0\0\0"sv, 0, kTypeFla},
       // A local ZIP header naming no Office part: plain ZIP.

@@ -32,9 +32,12 @@ inline std::string Sha256Hex(std::span<const uint8_t> bytes) {
     for (size_t i = 0; i < 64; ++i) {
       const size_t at = block + i;
       uint8_t byte = 0;
-      if (at < bytes.size()) byte = bytes[at];
-      else if (at == bytes.size()) byte = 0x80;
-      else if (at >= padded - 8) byte = uint8_t(bitLength >> (8 * (padded - 1 - at)));
+      if (at < bytes.size())
+        byte = bytes[at];
+      else if (at == bytes.size())
+        byte = 0x80;
+      else if (at >= padded - 8)
+        byte = uint8_t(bitLength >> (8 * (padded - 1 - at)));
       if (i % 4 == 0) w[i / 4] = 0;
       w[i / 4] |= uint32_t(byte) << (24 - 8 * (i % 4));
     }
@@ -45,12 +48,26 @@ inline std::string Sha256Hex(std::span<const uint8_t> bytes) {
     }
     uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], hh = h[7];
     for (int i = 0; i < 64; ++i) {
-      const uint32_t t1 = hh + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) +
-                          k[i] + w[i];
+      const uint32_t t1 =
+          hh + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + k[i] + w[i];
       const uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-      hh = g; g = f; f = e; e = d + t1; d = c; c = b; b = a; a = t1 + t2;
+      hh = g;
+      g = f;
+      f = e;
+      e = d + t1;
+      d = c;
+      c = b;
+      b = a;
+      a = t1 + t2;
     }
-    h[0] += a; h[1] += b; h[2] += c; h[3] += d; h[4] += e; h[5] += f; h[6] += g; h[7] += hh;
+    h[0] += a;
+    h[1] += b;
+    h[2] += c;
+    h[3] += d;
+    h[4] += e;
+    h[5] += f;
+    h[6] += g;
+    h[7] += hh;
   }
   std::string hex;
   char digits[9];

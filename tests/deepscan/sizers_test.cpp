@@ -75,10 +75,10 @@ TEST_F(SizerTest, JpegEndInFirstSectorNeedsZeroSlack) {
 TEST_F(SizerTest, JpegEndFollowedByDataIsNotTheEnd) {
   Filler(kStart + 1, kStart + 5);
   medium.Put(kAt, "\xFF\xD8\xFF\xE0"sv);
-  medium.Put(kAt + 300, "\xFF\xD9\x01"sv);              // data after the marker
-  medium.Put(kAt + 3 * 512 + 100, "\xFF\xD9"sv);        // sector 13: end with zero slack
+  medium.Put(kAt + 300, "\xFF\xD9\x01"sv);        // data after the marker
+  medium.Put(kAt + 3 * 512 + 100, "\xFF\xD9"sv);  // sector 13: end with zero slack
   medium.Fill(kAt + 3 * 512 + 102, 512 - 102, 0);
-  medium.Put(kAt + 6 * 512, "%PDF-1.4"sv);              // next file at sector 16
+  medium.Put(kAt + 6 * 512, "%PDF-1.4"sv);  // next file at sector 16
   EXPECT_EQ(SizeJpeg(Ctx(), First()), 3 * 512u + 102);
 }
 
@@ -99,10 +99,10 @@ TEST_F(SizerTest, BootSectorsAndNtfsLogEndAFile) {
   Filler(kStart + 1, kStart + 20);
   medium.Put(kAt + 2 * 512, "\xEB\x58\x90MSWIN4.1"sv);  // FAT32 boot sector at 12
   EXPECT_EQ(SizeSqlite(Ctx(), First()), 2 * 512u);
-  medium.Put(kAt + 2 * 512, "\xEB\x58\x90XXXXXXXX"sv);  // an unknown OEM name does not
-  medium.Put(kAt + 5 * 512, "RSTR");                     // restart page at 15 ...
+  medium.Put(kAt + 2 * 512, "\xEB\x58\x90XXXXXXXX"sv);          // an unknown OEM name does not
+  medium.Put(kAt + 5 * 512, "RSTR");                            // restart page at 15 ...
   EXPECT_EQ(SizeSqlite(Ctx(), First()), (400 - kStart) * 512);  // ... is not enough
-  medium.Put(kAt + 5 * 512 + 100, "N\0T\0F\0S\0"sv);  // ... naming NTFS in UTF-16
+  medium.Put(kAt + 5 * 512 + 100, "N\0T\0F\0S\0"sv);            // ... naming NTFS in UTF-16
   EXPECT_EQ(SizeSqlite(Ctx(), First()), 5 * 512u);
 }
 
@@ -113,15 +113,15 @@ TEST_F(SizerTest, FatDirectorySectorEndsAFile) {
   const char* names[] = {"README  TXT", "NOTES   TXT"};
   for (size_t i = 0; i < 2; ++i) {
     const uint64_t e = dir + 32 * i;
-    medium.Put(e, names[i]);                          // name and extension
-    medium.Bytes()[e + 11] = 0x20;                    // archive
-    StoreLe16(medium.Bytes(), e + 14, 0x6000);        // created 12:00:00
-    StoreLe16(medium.Bytes(), e + 16, 0x5021);        // on 2020-01-01
-    StoreLe16(medium.Bytes(), e + 18, 0x5021);        // last access
-    StoreLe16(medium.Bytes(), e + 22, 0x6000);        // written 12:00:00
-    StoreLe16(medium.Bytes(), e + 24, 0x5021);        // on 2020-01-01
+    medium.Put(e, names[i]);                             // name and extension
+    medium.Bytes()[e + 11] = 0x20;                       // archive
+    StoreLe16(medium.Bytes(), e + 14, 0x6000);           // created 12:00:00
+    StoreLe16(medium.Bytes(), e + 16, 0x5021);           // on 2020-01-01
+    StoreLe16(medium.Bytes(), e + 18, 0x5021);           // last access
+    StoreLe16(medium.Bytes(), e + 22, 0x6000);           // written 12:00:00
+    StoreLe16(medium.Bytes(), e + 24, 0x5021);           // on 2020-01-01
     StoreLe16(medium.Bytes(), e + 26, uint16_t(5 + i));  // first cluster
-    StoreLe32(medium.Bytes(), e + 28, 100);           // size
+    StoreLe32(medium.Bytes(), e + 28, 100);              // size
   }
   EXPECT_EQ(SizeMp2(Ctx(), First()), 3 * 512u);
 }
@@ -148,8 +148,8 @@ TEST_F(SizerTest, FailedReadKeepsWhatWasCounted) {
   EXPECT_EQ(SizeTiff(ctx, small.Sector(0)), 512u + 2 * 65536u);
 }
 
-int CancelOnSecondChunk(void* user, int percent, int scale, int, uint64_t position,
-                        uint64_t total, uint64_t, int) {
+int CancelOnSecondChunk(void* user, int percent, int scale, int, uint64_t position, uint64_t total,
+                        uint64_t, int) {
   auto* calls = static_cast<int*>(user);
   EXPECT_EQ(scale, 100);
   EXPECT_EQ(total, 1000u);
@@ -170,7 +170,7 @@ TEST_F(SizerTest, ProgressCallbackCanStopASizing) {
 TEST_F(SizerTest, GifAndPngEndAtTheFirstFooterThatPasses) {
   Filler(kStart + 1, kStart + 10);
   medium.Put(kAt, "GIF89a");
-  medium.Put(kAt + 512 + 10, "\x00\x3B\x07"sv);  // data follows: not the end
+  medium.Put(kAt + 512 + 10, "\x00\x3B\x07"sv);   // data follows: not the end
   medium.Put(kAt + 2 * 512 + 510, "\x00\x3B"sv);  // ends on a sector boundary
   EXPECT_EQ(SizeGif(Ctx(), First()), 3 * 512u);
   medium.Put(kAt + 4 * 512, "IEND\xAE\x42\x60\x82"sv);
@@ -211,8 +211,8 @@ TEST_F(SizerTest, MpegIgnoresMpegStartsAndEndsAtProgramEnd) {
 
 TEST_F(SizerTest, Mp3EndsAfterTheLastChunksTag) {
   Filler(kStart + 1, kStart + 300);
-  medium.Put(kAt + 100 * 512, "TAG");   // first chunk of sectors 11..138
-  medium.Put(kAt + 200 * 512, "TAG");   // second chunk: wins
+  medium.Put(kAt + 100 * 512, "TAG");    // first chunk of sectors 11..138
+  medium.Put(kAt + 200 * 512, "TAG");    // second chunk: wins
   medium.Put(kAt + 250 * 512, "%PDF-");  // next start
   EXPECT_EQ(SizeMp3(Ctx(), First()), 200 * 512u + 128);
 }
@@ -220,8 +220,8 @@ TEST_F(SizerTest, Mp3EndsAfterTheLastChunksTag) {
 TEST_F(SizerTest, MidiCountsEveryTrackFromTheStartSector) {
   Filler(kStart + 1, kStart + 20);
   medium.Put(kAt, "MThd\x00\x00\x00\x06\x00\x01\x00\x02\x01\xE0"sv);  // 2 tracks
-  medium.Put(kAt + 14, "MTrk\x00\x00\x01\x00"sv);                   // track 1: 256 bytes
-  medium.Put(kAt + 14 + 264, "MTrk\x00\x00\x03\x00"sv);             // track 2: 768 bytes
+  medium.Put(kAt + 14, "MTrk\x00\x00\x01\x00"sv);                     // track 1: 256 bytes
+  medium.Put(kAt + 14 + 264, "MTrk\x00\x00\x03\x00"sv);               // track 2: 768 bytes
   EXPECT_EQ(SizeMidi(Ctx(), First()), 14u + 264 + 776);
 }
 
@@ -271,11 +271,11 @@ TEST_F(SizerTest, Mp4EndsAfterProducerText) {
 }
 
 TEST_F(SizerTest, IconAndFontDirectoriesReadOnWhenCutOff) {
-  medium.Put(kAt, "\x00\x00\x01\x00\x40\x00"sv);  // 64 images: 1,030 directory bytes
+  medium.Put(kAt, "\x00\x00\x01\x00\x40\x00"sv);            // 64 images: 1,030 directory bytes
   StoreLe32(medium.Bytes(), kAt + 6 + 63 * 16 + 8, 1000);   // last image size
   StoreLe32(medium.Bytes(), kAt + 6 + 63 * 16 + 12, 5000);  // last image offset
   EXPECT_EQ(SizeIco(Ctx(), First()), 6000u);
-  medium.Put(kAt, "\x00\x01\x00\x00\x00\x30"sv);            // font, 48 tables
+  medium.Put(kAt, "\x00\x01\x00\x00\x00\x30"sv);                   // font, 48 tables
   StoreLe32(medium.Bytes(), kAt + 12 + 40 * 16 + 8, 0x01000000);   // big-endian 1
   StoreLe32(medium.Bytes(), kAt + 12 + 40 * 16 + 12, 0x10270000);  // big-endian 10,000
   EXPECT_EQ(SizeTrueType(Ctx(), First()), 10001u);

@@ -34,7 +34,8 @@ class TestMedium {
   // Opens the reader over the bytes as they are now (they must not grow)
   // and points the context at `sector`.
   SizingContext& At(uint64_t sector) {
-    OpenSourceReader(m_reader, std::make_unique<MemoryByteSource>(std::span<const uint8_t>(m_bytes)),
+    OpenSourceReader(m_reader,
+                     std::make_unique<MemoryByteSource>(std::span<const uint8_t>(m_bytes)),
                      m_bytes.size() / m_bps);
     m_ctx.SetCandidate(m_reader, m_bps, sector);
     return m_ctx;

@@ -14,7 +14,7 @@ namespace brinvale {
 int DetectBmp(SizingContext&, std::span<const uint8_t> b) {
   if (b.size() < 40 || !(HasAt(b, 0, "BM") || HasAt(b, 0, "BA"))) return kTypeUnknown;
   return LoadLe16(b, 6) == 0 && LoadLe16(b, 8) == 0 && LoadLe32(b, 14) == 40 ? kTypeBmp
-                                                                              : kTypeUnknown;
+                                                                             : kTypeUnknown;
 }
 
 uint64_t SizeBmp(SizingContext&, std::span<const uint8_t> b) {

@@ -13,8 +13,8 @@ uint64_t SizeToFirstFooter(SizingContext& ctx, std::span<const uint8_t> buffer,
   ChunkReader chunks(ctx, capBytes, NextStartRule::kAnyFormat);
   chunks.SetStartSector(buffer);
   while (chunks.Next()) {
-    const size_t end = FindFooter(chunks.Window(), footer, ctx.bytesPerSector,
-                                  chunks.NewBytesFrom(footer.size()));
+    const size_t end =
+        FindFooter(chunks.Window(), footer, ctx.bytesPerSector, chunks.NewBytesFrom(footer.size()));
     if (end != kNotFound) return std::min(chunks.Counted(), chunks.WindowOffset() + end);
   }
   return chunks.Counted();

@@ -43,7 +43,7 @@ uint64_t Size3gp(SizingContext& ctx, std::span<const uint8_t>) {
 int DetectMov(SizingContext&, std::span<const uint8_t> b) {
   if (b.size() < 16) return kTypeUnknown;
   return HasAt(b, 0, "moov") || (HasAt(b, 4, "ftyp") && HasAt(b, 8, "qt  ")) ? kTypeMov
-                                                                               : kTypeUnknown;
+                                                                             : kTypeUnknown;
 }
 
 uint64_t SizeMov(SizingContext& ctx, std::span<const uint8_t>) {

@@ -40,8 +40,7 @@ uint64_t SizeJpeg(SizingContext& ctx, std::span<const uint8_t> b) {
   ChunkReader chunks(ctx, 128 * kMiB, NextStartRule::kAnyFormat);
   chunks.SetStartSector(b);
   while (chunks.Next()) {
-    const size_t end =
-        FirstEndOfImage(chunks.Window(), ctx.bytesPerSector, chunks.NewBytesFrom(2));
+    const size_t end = FirstEndOfImage(chunks.Window(), ctx.bytesPerSector, chunks.NewBytesFrom(2));
     if (end != kNotFound) lastEnd = chunks.WindowOffset() + end;
   }
   return std::min(chunks.Counted(), lastEnd);

@@ -71,8 +71,7 @@ uint64_t SizeMidi(SizingContext& ctx, std::span<const uint8_t> b) {
   ChunkReader chunks(ctx, 8 * kMiB, NextStartRule::kAnyFormat);
   while ((!walk.Done() || walk.End() > chunks.Counted()) && chunks.Next())
     walk.Feed(chunks.FilePart(), chunks.FileOffset());
-  return walk.Done() && !walk.Broken() ? std::min(walk.End(), chunks.Counted())
-                                       : chunks.Counted();
+  return walk.Done() && !walk.Broken() ? std::min(walk.End(), chunks.Counted()) : chunks.Counted();
 }
 
 int DetectMmf(SizingContext&, std::span<const uint8_t> b) {

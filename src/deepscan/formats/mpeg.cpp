@@ -39,8 +39,8 @@ uint64_t SizeMpeg(SizingContext& ctx, std::span<const uint8_t> b) {
   ChunkReader chunks(ctx, 6 * kGiB, NextStartRule::kIgnoreMpeg);
   chunks.SetStartSector(b);
   while (chunks.Next()) {
-    const size_t end = FindFooter(chunks.Window(), footer, ctx.bytesPerSector,
-                                  chunks.SearchFrom(footer.size()));
+    const size_t end =
+        FindFooter(chunks.Window(), footer, ctx.bytesPerSector, chunks.SearchFrom(footer.size()));
     if (end != kNotFound) return std::min(chunks.Counted(), chunks.WindowOffset() + end);
   }
   return chunks.Counted();

@@ -2,8 +2,8 @@
 #include "deepscan/chunk_reader.h"
 #include "deepscan/file_type_codes.h"
 #include "deepscan/format_bytes.h"
-#include "deepscan/formats/formats.h"
 #include "deepscan/formats/footer_sizing.h"
+#include "deepscan/formats/formats.h"
 
 namespace brinvale {
 

@@ -14,9 +14,9 @@ using namespace std::literals;
 
 namespace {
 
-constexpr auto kLocalHeader = "PK\x03\x04"sv;      // name at + 30
-constexpr auto kCentralHeader = "PK\x01\x02"sv;    // name at + 46
-constexpr auto kEndOfDirectory = "PK\x05\x06"sv;   // 22 bytes without comment
+constexpr auto kLocalHeader = "PK\x03\x04"sv;     // name at + 30
+constexpr auto kCentralHeader = "PK\x01\x02"sv;   // name at + 46
+constexpr auto kEndOfDirectory = "PK\x05\x06"sv;  // 22 bytes without comment
 constexpr size_t kLocalNameAt = 30, kCentralNameAt = 46, kCentralMin = 48;
 constexpr uint64_t kEndOfDirectoryBytes = 22;
 constexpr uint32_t kSectorsPerPass = 4, kPasses = 5;
@@ -74,8 +74,7 @@ uint64_t SizeZipLike(SizingContext& ctx, std::span<const uint8_t> b, uint64_t ca
     const size_t from = chunks.SearchFrom(kEndOfDirectory.size());
     const size_t at = FindLastBytes(chunks.Window().subspan(from), kEndOfDirectory);
     if (at != kNotFound)
-      return std::min(chunks.Counted(),
-                      chunks.WindowOffset() + from + at + kEndOfDirectoryBytes);
+      return std::min(chunks.Counted(), chunks.WindowOffset() + from + at + kEndOfDirectoryBytes);
   }
   return chunks.Counted();
 }

@@ -12,8 +12,8 @@ namespace brinvale {
 namespace {
 
 constexpr size_t kEntryBytes = 32;
-constexpr uint8_t kAttrReadOnly = 0x01, kAttrVolume = 0x08, kAttrFolder = 0x10,
-                  kAttrArchive = 0x20, kAttrLongName = 0x0F;
+constexpr uint8_t kAttrReadOnly = 0x01, kAttrVolume = 0x08, kAttrFolder = 0x10, kAttrArchive = 0x20,
+                  kAttrLongName = 0x0F;
 
 bool IsBadNameByte(uint8_t c) {
   return c < 0x20 || (c >= 'a' && c <= 'z') || std::strchr("\\/:*?\"<>|.", c) != nullptr;
