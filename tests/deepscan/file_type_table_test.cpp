@@ -180,6 +180,26 @@ TEST_F(CompoundTest, SizeComesFromTheLastFatSector) {
   EXPECT_EQ(size, (128u + 1 - 100) * 512);
 }
 
+TEST_F(CompoundTest, LastFatSectorIsFoundThroughTheDifatChain) {
+  Header(1);
+  DirectoryName(1, "WordDocument");
+  StoreLe32(medium.Bytes(), kHeader + 0x2C, 110);  // 110 FAT sectors: one beyond the header's
+  StoreLe32(medium.Bytes(), kHeader + 0x44, 3);    // first DIFAT sector
+  StoreLe32(medium.Bytes(), kHeader + 0x48, 1);    // one DIFAT sector
+  StoreLe32(medium.Bytes(), 8 * 512, 4);           // its first entry: FAT sector 110 is sector 4
+  for (size_t i = 8; i < 128; ++i) StoreLe32(medium.Bytes(), 9 * 512 + 4 * i, 0xFFFFFFFF);
+  std::string name;
+  int code = -1;
+  uint64_t size = 0;
+  SizingContext& ctx = medium.At(4);
+  ASSERT_EQ(IdentifyFile(ctx, medium.Sector(4), 4, name, code, size), kOk);
+  EXPECT_EQ(size, (128u * 110 + 1 - 120) * 512);
+  StoreLe32(medium.Bytes(), kHeader + 0x2C,
+            100);  // with DIFAT sectors, fewer than 109: no FAT size
+  ASSERT_EQ(IdentifyFile(ctx, medium.Sector(4), 4, name, code, size), kOk);
+  EXPECT_EQ(size, (200u - 4) * 512);  // runs on through the zeros to the end of the medium
+}
+
 TEST_F(CompoundTest, MatchesExtensionUsesTheCompoundTest) {
   Header(1);
   DirectoryName(1, "WordDocument");

@@ -82,6 +82,15 @@ TEST_F(SizerTest, JpegEndFollowedByDataIsNotTheEnd) {
   EXPECT_EQ(SizeJpeg(Ctx(), First()), 3 * 512u + 102);
 }
 
+TEST(SizerSectorSize, JpegOn4096ByteSectors) {
+  TestMedium medium(20, 4096);
+  for (uint64_t n = 1; n < 20; ++n) medium.Fill(n * 4096, 4096, 0x55);
+  medium.Put(0, "\xFF\xD8\xFF\xE0\x00\x10JFIF"sv);
+  medium.Put(2 * 4096 + 1000, "\xFF\xD9"sv);  // end of image, zeros after it
+  medium.Fill(2 * 4096 + 1002, 4096 - 1002, 0);
+  EXPECT_EQ(SizeJpeg(medium.At(0), medium.Sector(0)), 2 * 4096u + 1002);
+}
+
 TEST_F(SizerTest, JpegWithoutEndRunsToTheNextStart) {
   Filler(kStart + 1, kStart + 20);
   medium.Put(kAt, "\xFF\xD8\xFF\xE0"sv);
