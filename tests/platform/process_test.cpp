@@ -1,3 +1,5 @@
+// The POSIX implementation: processes are found through /proc.
+#if !defined(_WIN32)
 #include "platform/process.h"
 
 #include <gtest/gtest.h>
@@ -118,3 +120,4 @@ TEST(TerminateProcessesByName, UnknownNameIsNoError) {
 
 }  // namespace
 }  // namespace brinvale::platform
+#endif  // !_WIN32
