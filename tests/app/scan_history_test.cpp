@@ -260,19 +260,26 @@ TEST_F(ScanHistoryTest, ForgetFolderWithoutAnEntryStillDeletesIt) {
 TEST_F(ScanHistoryTest, ForgetFolderNeverDeletesOutsideTheBaseFolder) {
   fs::create_directories(root / "precious" / "a");
   fs::create_directories(base / "3");
-  fs::create_symlink(root / "precious", base / "link");
+  // Wine cannot make symbolic links; the link case is then left out.
+  std::error_code linkError;
+  fs::create_symlink(root / "precious", base / "link", linkError);
+  const bool haveLink = !linkError;
   WriteConfig(File(1, {Entry(1, 1, 1, 1, u"/definitely/not/here/"),
                        Entry(2, 2, 2, 2, std::u16string(u"../precious"))}));
   ScanHistory h(base, stamps);
   EXPECT_EQ(h.ForgetFolder(root / "precious"), kErrAccessDenied);
   EXPECT_EQ(h.ForgetFolder(base / ".." / "precious"), kErrAccessDenied);
-  EXPECT_EQ(h.ForgetFolder(base / "link"), kErrAccessDenied);
+  if (haveLink) {
+    EXPECT_EQ(h.ForgetFolder(base / "link"), kErrAccessDenied);
+  }
   EXPECT_EQ(h.ForgetFolder(base / "3" / ".." / ".." / "precious"), kErrAccessDenied);
   EXPECT_EQ(h.ForgetFolder(base), kErrAccessDenied);
   EXPECT_EQ(h.ForgetFolder(base / ""), kErrAccessDenied);
   EXPECT_TRUE(fs::exists(root / "precious" / "a"));
   EXPECT_TRUE(fs::exists(base / "3"));
-  EXPECT_TRUE(fs::is_symlink(base / "link"));
+  if (haveLink) {
+    EXPECT_TRUE(fs::is_symlink(base / "link"));
+  }
 
   // A planted entry whose stamp no longer matches is forgotten, not deleted.
   std::string precious = (root / "precious").string();

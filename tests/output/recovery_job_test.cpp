@@ -116,7 +116,9 @@ TEST_F(RecoveryJobTest, KeepingPathsRecoversTheTopLevel) {
   EXPECT_EQ(report.Succeeded(), 2u);
   EXPECT_TRUE(std::filesystem::exists(m_dir / "one.txt"));
   const std::string dir = m_dir.string();
-  EXPECT_EQ(engine.lastSeparators, int(std::count(dir.begin(), dir.end() - 1, '/')));
+  EXPECT_EQ(engine.lastSeparators, int(std::count_if(dir.begin(), dir.end() - 1, [](char c) {
+              return c == '/' || c == '\\';
+            })));
 }
 
 }  // namespace

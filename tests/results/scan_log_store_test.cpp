@@ -338,6 +338,9 @@ TEST_F(ScanLogStoreTest, ReopenedLogBrowsesTheSameAndAppendsAfterItsRecords) {
 }
 
 TEST_F(ScanLogStoreTest, LostBufferWriteIsReportedByTheNextFlush) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "needs /dev/full";
+#endif
   fs::create_directories(folder);
   fs::create_symlink("/dev/full", folder / "L");  // every write fails: no space
   ScanLogStore s;
