@@ -17,14 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int FromErrorCode(const std::error_code& ec) {
-#if defined(_WIN32)
-  return ec.value();
-#else
-  return platform::ErrnoToSystemError(ec.value());
-#endif
-}
-
 class SystemStamps final : public MediumStamps {
  public:
   uint64_t FreeSpace(char16_t driveLetter) const override {
@@ -241,10 +233,10 @@ int ScanHistory::ForgetFolder(const fs::path& folder) {
   const fs::path base = fs::weakly_canonical(m_base, ec);
   if (ec) return kErrAccessDenied;
   const fs::path real = fs::canonical(target, ec);
-  if (ec) return FromErrorCode(ec);
+  if (ec) return platform::SystemErrorFromErrorCode(ec);
   if (!IsStrictlyInside(real, base)) return kErrAccessDenied;
   fs::remove_all(real, ec);
-  return ec ? FromErrorCode(ec) : kOk;
+  return ec ? platform::SystemErrorFromErrorCode(ec) : kOk;
 }
 
 fs::path ScanHistory::NumberedFolder() const {
@@ -268,7 +260,7 @@ int ScanHistory::FindLogFile(std::string_view prefix, std::string& name,
     if (n.empty() || n[0] == '.') continue;
     names.push_back(std::move(n));
   }
-  if (ec) return FromErrorCode(ec);
+  if (ec) return platform::SystemErrorFromErrorCode(ec);
   std::sort(names.begin(), names.end());
   for (const auto& n : names) {
     if (n.find(prefix) != std::string::npos) {
@@ -313,7 +305,7 @@ int ScanHistory::SaveHistory() {
   // The rename replaces "config" in one step, so a crash leaves either the
   // old or the new history, or (first save) a complete "config.tmp".
   fs::rename(TempPath(), HistoryPath(), ec);
-  return ec ? FromErrorCode(ec) : kOk;
+  return ec ? platform::SystemErrorFromErrorCode(ec) : kOk;
 }
 
 }  // namespace brinvale

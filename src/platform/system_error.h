@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <system_error>
 
 // Windows system error codes and their English message texts.
 namespace brinvale::platform {
@@ -8,6 +9,10 @@ namespace brinvale::platform {
 // The code of the last failed system call on this thread (GetLastError, or
 // errno mapped through ErrnoToSystemError).
 int LastSystemError();
+
+// The system error code of a failure the standard library reported (for
+// example from std::filesystem).
+int SystemErrorFromErrorCode(const std::error_code& ec);
 
 // The English text of a system error code, without a trailing full stop
 // or line break, e.g. 5 -> "Access is denied". Unknown codes give

@@ -20,14 +20,6 @@ namespace fs = std::filesystem;
 constexpr int kErrInsufficientBuffer = 122;  // ERROR_INSUFFICIENT_BUFFER
 constexpr size_t kRewritePiece = 1 << 20;    // relation text is written 1 MiB at a time
 
-int FromErrorCode(const std::error_code& ec) {
-#if defined(_WIN32)
-  return ec.value();
-#else
-  return platform::ErrnoToSystemError(ec.value());
-#endif
-}
-
 int WriteAll(const platform::UniqueHandle& h, uint64_t offset, const uint8_t* data, size_t size) {
   size_t done = 0;
   while (done < size) {
@@ -65,7 +57,7 @@ int TrimTo(const fs::path& path, uint64_t size) {
   uint64_t now = fs::file_size(path, ec);
   if (ec || now <= size) return kOk;
   fs::resize_file(path, size, ec);
-  return ec ? FromErrorCode(ec) : kOk;
+  return ec ? platform::SystemErrorFromErrorCode(ec) : kOk;
 }
 
 }  // namespace
@@ -79,7 +71,7 @@ int ScanLogStore::OpenLog(const fs::path& folder, std::string_view baseName) {
   try {
     std::error_code ec;
     fs::create_directories(folder, ec);
-    if (ec) return FromErrorCode(ec);
+    if (ec) return platform::SystemErrorFromErrorCode(ec);
     const std::string base(baseName);
     m_recordPath = folder / platform::PathFromUtf8(base);
     m_relationPath = folder / platform::PathFromUtf8(base + "_Relation");

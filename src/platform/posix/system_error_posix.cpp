@@ -7,6 +7,8 @@ namespace brinvale::platform {
 
 int LastSystemError() { return ErrnoToSystemError(errno); }
 
+int SystemErrorFromErrorCode(const std::error_code& ec) { return ErrnoToSystemError(ec.value()); }
+
 // The one table from errno to the Windows system error codes that the
 // engines and the interface know.
 int ErrnoToSystemError(int err, IoDirection direction) {

@@ -6,4 +6,7 @@ namespace brinvale::platform {
 
 int LastSystemError() { return int(GetLastError()); }
 
+// The standard library on Windows reports the system's own codes.
+int SystemErrorFromErrorCode(const std::error_code& ec) { return ec.value(); }
+
 }  // namespace brinvale::platform
