@@ -51,7 +51,8 @@ int CFastFatRecovery::NextFreeRange(uint64_t& start, uint64_t& length) {
   const uint64_t clusters = g.clusterCount;
   auto isUsed = [&](uint64_t index) { return (m_bitmap[size_t(index / 8)] >> (index % 8)) & 1; };
   // The system area before cluster 2 is never free.
-  uint64_t index = start < g.firstDataSector ? 0 : (start - g.firstDataSector) / g.sectorsPerCluster;
+  uint64_t index =
+      start < g.firstDataSector ? 0 : (start - g.firstDataSector) / g.sectorsPerCluster;
   while (index < clusters && isUsed(index)) ++index;
   const uint64_t first = g.firstDataSector + index * g.sectorsPerCluster;
   if (index >= clusters || first >= total) {

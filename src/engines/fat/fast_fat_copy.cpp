@@ -39,8 +39,7 @@ int WriteWhole(const platform::UniqueHandle& file, uint64_t offset, const uint8_
   size_t done = 0;
   while (done < length) {
     size_t put = 0;
-    if (int rc = platform::WriteAt(file, offset + done, data + done, length - done, put);
-        rc != kOk)
+    if (int rc = platform::WriteAt(file, offset + done, data + done, length - done, put); rc != kOk)
       return rc;
     if (put == 0) return kErrWriteFault;
     done += put;
@@ -177,8 +176,8 @@ int CFastFatRecovery::RecoverRecord(const ScanRecord& record, const fs::path& ta
       }
       for (const ScanRecord& child : children) {
         // A found name is only a name: it never leads out of `path`.
-        const fs::path childPath = MakeUniquePath(
-            path / platform::PathFromUtf8(SanitizeFileName(child.Name())));
+        const fs::path childPath =
+            MakeUniquePath(path / platform::PathFromUtf8(SanitizeFileName(child.Name())));
         const int rc = RecoverFile(child, childPath, queue);
         if (rc == kCancelled) return kCancelled;
         if (rc != kOk && firstError == kOk) firstError = rc;
@@ -191,8 +190,7 @@ int CFastFatRecovery::RecoverRecord(const ScanRecord& record, const fs::path& ta
 }
 
 int CFastFatRecovery::ExtractRecord(const ScanRecord& record, fs::path& path, uint8_t* buffer,
-                                    uint64_t& size, ExtractProgressCallback callback,
-                                    void* user) {
+                                    uint64_t& size, ExtractProgressCallback callback, void* user) {
   const uint64_t capacity = buffer != nullptr ? size : 0;
   size = 0;
   if (record.ClusterBytes() > kMaxClusterBytes) return kErrWriteFault;

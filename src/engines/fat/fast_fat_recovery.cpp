@@ -23,8 +23,7 @@ int ReadUpTo(ByteSource& source, uint64_t offset, uint8_t* out, size_t length, s
   done = 0;
   while (done < length) {
     size_t got = 0;
-    if (int rc = source.ReadAt(offset + done, out + done, length - done, got); rc != kOk)
-      return rc;
+    if (int rc = source.ReadAt(offset + done, out + done, length - done, got); rc != kOk) return rc;
     if (got == 0) break;
     done += got;
   }
@@ -163,8 +162,8 @@ int CFastFatRecovery::Scan(const std::filesystem::path* existingLog) {
       return m_store->OpenLog(folder, platform::PathToUtf8(existingLog->filename()));
     }
     if (!m_open) return m_openResult != kOk ? m_openResult : kErrInvalidHandle;
-    if (int rc = m_store->OpenLog(
-            LogFolder(), ScanLogBaseName(kQuickLogPrefix, m_start, platform::LocalTime()));
+    if (int rc = m_store->OpenLog(LogFolder(),
+                                  ScanLogBaseName(kQuickLogPrefix, m_start, platform::LocalTime()));
         rc != kOk)
       return rc;
 
@@ -244,8 +243,7 @@ int CFastFatRecovery::CountFiles(const ScanRecord* parent, uint32_t depth, uint3
 
 uint64_t CFastFatRecovery::GetRecordCount() { return m_store ? m_store->RecordCount() : 0; }
 
-int CFastFatRecovery::GetRecordPath(const ScanRecord& record, std::string& path,
-                                    size_t maxChars) {
+int CFastFatRecovery::GetRecordPath(const ScanRecord& record, std::string& path, size_t maxChars) {
   path.clear();
   if (!m_store || !m_store->IsOpen()) return kOk;
   try {

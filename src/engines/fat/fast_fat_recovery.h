@@ -49,8 +49,7 @@ class CFastFatRecovery final : public IRidiRedazuvoParse {
   // sectors are counted in 512 bytes.
   int OpenImage(const std::filesystem::path& imagePath, char16_t sourceKey) override;
   // Slot 1.
-  int OpenPartition(int diskNumber, uint64_t start, uint64_t count,
-                    char16_t driveLetter) override;
+  int OpenPartition(int diskNumber, uint64_t start, uint64_t count, char16_t driveLetter) override;
   int SetProgressCallback(ScanProgressCallback scan, CopyProgressCallback copy, void* user,
                           int scale) override;
   // Walks the volume, or with `existingLog` (a base name in the scan-log
@@ -152,11 +151,11 @@ class CFastFatRecovery final : public IRidiRedazuvoParse {
   SectorReader m_reader;
   bool m_open = false;
   int m_openResult = kErrInvalidHandle;
-  uint64_t m_start = 0;     // partition start, in device sectors
-  uint64_t m_count = 0;     // partition length, in device sectors
+  uint64_t m_start = 0;  // partition start, in device sectors
+  uint64_t m_count = 0;  // partition length, in device sectors
   uint32_t m_deviceBps = 512;
   char16_t m_sourceKey = 0;
-  uint32_t m_bps = 512;     // the volume's own sector size
+  uint32_t m_bps = 512;  // the volume's own sector size
   std::optional<FatGeometry> m_geometry;
   std::unique_ptr<FatTable> m_fat;
   std::unique_ptr<SizingContext> m_sizing;

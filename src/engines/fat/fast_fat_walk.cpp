@@ -39,8 +39,8 @@ bool StartsWithDotEntries(std::span<const uint8_t> bytes) {
 }  // namespace
 
 struct CFastFatRecovery::WalkState {
-  uint32_t folder = 0;    // the folder's first cluster (0: the FAT12/16 root)
-  uint32_t deleted = 0;   // 1 when the folder is deleted or lies in a deleted one
+  uint32_t folder = 0;   // the folder's first cluster (0: the FAT12/16 root)
+  uint32_t deleted = 0;  // 1 when the folder is deleted or lies in a deleted one
   LongNameCollector names;
 };
 
@@ -115,14 +115,13 @@ bool CFastFatRecovery::WalkEntries(WalkState& state, std::span<const uint8_t> by
       const uint32_t cluster = high << 16 | low;
       // The root is never a child; a folder naming itself or no data is
       // not followed.
-      if (cluster == state.folder || cluster == g.rootCluster || !IsValidCluster(cluster))
-        continue;
+      if (cluster == state.folder || cluster == g.rootCluster || !IsValidCluster(cluster)) continue;
       ScanRecord record;
       record.SetSourceKey(m_sourceKey);
       record.SetEngine(kEngineCode);
       record.SetIsFolder(true);
       record.SetDeleted(deleted || state.deleted ? 1 : 0);
-      record.SetContentCheck(1);  // folders are never hidden as failed pictures
+      record.SetContentCheck(1);       // folders are never hidden as failed pictures
       record.SetNumber(state.folder);  // the parent, until the record is logged
       record.SetEntryKey(cluster);
       record.SetClusterBytes(g.BytesPerCluster());
@@ -225,9 +224,9 @@ uint32_t CFastFatRecovery::FolderDepth(uint32_t cluster) {
     if (!at || ReadVolumeSectors(*at, 1, sector) != kOk) break;
     if (sector[kAttributes] == kAttrLabel || !StartsWithDotEntries(sector)) break;
     ++depth;
-    const uint32_t parent = (g.IsFat32() ? uint32_t(LoadLe16(sector, 32 + kClusterHigh)) << 16
-                                         : 0) |
-                            LoadLe16(sector, 32 + kClusterLow);
+    const uint32_t parent =
+        (g.IsFat32() ? uint32_t(LoadLe16(sector, 32 + kClusterHigh)) << 16 : 0) |
+        LoadLe16(sector, 32 + kClusterLow);
     if (parent == 0 || parent == g.rootCluster || !seen.insert(parent).second) break;
     current = parent;
   }
