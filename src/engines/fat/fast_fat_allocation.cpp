@@ -11,7 +11,12 @@ int CFastFatRecovery::BuildAllocationMap() {
   m_haveBitmap = false;
   if (!m_open) return kOk;
   const FatGeometry& g = *m_geometry;
-  const uint64_t clusters = g.clusterCount;
+  // Clusters past the end of the medium hold nothing and are not mapped.
+  const uint64_t volume = VolumeSectors();
+  const uint64_t onMedium =
+      volume > g.firstDataSector ? (volume - g.firstDataSector) / g.sectorsPerCluster : 0;
+  const uint64_t clusters = std::min<uint64_t>(g.clusterCount, onMedium);
+  m_bitmapClusters = clusters;
   try {
     m_bitmap.assign(size_t((clusters + 7) / 8), 0);
   } catch (const std::bad_alloc&) {
@@ -48,7 +53,7 @@ int CFastFatRecovery::NextFreeRange(uint64_t& start, uint64_t& length) {
     start = total;
     return 1;
   }
-  const uint64_t clusters = g.clusterCount;
+  const uint64_t clusters = m_bitmapClusters;
   auto isUsed = [&](uint64_t index) { return (m_bitmap[size_t(index / 8)] >> (index % 8)) & 1; };
   // The system area before cluster 2 is never free.
   uint64_t index =

@@ -182,6 +182,7 @@ class CFastFatRecovery final : public IRidiRedazuvoParse {
 
   // Allocation map: bit c - 2 for cluster c, 1 = in use.
   std::vector<uint8_t> m_bitmap;
+  uint64_t m_bitmapClusters = 0;
   bool m_haveBitmap = false;
 };
 
