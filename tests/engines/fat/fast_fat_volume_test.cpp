@@ -204,6 +204,34 @@ TEST(FastFatNames, FoundNamesNeverLeaveTheTargetFolder) {
   EXPECT_EQ(files, 1u);
 }
 
+TEST(FastFatPaths, FoldersBelowAMovedRootClusterAreLogged) {
+  // The root lives at cluster 10; its folder A at cluster 3 holds folder B
+  // at cluster 4, which holds a deleted file. A's cluster number is below
+  // the root's, and A must still be logged on the way to the file.
+  Fat32Volume v(64, 1);
+  v.SetRootCluster(10);
+  v.Put(10, 0, Folder("A          ", 3, false));
+  v.SetFat(3, 0x0FFFFFFF);
+  v.StartFolder(3, 0);
+  v.Put(3, 2, Folder("B          ", 4, false));
+  v.SetFat(4, 0x0FFFFFFF);
+  v.StartFolder(4, 3);
+  v.Put(4, 2,
+        DeletedFile("\xE5"
+                    "ILE    TXT",
+                    20, 10));
+  ScratchFolder work;
+  auto engine = Open(v, work);
+  ASSERT_EQ(engine->Scan(nullptr), 0);
+  const auto tree = FoundTree(*engine);
+  EXPECT_TRUE(tree.count("/a/"));
+  EXPECT_TRUE(tree.count("/a/b/"));
+  ASSERT_TRUE(tree.count("/a/b/!ile.txt"));
+  std::string path;
+  ASSERT_EQ(engine->GetRecordPath(tree.at("/a/b/!ile.txt"), path, 260), 0);
+  EXPECT_EQ(path, "a\\b\\");
+}
+
 TEST(FastFatFreeSpace, MapsLinksAndFindsRuns) {
   Fat32Volume v(100, 2);
   // In use: the root (2), 3..4 as a chain, 10 -> 11 -> end.

@@ -45,6 +45,13 @@ class Fat32Volume {
     SetFat(kRootCluster, 0x0FFFFFFF);          // the root: one cluster
   }
 
+  // Moves the root folder to `cluster` (FAT32 allows any cluster).
+  void SetRootCluster(uint32_t cluster) {
+    SetFat(kRootCluster, 0);
+    StoreLe32(m_bytes, 44, cluster);  // root cluster
+    SetFat(cluster, 0x0FFFFFFF);
+  }
+
   void SetFat(uint32_t cluster, uint32_t value) {
     StoreLe32(m_bytes, kReserved * kBytesPerSector + size_t(cluster) * 4, value);
   }
