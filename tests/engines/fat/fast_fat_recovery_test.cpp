@@ -8,6 +8,7 @@
 #include "common/bytes.h"
 #include "common/error_codes.h"
 #include "engines/fat/fast_fat_fixture.h"
+#include "output/target_paths.h"
 #include "platform/text.h"
 
 namespace brinvale {
@@ -139,8 +140,12 @@ TEST_P(FastFatImageTest, RecoversADeletedFolderTree) {
   const auto folder = found.find("/" + folderName + "/");
   ASSERT_NE(folder, found.end());
   ScratchFolder out;
+  // As recovery calls it: <target folder>/others/<name>, with the target
+  // folder's separator count. The folder's children are found all the same
+  // (its depth is 1 while the path holds two more separators).
   const fs::path target = out.Path() / "others" / platform::PathFromUtf8(folderName);
-  ASSERT_EQ(m_engine->RecoverRecord(folder->second, target, 0), 0);
+  const int separators = CountSeparators(platform::PathToUtf8(out.Path()));
+  ASSERT_EQ(m_engine->RecoverRecord(folder->second, target, separators), 0);
   int checked = 0;
   for (const ManifestEntry& e : m_manifest) {
     if (e.IsFolder() || e.path.rfind("/" + folderName + "/", 0) != 0) continue;

@@ -2,6 +2,7 @@
 // cluster words, long names, looping chains, folder cycles, hostile names.
 #include <gtest/gtest.h>
 
+#include "common/bytes.h"
 #include "common/error_codes.h"
 #include "engines/fat/fast_fat_fixture.h"
 #include "engines/fat/fast_fat_recovery.h"
@@ -230,6 +231,35 @@ TEST(FastFatPaths, FoldersBelowAMovedRootClusterAreLogged) {
   std::string path;
   ASSERT_EQ(engine->GetRecordPath(tree.at("/a/b/!ile.txt"), path, 260), 0);
   EXPECT_EQ(path, "a\\b\\");
+}
+
+TEST(FastFatPaths, AStaleDeletedEntryDoesNotMakeALiveFolderDeleted) {
+  // A deleted folder entry still names cluster 5, which now holds the live
+  // folder LIVE: the live entry decides, so LIVE's live file stays unlogged.
+  Fat32Volume v(64, 1);
+  v.Put(2, 0, Folder("LIVE       ", 5, false));
+  v.Put(2, 1,
+        Folder("\xE5"
+               "LD        ",
+               5, true));
+  v.SetFat(5, 0x0FFFFFFF);
+  v.StartFolder(5, 0);
+  testing::Entry live = testing::FileEntry("KEEP    TXT");
+  StoreLe16(live, 26, 30);  // first cluster, low word
+  v.Put(5, 2, live);
+  v.Put(5, 3,
+        DeletedFile("\xE5"
+                    "ONE    TXT",
+                    31, 10));
+  ScratchFolder work;
+  auto engine = Open(v, work);
+  ASSERT_EQ(engine->Scan(nullptr), 0);
+  const auto tree = FoundTree(*engine);
+  ASSERT_TRUE(tree.count("/live/"));
+  EXPECT_EQ(tree.at("/live/").Deleted(), 0u);
+  EXPECT_TRUE(tree.count("/live/!one.txt"));
+  EXPECT_FALSE(tree.count("/live/keep.txt"));
+  EXPECT_EQ(tree.size(), 2u);
 }
 
 TEST(FastFatFreeSpace, MapsLinksAndFindsRuns) {
