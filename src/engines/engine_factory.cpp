@@ -5,6 +5,7 @@
 #include "common/error_codes.h"
 #include "device/sector_reader.h"
 #include "engines/ext/fast_ext_recovery.h"
+#include "engines/fat/fast_fat_recovery.h"
 #include "platform/disk.h"
 #include "platform/file.h"
 
@@ -16,7 +17,7 @@ std::unique_ptr<IRidiRedazuvoParse> MakeEngine(VolumeKind kind, ScanMode mode) {
   }
   switch (kind) {
     case VolumeKind::kExt: return std::make_unique<CFastExtRecovery>();
-    case VolumeKind::kFat: return nullptr;   // quick FAT engine not built yet
+    case VolumeKind::kFat: return std::make_unique<CFastFatRecovery>();
     case VolumeKind::kNtfs: return nullptr;  // quick NTFS engine not built yet
     default: return nullptr;
   }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engines/ext/fast_ext_recovery.h"
+#include "engines/fat/fast_fat_recovery.h"
 #include "support/fixture_path.h"
 
 namespace brinvale {
@@ -12,18 +13,19 @@ namespace {
 
 // The engine classes the factory can hand out today. Add a value (and a
 // line to ClassOf) as each engine is built.
-enum class EngineClass { kNone, kFastExt, kOther };
+enum class EngineClass { kNone, kFastExt, kFastFat, kOther };
 
 EngineClass ClassOf(const IRidiRedazuvoParse* engine) {
   if (engine == nullptr) return EngineClass::kNone;
   if (dynamic_cast<const CFastExtRecovery*>(engine) != nullptr) return EngineClass::kFastExt;
+  if (dynamic_cast<const CFastFatRecovery*>(engine) != nullptr) return EngineClass::kFastFat;
   return EngineClass::kOther;
 }
 
-// The factory table as built today: only the quick Ext engine exists. When
-// the quick FAT and NTFS engines and the full-scan coordinator land, change
-// their rows here (FAT/NTFS quick: CFastFatRecovery/CFastNtfsRecovery; every
-// full row: CProfessionalRecovery, even for an unrecognised volume).
+// The factory table as built today: the quick Ext and FAT engines exist.
+// When the quick NTFS engine and the full-scan coordinator land, change
+// their rows here (NTFS quick: CFastNtfsRecovery; every full row:
+// CProfessionalRecovery, even for an unrecognised volume).
 struct FactoryRow {
   const char* sample;
   ScanMode mode;
@@ -33,9 +35,9 @@ struct FactoryRow {
 // clang-format off
 constexpr FactoryRow kFactoryTable[] = {
   // sample               mode              engine today
-  { "recog_fat12.bin",    ScanMode::kQuick, EngineClass::kNone    },  // CFastFatRecovery to come
-  { "recog_fat32.bin",    ScanMode::kQuick, EngineClass::kNone    },  // CFastFatRecovery to come
-  { "sample.img",         ScanMode::kQuick, EngineClass::kNone    },  // CFastFatRecovery to come
+  { "recog_fat12.bin",    ScanMode::kQuick, EngineClass::kFastFat },
+  { "recog_fat32.bin",    ScanMode::kQuick, EngineClass::kFastFat },
+  { "sample.img",         ScanMode::kQuick, EngineClass::kFastFat },
   { "recog_ntfs.bin",     ScanMode::kQuick, EngineClass::kNone    },  // CFastNtfsRecovery to come
   { "recog_ext4.bin",     ScanMode::kQuick, EngineClass::kFastExt },
   { "recog_ext4_4k.bin",  ScanMode::kQuick, EngineClass::kFastExt },
@@ -90,6 +92,7 @@ TEST(CreateEngineForPartition, MissingDiskGivesNull) {
 TEST(MakeEngine, UnrecognisedVolumeHasNoQuickEngine) {
   EXPECT_EQ(MakeEngine(VolumeKind::kUnknown, ScanMode::kQuick), nullptr);
   EXPECT_EQ(ClassOf(MakeEngine(VolumeKind::kExt, ScanMode::kQuick).get()), EngineClass::kFastExt);
+  EXPECT_EQ(ClassOf(MakeEngine(VolumeKind::kFat, ScanMode::kQuick).get()), EngineClass::kFastFat);
 }
 
 }  // namespace
