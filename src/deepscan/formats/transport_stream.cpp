@@ -1,0 +1,105 @@
+// MPEG transport streams (.ts, 188-byte packets) and AVCHD/Blu-ray streams
+// (.mts, 192-byte packets: a 4-byte timestamp before each TS packet).
+#include <algorithm>
+
+#include "common/error_codes.h"
+#include "deepscan/chunk_reader.h"
+#include "deepscan/file_type_codes.h"
+#include "deepscan/format_bytes.h"
+#include "deepscan/formats/formats.h"
+
+namespace brinvale {
+
+using namespace std::literals;
+
+namespace {
+
+constexpr size_t kPacket = 188;
+constexpr uint8_t kSync = 0x47;
+constexpr size_t kProbeBytes = 4096;
+constexpr size_t kProbePackets = 22;  // packets starting within the probe
+
+// The sector before the current one has a packet start at one of its
+// 188-byte steps back from its end, so the current sector carries on a
+// stream rather than starting one.
+bool ContinuesStream(SizingContext& ctx) {
+  if (ctx.currentSector == 0) return false;
+  std::span<uint8_t> previous = ctx.Scratch().first(ctx.bytesPerSector);
+  if (ctx.Read(ctx.currentSector - 1, 1, previous) != kOk) return false;
+  for (size_t back = kPacket; back <= previous.size(); back += kPacket)
+    if (previous[previous.size() - back] == kSync) return true;
+  return false;
+}
+
+}  // namespace
+
+int DetectTransportStream(SizingContext& ctx, std::span<const uint8_t> b) {
+  if (b.size() < kPacket || b[0] != kSync || (b[1] == 0 && b[2] == 0 && b[3] == 0))
+    return kTypeUnknown;
+  for (size_t at = kPacket; at < b.size(); at += kPacket)
+    if (b[at] != kSync) return kTypeUnknown;
+  if (ctx.bytesPerSector == 0) return kTypeUnknown;
+  std::span<const uint8_t> probe;
+  if (ctx.ReadBytes(ctx.currentSector * ctx.bytesPerSector, kProbeBytes, probe) != kOk)
+    return kTypeUnknown;
+  for (size_t i = 0; i < kProbePackets; ++i)
+    if (probe[i * kPacket] != kSync) return kTypeUnknown;
+  if (ctx.inStream && ContinuesStream(ctx)) return kTypeUnknown;
+  if (ctx.InStreamRange(ctx.currentSector)) return kTypeUnknown;
+  return kTypeTs;
+}
+
+// Packets are followed at 188-byte steps from the start, across chunks,
+// while they begin with the sync byte; the stream ends before the first one
+// that does not. Its sectors are remembered so that later candidates inside
+// it are not taken for new streams.
+uint64_t SizeTransportStream(SizingContext& ctx, std::span<const uint8_t> b) {
+  const uint32_t bps = ctx.bytesPerSector;
+  if (bps == 0) return 0;
+  uint64_t next = 0;
+  uint64_t streamEnd = UINT64_MAX;
+  const auto first = b.first(std::min<size_t>(b.size(), bps));
+  for (; next < first.size(); next += kPacket) {
+    if (first[next] != kSync) {
+      streamEnd = next;
+      break;
+    }
+  }
+  next = std::max<uint64_t>(next, (bps + kPacket - 1) / kPacket * kPacket);
+  uint64_t size = 0;
+  if (streamEnd == UINT64_MAX) {
+    ChunkReader chunks(ctx, 64 * kGiB, NextStartRule::kAnyFormat);
+    while (streamEnd == UINT64_MAX && chunks.Next()) {
+      const auto part = chunks.FilePart();
+      const uint64_t end = chunks.FileOffset() + part.size();
+      for (; next < end; next += kPacket) {
+        if (part[next - chunks.FileOffset()] != kSync) {
+          streamEnd = next;
+          break;
+        }
+      }
+    }
+    size = std::min(chunks.Counted(), streamEnd);
+  } else {
+    size = streamEnd;
+  }
+  const uint64_t sectors = std::max<uint64_t>(1, (size + bps - 1) / bps);
+  ctx.streamRanges.push_back({ctx.startSector, ctx.startSector + sectors - 1});
+  return size;
+}
+
+// A 192-byte packet whose TS packet (at 4) is a program association table:
+// pointer 0, table 0, section length 17, stream id 0, version 0 current.
+// Right after another such stream, a packet with a non-zero timestamp
+// carries on that stream rather than starting a new one.
+int DetectMts(SizingContext& ctx, std::span<const uint8_t> b) {
+  if (b.size() < 16 || !HasAt(b, 8, "\x00\x00\xB0\x11\x00\x00\xC1\x00"sv)) return kTypeUnknown;
+  const bool zeroTimestamp = b[0] == 0 && b[1] == 0 && b[2] == 0 && b[3] == 0;
+  return zeroTimestamp || !ctx.afterMts ? kTypeMts : kTypeUnknown;
+}
+
+uint64_t SizeMts(SizingContext& ctx, std::span<const uint8_t>) {
+  return SizeUntilNextStart(ctx, 6 * kGiB);
+}
+
+}  // namespace brinvale

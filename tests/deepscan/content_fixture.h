@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace brinvale::test {
+
+// One file that make_content_fixture.sh planted in content.img.
+struct PlantedFile {
+  uint64_t offset = 0;  // bytes, sector-aligned
+  int typeCode = 0;
+  uint64_t size = 0;
+  std::string sha256;
+  std::string name;
+};
+
+inline std::string FixturePath(const std::string& name) {
+  const char* dir = std::getenv("BRINVALE_FIXTURE_DIR");
+  return std::string(dir ? dir : BRINVALE_FIXTURE_DIR) + "/" + name;
+}
+
+inline std::vector<PlantedFile> LoadContentManifest() {
+  std::vector<PlantedFile> files;
+  std::ifstream in(FixturePath("content.manifest"));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    PlantedFile f;
+    fields >> f.offset >> f.typeCode >> f.size >> f.sha256 >> f.name;
+    files.push_back(f);
+  }
+  return files;
+}
+
+inline std::vector<uint8_t> LoadContentImage() {
+  std::ifstream in(FixturePath("content.img"), std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
+}
+
+}  // namespace brinvale::test
