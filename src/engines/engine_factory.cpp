@@ -5,6 +5,7 @@
 #include "common/error_codes.h"
 #include "device/sector_reader.h"
 #include "engines/ext/fast_ext_recovery.h"
+#include "engines/ntfs/fast_ntfs_recovery.h"
 #include "platform/disk.h"
 #include "platform/file.h"
 
@@ -17,7 +18,7 @@ std::unique_ptr<IRidiRedazuvoParse> MakeEngine(VolumeKind kind, ScanMode mode) {
   switch (kind) {
     case VolumeKind::kExt: return std::make_unique<CFastExtRecovery>();
     case VolumeKind::kFat: return nullptr;   // quick FAT engine not built yet
-    case VolumeKind::kNtfs: return nullptr;  // quick NTFS engine not built yet
+    case VolumeKind::kNtfs: return std::make_unique<CFastNtfsRecovery>();
     default: return nullptr;
   }
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engines/ext/fast_ext_recovery.h"
+#include "engines/ntfs/fast_ntfs_recovery.h"
 #include "support/fixture_path.h"
 
 namespace brinvale {
@@ -12,11 +13,12 @@ namespace {
 
 // The engine classes the factory can hand out today. Add a value (and a
 // line to ClassOf) as each engine is built.
-enum class EngineClass { kNone, kFastExt, kOther };
+enum class EngineClass { kNone, kFastExt, kFastNtfs, kOther };
 
 EngineClass ClassOf(const IRidiRedazuvoParse* engine) {
   if (engine == nullptr) return EngineClass::kNone;
   if (dynamic_cast<const CFastExtRecovery*>(engine) != nullptr) return EngineClass::kFastExt;
+  if (dynamic_cast<const CFastNtfsRecovery*>(engine) != nullptr) return EngineClass::kFastNtfs;
   return EngineClass::kOther;
 }
 
@@ -36,7 +38,7 @@ constexpr FactoryRow kFactoryTable[] = {
   { "recog_fat12.bin",    ScanMode::kQuick, EngineClass::kNone    },  // CFastFatRecovery to come
   { "recog_fat32.bin",    ScanMode::kQuick, EngineClass::kNone    },  // CFastFatRecovery to come
   { "sample.img",         ScanMode::kQuick, EngineClass::kNone    },  // CFastFatRecovery to come
-  { "recog_ntfs.bin",     ScanMode::kQuick, EngineClass::kNone    },  // CFastNtfsRecovery to come
+  { "recog_ntfs.bin",     ScanMode::kQuick, EngineClass::kFastNtfs },
   { "recog_ext4.bin",     ScanMode::kQuick, EngineClass::kFastExt },
   { "recog_ext4_4k.bin",  ScanMode::kQuick, EngineClass::kFastExt },
   { "recog_fat16.bin",    ScanMode::kFull,  EngineClass::kNone    },  // CProfessionalRecovery to come
