@@ -113,8 +113,16 @@ int CFastNtfsRecovery::RecordPass() {
       if (sectors == 0) break;
       uint8_t* into = m_batch.data() + carry;
       uint32_t got = 0;
-      if (int rc = ReadSectors(sectors, m_reader, into, firstSector + done, bps, got); rc != kOk)
-        return rc;
+      if (ReadSectors(sectors, m_reader, into, firstSector + done, bps, got) != kOk) {
+        // A bad sector, or an MFT that runs past the end of the medium, costs
+        // only the records it holds: read the step again sector by sector and
+        // leave what cannot be read as zeros, which no record passes.
+        for (uint32_t k = 0; k < sectors; ++k) {
+          uint8_t* sector = into + size_t(k) * bps;
+          if (ReadSectors(1, m_reader, sector, firstSector + done + k, bps, got) != kOk)
+            std::memset(sector, 0, bps);
+        }
+      }
       const size_t available = carry + size_t(sectors) * bps;
       const size_t whole = available / rs;
       for (size_t i = 0; i < whole; ++i) {

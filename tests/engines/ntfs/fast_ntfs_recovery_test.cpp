@@ -439,6 +439,27 @@ TEST_P(FastNtfsFixture, AllocationMapMatchesTheFilesInUse) {
   EXPECT_EQ(length, 0u);
 }
 
+TEST_P(FastNtfsFixture, TruncatedImageStillGivesTheRecordsBeforeTheCut) {
+  // The image cut in the middle of the MFT, after record 90.
+  const NtfsVolume& v = m_engine.Volume();
+  uint64_t sector = 0;
+  ASSERT_EQ(RecordToSector(v, 91, sector), kOk);
+  auto bytes = test::ReadFileBytes(ImagePath(), sector * v.bytesPerSector);
+  ASSERT_FALSE(bytes.empty());
+  test::TempFile cut(std::string("cut-") + GetParam() + ".img");
+  test::WriteFileBytes(cut.Path(), bytes);
+  CFastNtfsRecovery engine;
+  ASSERT_EQ(engine.OpenImage(cut.Path(), u'C'), kOk);
+  engine.SetScanLogFolder(m_logs.Path() / "cut");
+  ASSERT_EQ(engine.Scan(nullptr), kOk);
+  std::map<std::string, TreeItem> tree;
+  CollectTree(engine, nullptr, 0, "", tree);
+  EXPECT_TRUE(tree.count("deleted_note.txt"));
+  EXPECT_TRUE(tree.count("olddir/inner/c.txt"));
+  EXPECT_TRUE(tree.count("fill/filler_02.bin"));
+  EXPECT_FALSE(tree.count("frag_deleted.bin"));  // record 146 lies past the cut
+}
+
 INSTANTIATE_TEST_SUITE_P(Images, FastNtfsFixture, ::testing::Values("ntfs_c4k", "ntfs_4kn"));
 
 }  // namespace
