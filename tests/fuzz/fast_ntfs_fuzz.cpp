@@ -47,9 +47,8 @@ void Walk(CFastNtfsRecovery& engine, const ScanRecord* parent, uint32_t level, i
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::filesystem::path logs =
-      std::filesystem::temp_directory_path() /
-      ("brinvale-fast-ntfs-fuzz-" + std::to_string(FUZZ_PID));
+  static const std::filesystem::path logs = std::filesystem::temp_directory_path() /
+                                            ("brinvale-fast-ntfs-fuzz-" + std::to_string(FUZZ_PID));
   SectorReader reader;
   OpenSourceReader(reader, std::make_unique<MemoryByteSource>(std::span<const uint8_t>(data, size)),
                    size / 512);

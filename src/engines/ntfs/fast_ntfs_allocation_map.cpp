@@ -42,7 +42,8 @@ int CFastNtfsRecovery::BuildAllocationMap() {
     const uint64_t clusterBytes = m_volume.ClusterBytes();
     uint64_t capacity = 0;
     for (const DataRun& run : runs) {
-      if (run.clusterCount > (needed + clusterBytes) / clusterBytes + 1) return kErrInvalidParameter;
+      if (run.clusterCount > (needed + clusterBytes) / clusterBytes + 1)
+        return kErrInvalidParameter;
       capacity += run.clusterCount * clusterBytes;
       if (capacity > needed + clusterBytes) return kErrInvalidParameter;
     }
@@ -56,8 +57,8 @@ int CFastNtfsRecovery::BuildAllocationMap() {
       if (!run.sparse) {
         const uint64_t sector = m_volume.startSector + run.startCluster * spc;
         uint32_t got = 0;
-        if (int rc = ReadSectors(uint32_t(bytes / bps), m_reader, map.data() + offset, sector,
-                                 bps, got);
+        if (int rc =
+                ReadSectors(uint32_t(bytes / bps), m_reader, map.data() + offset, sector, bps, got);
             rc != kOk)
           return rc;
       }

@@ -22,7 +22,7 @@ namespace brinvale {
 namespace {
 
 constexpr size_t kCopyChunkBytes = 65536;
-constexpr int kSinkFull = -1;           // the preview buffer is full: stop, no error
+constexpr int kSinkFull = -1;            // the preview buffer is full: stop, no error
 constexpr size_t kMaxPreviewPath = 260;  // longer preview paths are not used
 
 int FromErrorCode(const std::error_code& ec) {
@@ -50,8 +50,7 @@ int WriteWhole(const platform::UniqueHandle& file, uint64_t offset, const uint8_
   size_t done = 0;
   while (done < length) {
     size_t put = 0;
-    if (int rc = platform::WriteAt(file, offset + done, data + done, length - done, put);
-        rc != kOk)
+    if (int rc = platform::WriteAt(file, offset + done, data + done, length - done, put); rc != kOk)
       return rc;
     if (put == 0) return kErrWriteFault;
     done += put;
@@ -88,9 +87,8 @@ int CFastNtfsRecovery::CopyFileData(const ScanRecord& record, const DataSink& si
     if (remaining == 0) break;
     uint64_t runBytes = 0, runSector = 0;
     if (__builtin_mul_overflow(clusterBytes, run.clusterCount, &runBytes)) runBytes = UINT64_MAX;
-    if (!run.sparse &&
-        (__builtin_mul_overflow(clusterBytes / bps, run.startCluster, &runSector) ||
-         __builtin_add_overflow(runSector, record.PartitionStart(), &runSector)))
+    if (!run.sparse && (__builtin_mul_overflow(clusterBytes / bps, run.startCluster, &runSector) ||
+                        __builtin_add_overflow(runSector, record.PartitionStart(), &runSector)))
       return kErrReadFault;
     uint64_t readBytes = 0;
     while (readBytes < runBytes && remaining > 0) {
@@ -161,8 +159,8 @@ int CFastNtfsRecovery::RecoverRecord(const ScanRecord& record, const std::filesy
   }
 }
 
-int CFastNtfsRecovery::RecoverFolder(const ScanRecord& record,
-                                     const std::filesystem::path& target, int separators) {
+int CFastNtfsRecovery::RecoverFolder(const ScanRecord& record, const std::filesystem::path& target,
+                                     int separators) {
   if (int rc = CreateFolder(target); rc != kOk) return rc;
   struct Pending {
     ScanRecord folder;
@@ -190,8 +188,8 @@ int CFastNtfsRecovery::RecoverFolder(const ScanRecord& record,
     if (result != kOk) continue;
     for (const ScanRecord& child : children) {
       // Two found items may share a name: the second gets "(1)".
-      const std::filesystem::path childPath = MakeUniquePath(
-          item.path / platform::PathFromUtf8(SanitizeFileName(child.Name())));
+      const std::filesystem::path childPath =
+          MakeUniquePath(item.path / platform::PathFromUtf8(SanitizeFileName(child.Name())));
       if (child.IsFolder()) {
         std::error_code ec;
         std::filesystem::create_directory(childPath, ec);
@@ -232,8 +230,7 @@ int CFastNtfsRecovery::ExtractRecord(const ScanRecord& record, std::filesystem::
       if (int rc = CreateFolder(folder); rc != kOk) return rc;
       std::error_code ec;
       std::filesystem::remove(target, ec);
-      if (int rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file);
-          rc != kOk)
+      if (int rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file); rc != kOk)
         return rc;
       path = target;
     }

@@ -26,9 +26,9 @@ constexpr uint32_t kEstimateEveryMs = 5000;
 // What the attributes of one record say about the file or folder it holds.
 struct FoundName {
   bool found = false;
-  FileNameInfo first;       // the first $FILE_NAME: parent and times
-  std::u16string name;      // the first name, or the Win32 name after it
-  uint64_t size = 0;        // $FILE_NAME size, or the unnamed $DATA's
+  FileNameInfo first;   // the first $FILE_NAME: parent and times
+  std::u16string name;  // the first name, or the Win32 name after it
+  uint64_t size = 0;    // $FILE_NAME size, or the unnamed $DATA's
   bool dataSeen = false;
 };
 
@@ -214,6 +214,7 @@ const CFastNtfsRecovery::FolderNode& CFastNtfsRecovery::ResolveFolder(uint32_t n
         break;
       }
       // A cycle: the folder that points back is cut loose as a lost folder.
+      if (walk.empty()) walk.push_back(current);
       FolderNode& cut = m_folders[walk.back()];
       cut.lost = true;
       cut.level = 1;

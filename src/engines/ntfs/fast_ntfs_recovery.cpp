@@ -153,8 +153,7 @@ int CFastNtfsRecovery::CountFiles(const ScanRecord* parent, uint32_t depth, uint
 
 uint64_t CFastNtfsRecovery::GetRecordCount() { return m_store ? m_store->RecordCount() : 0; }
 
-int CFastNtfsRecovery::GetRecordPath(const ScanRecord& record, std::string& path,
-                                     size_t maxChars) {
+int CFastNtfsRecovery::GetRecordPath(const ScanRecord& record, std::string& path, size_t maxChars) {
   if (int rc = EnsureStore(); rc != kOk) return rc;
   return m_store->GetRecordPath(record, path, maxChars);
 }

@@ -39,8 +39,7 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse {
   ~CFastNtfsRecovery() override;
 
   int OpenImage(const std::filesystem::path& imagePath, char16_t sourceKey) override;
-  int OpenPartition(int diskNumber, uint64_t start, uint64_t count,
-                    char16_t driveLetter) override;
+  int OpenPartition(int diskNumber, uint64_t start, uint64_t count, char16_t driveLetter) override;
   int SetProgressCallback(ScanProgressCallback scan, CopyProgressCallback copy, void* user,
                           int scale) override;
   int Scan(const std::filesystem::path* existingLog) override;
@@ -85,8 +84,7 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse {
   // Told after each chunk: percent done; a non-zero answer stops the copy.
   using ChunkProgress = std::function<int(int percent)>;
 
-  int FinishOpen(uint32_t mediumBytesPerSector, uint64_t start, uint64_t count,
-                 char16_t letter);
+  int FinishOpen(uint32_t mediumBytesPerSector, uint64_t start, uint64_t count, char16_t letter);
   void ResetScanState();
   int RecordPass();
   int FolderPass();
@@ -105,8 +103,7 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse {
   int CopyFileData(const ScanRecord& record, const DataSink& sink, const ChunkProgress& progress,
                    bool& resident);
   int CopyToFile(const ScanRecord& record, const std::filesystem::path& target);
-  int RecoverFolder(const ScanRecord& record, const std::filesystem::path& target,
-                    int separators);
+  int RecoverFolder(const ScanRecord& record, const std::filesystem::path& target, int separators);
 
   NtfsVolume m_volume;
   SectorReader m_reader;

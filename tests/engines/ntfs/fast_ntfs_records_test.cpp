@@ -63,9 +63,7 @@ class EngineVolume {
                .NonResident(0x80, {0x11, 0x10, 0x04}, 64 * 1024));
   }
 
-  void Put(uint32_t number, RecordBuilder builder) {
-    m_disk.PutRecord(number, builder.Build());
-  }
+  void Put(uint32_t number, RecordBuilder builder) { m_disk.PutRecord(number, builder.Build()); }
   // A deleted file in folder `parent` with resident content.
   void PutFile(uint32_t number, uint64_t parent, const std::u16string& name,
                const std::string& content, uint16_t flags = kDeletedFile) {
@@ -136,18 +134,18 @@ class FastNtfsRecords : public ::testing::Test {
 TEST_F(FastNtfsRecords, ListsAWin32NameThatFollowsADosName) {
   m_volume.Put(20, RecordBuilder(20)
                        .Flags(kDeletedFile)
-                       .Resident(0x30, FileName(5, u"REPORT~1.TXT", 2))            // DOS first
-                       .Resident(0x30, FileName(5, u"Report for May.txt", 1))      // then Win32
+                       .Resident(0x30, FileName(5, u"REPORT~1.TXT", 2))        // DOS first
+                       .Resident(0x30, FileName(5, u"Report for May.txt", 1))  // then Win32
                        .Resident(0x80, Text("hello")));
   m_volume.Put(21, RecordBuilder(21)
                        .Flags(kDeletedFile)
-                       .Resident(0x30, FileName(5, u"Quarterly notes.txt", 1))     // Win32 first
-                       .Resident(0x30, FileName(5, u"QUARTE~1.TXT", 2))            // then DOS
+                       .Resident(0x30, FileName(5, u"Quarterly notes.txt", 1))  // Win32 first
+                       .Resident(0x30, FileName(5, u"QUARTE~1.TXT", 2))         // then DOS
                        .Resident(0x80, Text("notes")));
   m_volume.Put(22, RecordBuilder(22)
                        .Flags(kDeletedFile)
-                       .Resident(0x30, FileName(5, u"posix_name", 0))              // POSIX only
-                       .Resident(0x30, FileName(5, u"POSIX_~1", 2)));               // a later DOS name
+                       .Resident(0x30, FileName(5, u"posix_name", 0))  // POSIX only
+                       .Resident(0x30, FileName(5, u"POSIX_~1", 2)));  // a later DOS name
   const auto tree = ScanTree();
   EXPECT_TRUE(tree.count("Report for May.txt"));
   EXPECT_TRUE(tree.count("Quarterly notes.txt"));
@@ -161,25 +159,30 @@ TEST_F(FastNtfsRecords, ListsAWin32NameThatFollowsADosName) {
   EXPECT_EQ(r.Accessed(), 0x01D9000000000004u);
   EXPECT_EQ(r.SourceKey(), u'M');
   EXPECT_EQ(r.ClusterBytes(), 4096u);
-  EXPECT_EQ(r.MetadataSector(), 32u + 2 * 20);  // $MFT at sector 32, two sectors a record
+  EXPECT_EQ(r.MetadataSector(), 32u + 2 * 20);      // $MFT at sector 32, two sectors a record
   EXPECT_EQ(tree.at("posix_name").FileSize(), 0u);  // no $DATA: the $FILE_NAME size, 0 here
 }
 
 TEST_F(FastNtfsRecords, WritesNamesAsUtf8) {
   m_volume.PutFile(30, 5, u"\u00DCber \u65E5\u672C.txt", "x");
   const auto tree = ScanTree();
-  EXPECT_TRUE(tree.count("\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.txt"));
+  EXPECT_TRUE(
+      tree.count("\xC3\x9C"
+                 "ber \xE6\x97\xA5\xE6\x9C\xAC.txt"));
 }
 
 TEST_F(FastNtfsRecords, SkipsLiveFilesFoldersSystemAndExtensionRecords) {
   m_volume.PutFile(20, 5, u"live.txt", "a", kLiveFile);
   m_volume.PutFolder(21, 5, u"deleted folder", kDeletedFolder);
-  for (uint32_t n = 1; n <= 11; ++n) m_volume.PutFile(n, 5, u"system" + std::u16string(1, char16_t(u'a' + n)), "s");
+  for (uint32_t n = 1; n <= 11; ++n)
+    m_volume.PutFile(n, 5, u"system" + std::u16string(1, char16_t(u'a' + n)), "s");
   // mkntfs leaves records 16..23 as empty FILE records with flags 0.
   for (uint32_t n = 16; n <= 19; ++n) m_volume.Put(n, RecordBuilder(0).Flags(0));
   // An extension record of a deleted file is no file of its own.
-  m_volume.Put(25, RecordBuilder(25).Flags(kDeletedFile).BaseRecord(24).Resident(
-                       0x30, FileName(5, u"extension.txt", 1)));
+  m_volume.Put(25, RecordBuilder(25)
+                       .Flags(kDeletedFile)
+                       .BaseRecord(24)
+                       .Resident(0x30, FileName(5, u"extension.txt", 1)));
   m_volume.PutFile(26, 5, u"found.txt", "f");
   const auto tree = ScanTree();
   ASSERT_EQ(tree.size(), 1u);
@@ -190,9 +193,9 @@ TEST_F(FastNtfsRecords, SkipsLiveFilesFoldersSystemAndExtensionRecords) {
 TEST_F(FastNtfsRecords, PutsFilesOfAFolderThatIsNoLongerOneIntoLostFolders) {
   m_volume.PutFile(30, 5, u"now a file.txt", "r", kLiveFile);  // took a folder's record
   m_volume.PutFile(31, 30, u"orphan.txt", "o");
-  m_volume.PutFile(32, 40, u"blank parent.txt", "b");       // record 40 holds nothing
-  m_volume.PutFile(33, 100000, u"far parent.txt", "p");     // past the end of the MFT
-  m_volume.PutFolder(34, 30, u"kept");                      // a folder inside the lost one
+  m_volume.PutFile(32, 40, u"blank parent.txt", "b");    // record 40 holds nothing
+  m_volume.PutFile(33, 100000, u"far parent.txt", "p");  // past the end of the MFT
+  m_volume.PutFolder(34, 30, u"kept");                   // a folder inside the lost one
   m_volume.PutFile(35, 34, u"deep.txt", "d");
   const auto tree = ScanTree();
   EXPECT_TRUE(tree.count("LostFolder30/orphan.txt"));
@@ -234,9 +237,9 @@ TEST_F(FastNtfsRecords, ChecksContent) {
                        .Resident(0x30, FileName(5, u"empty.txt", 1))
                        .Resident(0x80, {}));  // a resident file of 0 bytes
   m_volume.PutFile(21, 5, u"fake.png", "not a picture at all");
-  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13,
-                              'I',  'H', 'D', 'R', 0,    0,    0,    1,    0, 0, 0, 1,
-                              8,    2,   0,   0,   0,    0x90, 0x77, 0x53, 0xDE};
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0,    0,    0,
+                              13,   'I', 'H', 'D', 'R',  0,    0,    0,    1,    0,    0,
+                              0,    1,   8,   2,   0,    0,    0,    0x90, 0x77, 0x53, 0xDE};
   m_volume.Put(22, RecordBuilder(22)
                        .Flags(kDeletedFile)
                        .Resident(0x30, FileName(5, u"real.png", 1))
@@ -266,9 +269,10 @@ TEST_F(FastNtfsRecords, RecoversNonResidentDataWithSparseRuns) {
   m_volume.Put(20, RecordBuilder(20)
                        .Flags(kDeletedFile)
                        .Resident(0x30, FileName(5, u"sparse.dat", 1))
-                       .NonResident(0x80, {0x11, 0x01, 0x28,   // 1 cluster at 40
-                                           0x01, 0x01,         // 1 sparse cluster
-                                           0x11, 0x01, 0x0A},  // 1 cluster at 40 + 10
+                       .NonResident(0x80,
+                                    {0x11, 0x01, 0x28,   // 1 cluster at 40
+                                     0x01, 0x01,         // 1 sparse cluster
+                                     0x11, 0x01, 0x0A},  // 1 cluster at 40 + 10
                                     10000));
   const auto tree = ScanTree();
   ASSERT_TRUE(tree.count("sparse.dat"));
@@ -276,9 +280,9 @@ TEST_F(FastNtfsRecords, RecoversNonResidentDataWithSparseRuns) {
   std::vector<uint8_t> buffer(20000, 0xEE);
   uint64_t size = buffer.size();
   fs::path path;
-  ASSERT_EQ(m_engine.ExtractRecord(tree.at("sparse.dat"), path, buffer.data(), size, nullptr,
-                                   nullptr),
-            kOk);
+  ASSERT_EQ(
+      m_engine.ExtractRecord(tree.at("sparse.dat"), path, buffer.data(), size, nullptr, nullptr),
+      kOk);
   ASSERT_EQ(size, 10000u);
   for (size_t i = 0; i < 10000; ++i) {
     const uint8_t want = i < 4096 ? 'A' : i < 8192 ? 0 : 'C';

@@ -215,7 +215,7 @@ TEST_P(FastNtfsFixture, PlacesFilesUnderTheirFoldersAndTheRoot) {
   EXPECT_TRUE(rootNames.count("deleted_note.txt"));
   EXPECT_TRUE(rootNames.count("DeletedLongName.txt"));  // the Win32 name, not a DOS one
   EXPECT_TRUE(rootNames.count("olddir"));
-  EXPECT_TRUE(rootNames.count("fill"));  // a live folder that holds deleted files
+  EXPECT_TRUE(rootNames.count("fill"));    // a live folder that holds deleted files
   EXPECT_EQ(rootNames.count("docs"), 0u);  // nothing deleted below it
 
   // The lost folder: lostdir's record now holds reuse.txt.
@@ -323,8 +323,7 @@ TEST_P(FastNtfsFixture, ReportsProgressAndStopsOnCancel) {
   ASSERT_GE(log.percents.size(), 2u);
   EXPECT_EQ(log.percents.back(), 100);
   EXPECT_EQ(log.scale, 9);
-  for (size_t i = 1; i < log.percents.size(); ++i)
-    EXPECT_LE(log.percents[i - 1], log.percents[i]);
+  for (size_t i = 1; i < log.percents.size(); ++i) EXPECT_LE(log.percents[i - 1], log.percents[i]);
   for (int s : log.secondsLeft) EXPECT_EQ(s, -1);  // no estimate under scale 9
 
   ProgressLog cancel;
@@ -379,9 +378,8 @@ TEST_P(FastNtfsFixture, ExtractsIntoABufferAndToAPreviewFile) {
     return 0;
   };
   size = 0;
-  ASSERT_EQ(
-      m_engine.ExtractRecord(LiveRecord(photo), path, nullptr, size, onExtract, &percents),
-      kOk);
+  ASSERT_EQ(m_engine.ExtractRecord(LiveRecord(photo), path, nullptr, size, onExtract, &percents),
+            kOk);
   EXPECT_EQ(path, m_logs.Path() / "preview" / "tmp.jpg");
   EXPECT_EQ(FileSha(path), photo.sha256);
   ASSERT_FALSE(percents.empty());
