@@ -337,5 +337,15 @@ TEST_F(FastNtfsRecords, KeepsBothOfTwoFilesWithOneName) {
   EXPECT_TRUE(tree.count("dir/same.txt~again"));
 }
 
+TEST_F(FastNtfsRecords, ReplacesALongerFileAtTheTarget) {
+  m_volume.PutFile(20, 5, u"short.txt", "new");
+  const auto tree = ScanTree();
+  const fs::path target = m_logs / "out" / "short.txt";
+  fs::create_directories(target.parent_path());
+  test::WriteFileBytes(target, std::vector<uint8_t>(100, 'x'));
+  ASSERT_EQ(m_engine.RecoverRecord(tree.at("short.txt"), target, 0), kOk);
+  EXPECT_EQ(test::ReadFileBytes(target), Text("new"));
+}
+
 }  // namespace
 }  // namespace brinvale
