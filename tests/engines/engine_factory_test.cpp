@@ -22,9 +22,9 @@ EngineClass ClassOf(const IRidiRedazuvoParse* engine) {
   return EngineClass::kOther;
 }
 
-// The factory table as built today: only the quick Ext engine exists. When
-// the quick FAT and NTFS engines and the full-scan coordinator land, change
-// their rows here (FAT/NTFS quick: CFastFatRecovery/CFastNtfsRecovery; every
+// The factory table as built today: the quick Ext and NTFS engines exist.
+// When the quick FAT engine and the full-scan coordinator land, change
+// their rows here (FAT quick: CFastFatRecovery; every
 // full row: CProfessionalRecovery, even for an unrecognised volume).
 struct FactoryRow {
   const char* sample;
