@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/disk.h"
 #include "platform/file.h"
+#include "platform/text.h"
 #include "results/result_tree.h"
 #include "results/scan_log_name.h"
 
@@ -99,6 +100,12 @@ int CFastNtfsRecovery::Scan(const std::filesystem::path* existingLog) {
     }
     const std::string base =
         ScanLogBaseName(kQuickLogPrefix, m_volume.startSector, platform::LocalTime());
+    // A scan starts a log of its own: a log of the same name (an earlier scan
+    // of the same volume in the same minute) is replaced, not added to.
+    for (const char* suffix : {"", "_Relation", "_DirInfo"}) {
+      std::error_code ec;
+      std::filesystem::remove(folder / platform::PathFromUtf8(base + suffix), ec);
+    }
     if (int rc = m_store->OpenLog(folder, base); rc != kOk) return rc;
     if (!m_sizing) m_sizing = std::make_unique<SizingContext>();
 

@@ -326,6 +326,12 @@ TEST_P(FastNtfsFixture, ReportsProgressAndStopsOnCancel) {
   for (size_t i = 1; i < log.percents.size(); ++i) EXPECT_LE(log.percents[i - 1], log.percents[i]);
   for (int s : log.secondsLeft) EXPECT_EQ(s, -1);  // no estimate under scale 9
 
+  // A second scan in the same minute replaces the log rather than adding to it.
+  const uint64_t records = m_engine.GetRecordCount();
+  ASSERT_GT(records, 0u);
+  ASSERT_EQ(m_engine.Scan(nullptr), kOk);
+  EXPECT_EQ(m_engine.GetRecordCount(), records);
+
   ProgressLog cancel;
   cancel.cancelAt = 0;
   m_engine.SetProgressCallback(OnProgress, nullptr, &cancel, 100);
