@@ -6,6 +6,7 @@
 #include "device/sector_reader.h"
 #include "engines/ext/fast_ext_recovery.h"
 #include "engines/fat/fast_fat_recovery.h"
+#include "engines/ntfs/fast_ntfs_recovery.h"
 #include "platform/disk.h"
 #include "platform/file.h"
 
@@ -18,7 +19,7 @@ std::unique_ptr<IRidiRedazuvoParse> MakeEngine(VolumeKind kind, ScanMode mode) {
   switch (kind) {
     case VolumeKind::kExt: return std::make_unique<CFastExtRecovery>();
     case VolumeKind::kFat: return std::make_unique<CFastFatRecovery>();
-    case VolumeKind::kNtfs: return nullptr;  // quick NTFS engine not built yet
+    case VolumeKind::kNtfs: return std::make_unique<CFastNtfsRecovery>();
     default: return nullptr;
   }
 }

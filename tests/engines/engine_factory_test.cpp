@@ -6,6 +6,7 @@
 
 #include "engines/ext/fast_ext_recovery.h"
 #include "engines/fat/fast_fat_recovery.h"
+#include "engines/ntfs/fast_ntfs_recovery.h"
 #include "support/fixture_path.h"
 
 namespace brinvale {
@@ -13,19 +14,19 @@ namespace {
 
 // The engine classes the factory can hand out today. Add a value (and a
 // line to ClassOf) as each engine is built.
-enum class EngineClass { kNone, kFastExt, kFastFat, kOther };
+enum class EngineClass { kNone, kFastExt, kFastFat, kFastNtfs, kOther };
 
 EngineClass ClassOf(const IRidiRedazuvoParse* engine) {
   if (engine == nullptr) return EngineClass::kNone;
   if (dynamic_cast<const CFastExtRecovery*>(engine) != nullptr) return EngineClass::kFastExt;
   if (dynamic_cast<const CFastFatRecovery*>(engine) != nullptr) return EngineClass::kFastFat;
+  if (dynamic_cast<const CFastNtfsRecovery*>(engine) != nullptr) return EngineClass::kFastNtfs;
   return EngineClass::kOther;
 }
 
-// The factory table as built today: the quick Ext and FAT engines exist.
-// When the quick NTFS engine and the full-scan coordinator land, change
-// their rows here (NTFS quick: CFastNtfsRecovery; every full row:
-// CProfessionalRecovery, even for an unrecognised volume).
+// The factory table as built today: the quick Ext, FAT and NTFS engines
+// exist. When the full-scan coordinator lands, change the full rows here
+// (every full row: CProfessionalRecovery, even for an unrecognised volume).
 struct FactoryRow {
   const char* sample;
   ScanMode mode;
@@ -35,10 +36,10 @@ struct FactoryRow {
 // clang-format off
 constexpr FactoryRow kFactoryTable[] = {
   // sample               mode              engine today
-  { "recog_fat12.bin",    ScanMode::kQuick, EngineClass::kFastFat },
-  { "recog_fat32.bin",    ScanMode::kQuick, EngineClass::kFastFat },
-  { "sample.img",         ScanMode::kQuick, EngineClass::kFastFat },
-  { "recog_ntfs.bin",     ScanMode::kQuick, EngineClass::kNone    },  // CFastNtfsRecovery to come
+  { "recog_fat12.bin",    ScanMode::kQuick, EngineClass::kFastFat  },
+  { "recog_fat32.bin",    ScanMode::kQuick, EngineClass::kFastFat  },
+  { "sample.img",         ScanMode::kQuick, EngineClass::kFastFat  },
+  { "recog_ntfs.bin",     ScanMode::kQuick, EngineClass::kFastNtfs },
   { "recog_ext4.bin",     ScanMode::kQuick, EngineClass::kFastExt },
   { "recog_ext4_4k.bin",  ScanMode::kQuick, EngineClass::kFastExt },
   { "recog_fat16.bin",    ScanMode::kFull,  EngineClass::kNone    },  // CProfessionalRecovery to come

@@ -1,0 +1,346 @@
+// The record pass and the folder pass of the quick NTFS scan.
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "common/bytes.h"
+#include "common/error_codes.h"
+#include "deepscan/file_type_table.h"
+#include "engines/ntfs/attribute_runs.h"
+#include "engines/ntfs/attribute_walk.h"
+#include "engines/ntfs/fast_ntfs_recovery.h"
+#include "engines/ntfs/file_record.h"
+#include "engines/ntfs/fixups.h"
+#include "engines/ntfs/ntfs_layout.h"
+#include "engines/ntfs/record_to_sector.h"
+#include "engines/ntfs/resident_data.h"
+#include "platform/clock.h"
+#include "platform/text.h"
+#include "results/file_categories.h"
+
+namespace brinvale {
+namespace {
+
+constexpr uint32_t kEstimateEveryMs = 5000;
+
+// What the attributes of one record say about the file or folder it holds.
+struct FoundName {
+  bool found = false;
+  FileNameInfo first;   // the first $FILE_NAME: parent and times
+  std::u16string name;  // the first name, or the Win32 name after it
+  uint64_t size = 0;    // $FILE_NAME size, or the unnamed $DATA's
+  bool dataSeen = false;
+};
+
+FoundName ReadNames(std::span<const uint8_t> record, uint32_t recordSize) {
+  FoundName out;
+  AttributeWalk walk(record, recordSize, WalkKind::kRecordAnalysis);
+  while (walk.Next()) {
+    const auto attribute = walk.Attribute();
+    if (walk.Type() == ntfs::kTypeFileName) {
+      FileNameInfo info;
+      if (!DecodeFileName(attribute, info)) continue;
+      if (!out.found) {
+        out.found = true;
+        out.name = info.name;
+        out.size = info.dataSize;
+        out.first = std::move(info);
+      } else if (info.nameSpace == ntfs::file_name::kNamespaceWin32) {
+        // A DOS or POSIX name may come first; the Win32 name is the one shown.
+        out.name = info.name;
+      }
+    } else if (walk.Type() == ntfs::kTypeData && out.found && !out.dataSeen &&
+               attribute[ntfs::attr::kNameLength] == 0) {
+      out.dataSeen = true;
+      if (attribute[ntfs::attr::kNonResident] == 0) {
+        out.size = LoadLe32(attribute, ntfs::attr::kValueLength);
+      } else if (attribute.size() >= ntfs::attr::kDataSize + 8) {
+        out.size = LoadLe64(attribute, ntfs::attr::kDataSize);
+      }
+    }
+  }
+  return out;
+}
+
+void FillCommon(ScanRecord& r, const NtfsVolume& volume, const FoundName& names,
+                uint32_t recordNumber, uint64_t sector) {
+  r.SetSourceKey(volume.driveLetter);
+  r.SetEngine(EngineCode::kQuickNtfs);
+  r.SetEntryKey(recordNumber);
+  r.SetClusterBytes(volume.ClusterBytes());
+  r.SetCreated(names.first.created);
+  r.SetAccessed(names.first.accessed);
+  r.SetWritten(names.first.modified);
+  r.SetFileSize(names.size);
+  r.SetMetadataSector(sector);
+  r.SetPartitionStart(volume.startSector);
+  r.SetName(platform::Utf16ToUtf8(names.name));
+}
+
+}  // namespace
+
+int CFastNtfsRecovery::RecordPass() {
+  const uint32_t bps = m_volume.bytesPerSector;
+  const uint32_t rs = m_volume.recordSize;
+  if (bps == 0 || rs == 0 || m_batch.size() < rs || m_volume.sectorsPerCluster == 0) return kOk;
+  std::vector<PlacedRun> placed;
+  PlaceRuns(m_volume.mftRuns, placed);
+
+  uint64_t recordNumber = 0;  // the record that starts at m_batch[0]
+  size_t carry = 0;           // bytes of a record split over two runs, at the front
+  for (const PlacedRun& run : placed) {
+    uint64_t runSectors = 0, firstSector = 0;
+    if (__builtin_mul_overflow(run.clusterCount, uint64_t(m_volume.sectorsPerCluster),
+                               &runSectors) ||
+        __builtin_mul_overflow(run.startCluster, uint64_t(m_volume.sectorsPerCluster),
+                               &firstSector) ||
+        __builtin_add_overflow(firstSector, m_volume.startSector, &firstSector))
+      break;  // a run the volume cannot hold ends the pass
+    if (run.sparse) {
+      // No clusters, so no records: step over them without reading.
+      uint64_t records = 0;
+      if (__builtin_mul_overflow(runSectors, uint64_t(bps), &records)) break;
+      records = (records + carry) / rs;
+      if (__builtin_add_overflow(recordNumber, records, &recordNumber)) break;
+      carry = 0;
+      m_processed += runSectors;
+      continue;
+    }
+    uint64_t done = 0;  // sectors of this run read so far
+    while (done < runSectors) {
+      const uint64_t room = (m_batch.size() - carry) / bps;
+      const uint32_t sectors = uint32_t(std::min<uint64_t>(runSectors - done, room));
+      if (sectors == 0) break;
+      uint8_t* into = m_batch.data() + carry;
+      uint32_t got = 0;
+      if (ReadSectors(sectors, m_reader, into, firstSector + done, bps, got) != kOk) {
+        // A bad sector, or an MFT that runs past the end of the medium, costs
+        // only the records it holds: read the step again sector by sector and
+        // leave what cannot be read as zeros, which no record passes.
+        for (uint32_t k = 0; k < sectors; ++k) {
+          uint8_t* sector = into + size_t(k) * bps;
+          if (ReadSectors(1, m_reader, sector, firstSector + done + k, bps, got) != kOk)
+            std::memset(sector, 0, bps);
+        }
+      }
+      const size_t available = carry + size_t(sectors) * bps;
+      const size_t whole = available / rs;
+      for (size_t i = 0; i < whole; ++i) {
+        const size_t offset = i * rs;
+        // A record that began in the run before has no single sector: skip it.
+        if (offset < carry) continue;
+        const uint64_t sector = firstSector + done + (offset - carry) / bps;
+        try {
+          AnalyseFileRecord(std::span<uint8_t>(m_batch.data() + offset, rs), recordNumber + i,
+                            sector);
+        } catch (const std::bad_alloc&) {
+          throw;
+        } catch (...) {
+          // One damaged record never stops the pass.
+        }
+      }
+      recordNumber += whole;
+      carry = available - whole * rs;
+      if (carry > 0) std::memmove(m_batch.data(), m_batch.data() + whole * rs, carry);
+      done += sectors;
+
+      m_processed += sectors;
+      const uint32_t now = platform::TickCountMs();
+      if (m_scale == 100 && now - m_lastEstimateTick >= kEstimateEveryMs) {
+        m_lastEstimateTick = now;
+        const uint64_t elapsed = std::max<uint64_t>((now - m_startTick) / 1000, 1);
+        uint64_t rate = m_processed * bps / elapsed;
+        if (rate == 0) rate = 1;
+        const uint64_t left =
+            m_totalSectors > m_processed ? (m_totalSectors - m_processed) * bps / rate : 0;
+        m_secondsLeft = int(std::min<uint64_t>(left, INT32_MAX));
+      }
+      const int percent =
+          m_totalSectors == 0
+              ? 100
+              : int(std::min<double>(100.0, double(m_processed) * 100.0 / double(m_totalSectors)));
+      if (int rc = ReportProgress(percent); rc != 0) return rc;
+    }
+  }
+  return kOk;
+}
+
+void CFastNtfsRecovery::AnalyseFileRecord(std::span<uint8_t> record, uint64_t recordNumber,
+                                          uint64_t sector) {
+  if (LoadLe16(record, ntfs::record::kFlags) != 0) return;  // in use, or a folder
+  if (!HasFileSignature(record)) return;
+  if (recordNumber <= kLastSystemRecord || recordNumber > UINT32_MAX) return;
+  if (BaseRecordNumberOf(record) != 0) return;  // an extension record is no file of its own
+  ApplyFixups(record, m_volume.recordSize);
+  const FoundName names = ReadNames(record, m_volume.recordSize);
+  if (!names.found) return;
+
+  const uint32_t parent = uint32_t(names.first.parentRecord);
+  const FolderNode& node = ResolveFolder(parent);
+  const uint64_t key =
+      parent == kRootRecord ? uint64_t(kRootRecord) : uint64_t(node.level) << 32 | parent;
+
+  ScanRecord r;
+  FillCommon(r, m_volume, names, uint32_t(recordNumber), sector);
+  r.SetIsFolder(false);
+  r.SetContentCheck(ContentCheck(sector, r.Name()));
+  const uint32_t number = m_store->AppendRecord(r);
+  m_store->AddRelation(key, number);
+}
+
+bool CFastNtfsRecovery::ReadFixedRecord(uint64_t number, uint64_t& sector) {
+  if (RecordToSector(m_volume, number, sector) != kOk) return false;
+  if (ReadRecord(m_volume, m_reader, sector, m_recordBuffer) != kOk) return false;
+  if (!HasFileSignature(m_recordBuffer)) return false;
+  ApplyFixups(m_recordBuffer, m_volume.recordSize);
+  return true;
+}
+
+const CFastNtfsRecovery::FolderNode& CFastNtfsRecovery::ResolveFolder(uint32_t number) {
+  static const FolderNode kRoot{kRootRecord, 0, false, true};
+  if (number == kRootRecord) return kRoot;
+  // Walk up until the root, a folder already resolved, a folder that is no
+  // longer one, or a folder already on this walk (a cycle); then give the
+  // folders of the walk their levels downwards.
+  std::vector<uint32_t> walk;
+  uint32_t base = 0;
+  uint32_t current = number;
+  while (true) {
+    if (current == kRootRecord) break;
+    auto found = m_folders.find(current);
+    if (found != m_folders.end()) {
+      if (found->second.resolved) {
+        base = found->second.level;
+        break;
+      }
+      // A cycle: the folder that points back is cut loose as a lost folder.
+      if (walk.empty()) walk.push_back(current);
+      FolderNode& cut = m_folders[walk.back()];
+      cut.lost = true;
+      cut.level = 1;
+      cut.resolved = true;
+      walk.pop_back();
+      base = 1;
+      break;
+    }
+    m_folderList.push_back(current);
+    FolderNode& node = m_folders[current];
+    uint64_t sector = 0;
+    bool directory = false;
+    FoundName names;
+    if (ReadFixedRecord(current, sector)) {
+      directory = (RecordFlags(m_recordBuffer) & ntfs::record::kFlagDirectory) != 0;
+      if (directory) {
+        AttributeWalk attributes(m_recordBuffer, m_volume.recordSize, WalkKind::kParentChain);
+        while (attributes.Next()) {
+          if (attributes.Type() != ntfs::kTypeFileName) continue;
+          FileNameInfo info;
+          if (DecodeFileName(attributes.Attribute(), info)) {
+            names.found = true;
+            names.first = std::move(info);
+            break;
+          }
+        }
+      }
+    }
+    if (!directory || !names.found) {
+      node.lost = true;
+      node.level = 1;
+      node.resolved = true;
+      base = 1;
+      break;
+    }
+    node.parent = uint32_t(names.first.parentRecord);
+    walk.push_back(current);
+    current = node.parent;
+  }
+  for (auto it = walk.rbegin(); it != walk.rend(); ++it) {
+    FolderNode& node = m_folders[*it];
+    node.level = ++base;
+    node.resolved = true;
+  }
+  return m_folders[number];
+}
+
+int CFastNtfsRecovery::FolderPass() {
+  // Folders are all known once the record pass ends: resolving a chain
+  // reads every folder on it.
+  for (size_t i = 0; i < m_folderList.size(); ++i) {
+    try {
+      AnalyseFolder(m_folderList[i]);
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (...) {
+    }
+  }
+  return kOk;
+}
+
+void CFastNtfsRecovery::WriteLostFolder(uint32_t recordNumber) {
+  ScanRecord r;
+  r.SetSourceKey(m_volume.driveLetter);
+  r.SetEngine(EngineCode::kQuickNtfs);
+  r.SetIsFolder(true);
+  r.SetContentCheck(1);
+  r.SetEntryKey(recordNumber);
+  r.SetClusterBytes(0xFFFFFFFF);
+  const std::string name = "LostFolder" + std::to_string(recordNumber);
+  r.SetName(name);
+  const uint32_t number = m_store->AppendRecord(r);
+  m_store->AddRelation(kRootRecord, number, recordNumber, name);
+}
+
+void CFastNtfsRecovery::AnalyseFolder(uint32_t recordNumber) {
+  const FolderNode node = m_folders[recordNumber];
+  uint64_t sector = 0;
+  if (node.lost || !ReadFixedRecord(recordNumber, sector)) {
+    WriteLostFolder(recordNumber);
+    return;
+  }
+  const FoundName names = ReadNames(m_recordBuffer, m_volume.recordSize);
+  if (!names.found) {
+    WriteLostFolder(recordNumber);
+    return;
+  }
+  const uint32_t parent = node.parent;
+  const uint32_t parentLevel = parent == kRootRecord ? 0 : m_folders[parent].level;
+  const uint64_t key = uint64_t(parentLevel) << 32 | parent;
+  ScanRecord r;
+  FillCommon(r, m_volume, names, recordNumber, sector);
+  r.SetIsFolder(true);
+  r.SetContentCheck(1);
+  const std::string name(r.Name());
+  const uint32_t number = m_store->AppendRecord(r);
+  m_store->AddRelation(key, number, recordNumber, name);
+}
+
+uint32_t CFastNtfsRecovery::ContentCheck(uint64_t recordSector, std::string_view name) {
+  const std::string extension = ExtensionOf(name);
+  const uint32_t bps = m_volume.bytesPerSector;
+  std::vector<uint8_t> data;
+  const int rc = ReadResidentData(m_volume, m_reader, recordSector, data);
+  if (rc == kOk) {
+    if (data.empty()) return 0;
+    if (extension.empty() || !m_sizing) return 1;
+    return uint32_t(MatchesExtension(*m_sizing, data, extension, m_reader, bps, 0));
+  }
+  if (rc != -101 || extension.empty() || !m_sizing) return 1;
+  RunList runs;
+  if (FindAttributeRuns(m_volume, m_reader, recordSector, ntfs::kTypeData, runs) != kOk ||
+      runs.empty())
+    return 1;
+  std::vector<PlacedRun> placed;
+  PlaceRuns(runs, placed);
+  if (placed.empty() || placed[0].sparse) return 1;
+  uint64_t sector = 0;
+  if (__builtin_mul_overflow(placed[0].startCluster, uint64_t(m_volume.sectorsPerCluster),
+                             &sector) ||
+      __builtin_add_overflow(sector, m_volume.startSector, &sector) || sector == 0)
+    return 1;
+  std::vector<uint8_t> first(bps);
+  uint32_t got = 0;
+  if (ReadSectors(1, m_reader, first.data(), sector, bps, got) != kOk) return 1;
+  return uint32_t(MatchesExtension(*m_sizing, first, extension, m_reader, bps, sector));
+}
+
+}  // namespace brinvale

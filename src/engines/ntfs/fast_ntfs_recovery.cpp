@@ -1,0 +1,173 @@
+#include "engines/ntfs/fast_ntfs_recovery.h"
+
+#include <new>
+
+#include "app/scan_history.h"
+#include "common/error_codes.h"
+#include "platform/clock.h"
+#include "platform/disk.h"
+#include "platform/file.h"
+#include "platform/text.h"
+#include "results/result_tree.h"
+#include "results/scan_log_name.h"
+
+namespace brinvale {
+
+CFastNtfsRecovery::CFastNtfsRecovery() = default;
+CFastNtfsRecovery::~CFastNtfsRecovery() = default;
+
+int CFastNtfsRecovery::FinishOpen(uint32_t mediumBytesPerSector, uint64_t start, uint64_t count,
+                                  char16_t letter) {
+  if (int rc = ReadNtfsBootSector(m_reader, start, count, mediumBytesPerSector, letter, m_volume);
+      rc != kOk)
+    return rc;
+  // A missing MFT run list is not an open failure: the scan then finds nothing.
+  (void)ReadMftRunList(m_volume, m_reader);
+  try {
+    m_batch.assign(size_t(m_volume.recordSize) * kRecordsPerBatch, 0);
+    m_recordBuffer.assign(m_volume.recordSize, 0);
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+  return kOk;
+}
+
+int CFastNtfsRecovery::OpenImage(const std::filesystem::path& imagePath, char16_t sourceKey) {
+  m_volume = NtfsVolume{};
+  m_volume.driveLetter = sourceKey;
+  if (int rc = OpenImageReader(m_reader, imagePath); rc != kOk) return rc;
+  return FinishOpen(512, 0, m_reader.totalSectors, sourceKey);
+}
+
+int CFastNtfsRecovery::OpenPartition(int diskNumber, uint64_t start, uint64_t count,
+                                     char16_t driveLetter) {
+  m_volume = NtfsVolume{};
+  m_volume.driveLetter = driveLetter;
+  uint32_t bytesPerSector = 512;
+  {
+    platform::UniqueHandle disk;
+    if (platform::OpenDisk(diskNumber, disk) == kOk) bytesPerSector = QueryBytesPerSector(disk);
+  }
+  if (int rc = OpenDiskReader(m_reader, diskNumber); rc != kOk && !m_reader.IsOpen()) return rc;
+  return FinishOpen(bytesPerSector, start, count, driveLetter);
+}
+
+int CFastNtfsRecovery::OpenReader(SectorReader reader, uint64_t startSector, uint64_t sectorCount,
+                                  uint32_t mediumBytesPerSector, char16_t sourceKey) {
+  m_volume = NtfsVolume{};
+  m_volume.driveLetter = sourceKey;
+  m_reader = std::move(reader);
+  if (!m_reader.IsOpen()) return kErrInvalidHandle;
+  return FinishOpen(mediumBytesPerSector, startSector, sectorCount, sourceKey);
+}
+
+int CFastNtfsRecovery::SetProgressCallback(ScanProgressCallback scan, CopyProgressCallback copy,
+                                           void* user, int scale) {
+  m_progress = scan;
+  m_copyProgress = copy;
+  m_user = user;
+  m_scale = scale;
+  return kOk;
+}
+
+int CFastNtfsRecovery::SetSearchCallback(SearchProgressCallback callback, void* user) {
+  m_searchCallback = callback;
+  m_searchUser = user;
+  if (m_store) m_store->SetSearchCallback(callback, user);
+  return kOk;
+}
+
+void CFastNtfsRecovery::ResetScanState() {
+  m_folderList.clear();
+  m_folders.clear();
+  m_store = std::make_unique<ScanLogStore>();
+  m_store->SetSearchCallback(m_searchCallback, m_searchUser);
+}
+
+int CFastNtfsRecovery::EnsureStore() {
+  if (!m_store || !m_store->IsOpen()) return kErrInvalidParameter;
+  return kOk;
+}
+
+int CFastNtfsRecovery::Scan(const std::filesystem::path* existingLog) {
+  try {
+    ResetScanState();
+    std::filesystem::path folder =
+        m_logFolder.empty() ? ScanHistory::Instance().CurrentFolder() : m_logFolder;
+    if (existingLog != nullptr) {
+      if (existingLog->has_parent_path()) folder = existingLog->parent_path();
+      return m_store->OpenLog(folder, existingLog->filename().string());
+    }
+    const std::string base =
+        ScanLogBaseName(kQuickLogPrefix, m_volume.startSector, platform::LocalTime());
+    // A scan starts a log of its own: a log of the same name (an earlier scan
+    // of the same volume in the same minute) is replaced, not added to.
+    for (const char* suffix : {"", "_Relation", "_DirInfo"}) {
+      std::error_code ec;
+      std::filesystem::remove(folder / platform::PathFromUtf8(base + suffix), ec);
+    }
+    if (int rc = m_store->OpenLog(folder, base); rc != kOk) return rc;
+    if (!m_sizing) m_sizing = std::make_unique<SizingContext>();
+
+    m_totalSectors = 0;
+    for (const DataRun& run : m_volume.mftRuns) {
+      uint64_t sectors = 0;
+      if (__builtin_mul_overflow(run.clusterCount, uint64_t(m_volume.sectorsPerCluster),
+                                 &sectors) ||
+          __builtin_add_overflow(m_totalSectors, sectors, &m_totalSectors))
+        m_totalSectors = UINT64_MAX;
+    }
+    m_processed = 0;
+    m_startTick = m_lastEstimateTick = platform::TickCountMs();
+    m_secondsLeft = -1;
+
+    int rc = RecordPass();
+    if (rc == kOk) rc = FolderPass();
+    const int flushed = m_store->FlushLog();
+    if (rc != kOk) return rc;
+    if (flushed != kOk) return flushed;
+    return ReportProgress(100);
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
+int CFastNtfsRecovery::ReportProgress(int percent) {
+  if (m_progress == nullptr) return kOk;
+  return m_progress(m_user, percent, m_scale, m_secondsLeft, 0, 0, 0, 0);
+}
+
+int CFastNtfsRecovery::ListChildren(const ScanRecord* parent, uint32_t depth, RecordList& out) {
+  if (int rc = EnsureStore(); rc != kOk) return rc;
+  if (int rc = m_store->FlushLog(); rc != kOk) return rc;
+  if (parent == nullptr) {
+    if (depth != 0) return kErrInvalidParameter;
+    return m_store->ListFolder(kRootRecord, out);
+  }
+  return ListChildrenOf(*m_store, parent, depth, out);
+}
+
+int CFastNtfsRecovery::CountFiles(const ScanRecord* parent, uint32_t depth, uint32_t& count) {
+  count = 0;
+  if (int rc = EnsureStore(); rc != kOk) return rc;
+  if (int rc = m_store->FlushLog(); rc != kOk) return rc;
+  if (parent == nullptr) {
+    if (depth != 0) return kErrInvalidParameter;
+    return m_store->CountFilesBelow(kRootRecord, count);
+  }
+  return CountFilesOf(*m_store, parent, depth, count);
+}
+
+uint64_t CFastNtfsRecovery::GetRecordCount() { return m_store ? m_store->RecordCount() : 0; }
+
+int CFastNtfsRecovery::GetRecordPath(const ScanRecord& record, std::string& path, size_t maxChars) {
+  if (int rc = EnsureStore(); rc != kOk) return rc;
+  return m_store->GetRecordPath(record, path, maxChars);
+}
+
+int CFastNtfsRecovery::Search(const std::string& text, RecordList& out) {
+  if (int rc = EnsureStore(); rc != kOk) return rc;
+  return m_store->Search(text, out);
+}
+
+}  // namespace brinvale
