@@ -127,7 +127,7 @@ TEST_F(EngineTest, JpegOfTenSectorsIsNamedBySectorAndSteppedOver) {
 }
 
 TEST_F(EngineTest, HeaderSizedFormatsStepOneSector) {
-  auto bytes = Filler(64);
+  auto bytes = Filler(100);
   PutWav(bytes, 32 * 512, 20000);  // sector 32: a WAV of 20,008 bytes
   OpenOn(bytes);
   uint64_t step = 0;
