@@ -1,0 +1,195 @@
+// Copying found files out of the medium: recovery to a target folder and
+// extraction for a preview. A content find has no metadata behind it, so
+// its data is read straight on from its start sector.
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <system_error>
+#include <vector>
+
+#include "app/scan_history.h"
+#include "common/error_codes.h"
+#include "deepscan/file_type_recovery.h"
+#include "output/target_paths.h"
+#include "platform/file.h"
+#include "platform/system_error.h"
+#include "platform/text.h"
+#include "results/file_categories.h"
+
+namespace brinvale {
+namespace {
+
+constexpr size_t kCopyChunkBytes = 65536;
+constexpr int kBufferFull = -1;          // the preview buffer is full: stop, no error
+constexpr size_t kMaxPreviewPath = 260;  // longer preview paths are not used
+
+int FromErrorCode(const std::error_code& ec) {
+#if defined(_WIN32)
+  return ec.value();
+#else
+  return platform::ErrnoToSystemError(ec.value(), platform::IoDirection::kWrite);
+#endif
+}
+
+int CreateFolder(const std::filesystem::path& folder) {
+  if (folder.empty()) return kOk;
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec && !std::filesystem::is_directory(folder)) return FromErrorCode(ec);
+  return kOk;
+}
+
+int WriteWhole(const platform::UniqueHandle& file, uint64_t offset, const uint8_t* data,
+               size_t length) {
+  size_t done = 0;
+  while (done < length) {
+    size_t put = 0;
+    if (int rc = platform::WriteAt(file, offset + done, data + done, length - done, put); rc != kOk)
+      return rc;
+    if (put == 0) return kErrWriteFault;
+    done += put;
+  }
+  return kOk;
+}
+
+}  // namespace
+
+template <typename Sink, typename Progress>
+int CFileTypeRecovery::CopyData(const ScanRecord& record, Sink sink, Progress progress) {
+  if (!m_reader.IsOpen()) return kErrInvalidHandle;
+  const uint32_t bps = m_bytesPerSector;
+  if (bps < 512 || bps > SizingContext::kMaxBytesPerSector) return kErrInvalidParameter;
+  const uint64_t size = record.FileSize();
+  const uint64_t total = m_reader.totalSectors;
+  uint64_t sector = record.MetadataSector();
+  uint64_t left = size;
+  std::vector<uint8_t> chunk(kCopyChunkBytes);
+  const uint64_t perChunk = kCopyChunkBytes / bps;
+  while (left > 0) {
+    // Never ask past the end of the medium: what is there is copied, and a
+    // file that runs on past it fails with a read fault.
+    if (sector >= total) return kErrReadFault;
+    uint64_t count = std::min(perChunk, left / bps + (left % bps != 0));
+    count = std::min(count, total - sector);
+    uint32_t got = 0;
+    if (int rc = ReadSectors(uint32_t(count), m_reader, chunk.data(), sector, bps, got);
+        rc != kOk) {
+      if (got == 0) return rc == kErrInvalidParameter ? kErrReadFault : rc;
+      count = got;  // the sectors that arrived are kept; the next chunk retries the rest
+    }
+    const size_t bytes = size_t(std::min<uint64_t>(count * bps, left));
+    if (int rc = sink(chunk.data(), bytes); rc != kOk) return rc == kBufferFull ? kOk : rc;
+    left -= bytes;
+    sector += count;
+    if (int stop = progress(int(double(size - left) * 100.0 / double(size))); stop != 0)
+      return stop;
+  }
+  return kOk;
+}
+
+int CFileTypeRecovery::RecoverRecord(const ScanRecord& record, const std::filesystem::path& target,
+                                     int) {
+  try {
+    auto tell = [&](int percent, int code) {
+      return m_copyProgress ? m_copyProgress(m_user, percent, 100, code, target) : 0;
+    };
+    // A failed file is reported once, with its error.
+    auto fail = [&](int code) {
+      if (code > 0 && tell(100, code) == kCancelled) return kCancelled;
+      return code;
+    };
+    if (int rc = CreateFolder(target.parent_path()); rc != kOk) return fail(rc);
+    // Created or truncated: an older, longer file at the target must not
+    // keep its tail behind the recovered bytes.
+    platform::UniqueHandle file;
+    if (int rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file); rc != kOk)
+      return fail(rc);
+    uint64_t written = 0;
+    bool finished = false;
+    int rc = CopyData(
+        record,
+        [&](const uint8_t* data, size_t length) {
+          const int put = WriteWhole(file, written, data, length);
+          written += length;
+          return put;
+        },
+        [&](int percent) {
+          finished = percent >= 100;
+          return tell(percent, 0);
+        });
+    file.Reset();
+    if (rc > 0) return fail(rc);
+    // An empty file has no chunk: it is still reported as done.
+    if (rc == kOk && !finished) rc = tell(100, 0);
+    return rc;
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
+int CFileTypeRecovery::ExtractRecord(const ScanRecord& record, std::filesystem::path& path,
+                                     uint8_t* buffer, uint64_t& size,
+                                     ExtractProgressCallback callback, void* user) {
+  try {
+    const uint64_t limit = buffer == nullptr ? 0 : size;
+    size = 0;
+    const std::string name(record.Name());
+    const std::string extension = ExtensionOf(name);
+    const std::filesystem::path folder =
+        m_previewFolder.empty() ? ScanHistory::DefaultBaseFolder() : m_previewFolder;
+    std::filesystem::path target;
+    if (!extension.empty()) {
+      if (InList(extension, kPreviewDocumentList))
+        target = folder / platform::PathFromUtf8(SanitizeFileName(name));
+      else if (InList(extension, kAudioList) || InList(extension, kVideoList))
+        target = folder / "tmp.avi";
+      else if (InList(extension, kPhotoList))
+        target = folder / "tmp.jpg";
+    }
+    if (target.native().size() >= kMaxPreviewPath) target.clear();
+
+    platform::UniqueHandle file;
+    if (!target.empty()) {
+      if (int rc = CreateFolder(folder); rc != kOk) return rc;
+      std::error_code ec;
+      std::filesystem::remove(target, ec);
+      if (int rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file); rc != kOk)
+        return rc;
+      path = target;
+    }
+    uint64_t placed = 0;
+    int rc = kOk;
+    if (file.IsOpen() || limit > 0) {
+      rc = CopyData(
+          record,
+          [&](const uint8_t* data, size_t length) -> int {
+            if (file.IsOpen()) {
+              const int put = WriteWhole(file, placed, data, length);
+              placed += length;
+              return put;
+            }
+            const size_t take = size_t(std::min<uint64_t>(length, limit - placed));
+            std::memcpy(buffer + placed, data, take);
+            placed += take;
+            return placed >= limit ? kBufferFull : kOk;
+          },
+          [&](int percent) { return callback ? callback(user, percent, 0) : 0; });
+    }
+    if (callback && rc > 0) (void)callback(user, 100, rc);
+    if (file.IsOpen()) {
+      file.Reset();
+      if (rc != kOk) {
+        std::error_code ec;
+        std::filesystem::remove(target, ec);
+        path.clear();
+      }
+    } else {
+      size = placed;
+    }
+    return rc;
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
+}  // namespace brinvale
