@@ -10,7 +10,7 @@
 #include "common/error_codes.h"
 #include "deepscan/file_type_codes.h"
 #include "deepscan/file_type_table.h"
-#include "deepscan/sha256.h"
+#include "support/sha256.h"
 #include "device/sector_reader.h"
 
 namespace brinvale {

@@ -17,7 +17,7 @@
 #include "deepscan/content_fixture.h"
 #include "deepscan/file_type_codes.h"
 #include "deepscan/file_type_table.h"
-#include "deepscan/sha256.h"
+#include "support/sha256.h"
 #include "device/byte_source.h"
 #include "device/sector_reader.h"
 

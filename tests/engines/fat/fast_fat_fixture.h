@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "deepscan/sha256.h"
+#include "support/sha256.h"
 #include "engines/fat/fast_fat_recovery.h"
 #include "support/fixture_path.h"
 

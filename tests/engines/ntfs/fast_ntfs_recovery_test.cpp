@@ -17,7 +17,7 @@
 #include "engines/ntfs/record_to_sector.h"
 #include "output/target_paths.h"
 #include "platform/text.h"
-#include "sha256.h"
+#include "support/sha256.h"
 #include "support/fixture_path.h"
 
 namespace brinvale {
@@ -95,7 +95,7 @@ void CollectTree(IRidiRedazuvoParse& engine, const ScanRecord* parent, uint32_t 
   }
 }
 
-std::string FileSha(const fs::path& path) { return testing::Sha256Hex(test::ReadFileBytes(path)); }
+std::string FileSha(const fs::path& path) { return test::Sha256Hex(test::ReadFileBytes(path)); }
 
 // The manifest path of a deleted item as the tree shows it: lostdir's record
 // went to reuse.txt, so its file sits in LostFolder64.
@@ -373,7 +373,7 @@ TEST_P(FastNtfsFixture, ExtractsIntoABufferAndToAPreviewFile) {
             kOk);
   ASSERT_EQ(size, note.size);
   buffer.resize(size);
-  EXPECT_EQ(testing::Sha256Hex(buffer), note.sha256);
+  EXPECT_EQ(test::Sha256Hex(buffer), note.sha256);
 
   // A picture goes to "tmp.jpg" in the preview folder.
   const ManifestEntry& photo = Entry("photos/holiday.jpg");

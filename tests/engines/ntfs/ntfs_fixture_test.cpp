@@ -22,7 +22,7 @@
 #include "engines/ntfs/ntfs_volume.h"
 #include "engines/ntfs/record_to_sector.h"
 #include "engines/ntfs/resident_data.h"
-#include "sha256.h"
+#include "support/sha256.h"
 
 namespace brinvale {
 namespace {
@@ -218,7 +218,7 @@ TEST_P(NtfsFixture, FilesReadThroughTheirRecordsMatchTheManifest) {
       EXPECT_LT(e.size, 700u);
     }
     EXPECT_EQ(data.size(), e.size);
-    EXPECT_EQ(testing::Sha256Hex(data), e.sha256);
+    EXPECT_EQ(test::Sha256Hex(data), e.sha256);
     ++checked;
   }
   EXPECT_GE(checked, 15u);

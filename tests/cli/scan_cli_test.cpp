@@ -1,0 +1,118 @@
+// brinvale-cli scan over the demo image: the deleted files come back byte
+// for byte into category folders, and the JSON summary says so.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "support/child_process.h"
+#include "support/fixture_path.h"
+#include "support/sha256.h"
+
+#if !defined(_WIN32)
+
+namespace brinvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Deleted files of a FAT manifest: file name -> sha256.
+std::map<std::string, std::string> DeletedFiles(const fs::path& manifest) {
+  std::map<std::string, std::string> out;
+  std::ifstream in(manifest);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string state, path, size, sha;
+    std::getline(fields, state, '\t');
+    std::getline(fields, path, '\t');
+    std::getline(fields, size, '\t');
+    std::getline(fields, sha, '\t');
+    if (state == "live" || path.back() == '/') continue;
+    out[fs::path(path).filename().string()] = sha;
+  }
+  return out;
+}
+
+class ScanCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = fs::temp_directory_path() /
+            ("brinvale_scan_cli_" + std::string(::testing::UnitTest::GetInstance()
+                                                    ->current_test_info()
+                                                    ->name()));
+    fs::remove_all(m_dir);
+    fs::create_directories(m_dir);
+    // Scan logs go below the test's own folder.
+    setenv("XDG_DATA_HOME", (m_dir / "appdata").c_str(), 1);
+  }
+  void TearDown() override { fs::remove_all(m_dir); }
+  fs::path m_dir;
+};
+
+TEST_F(ScanCli, RecoversTheDeletedFilesOfTheSampleImage) {
+  const fs::path out = m_dir / "out";
+  test::ChildResult r = test::RunChild(
+      {BRINVALE_CLI_PATH, "scan", test::FixturePath("sample.img").string(), "--recover-to",
+       out.string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("7 files found"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Recovered 7 files"), std::string::npos) << r.out;
+  std::map<std::string, std::string> recovered;
+  for (const auto& entry : fs::recursive_directory_iterator(out)) {
+    if (!entry.is_regular_file()) continue;
+    recovered[entry.path().filename().string()] =
+        test::Sha256Hex(test::ReadFileBytes(entry.path()));
+    EXPECT_TRUE(entry.path().parent_path().filename() == "photo" ||
+                entry.path().parent_path().filename() == "document" ||
+                entry.path().parent_path().filename() == "archive")
+        << entry.path();
+  }
+  // Deleted short names lose their first letter to "!"; match by hash.
+  for (const auto& [name, sha] : DeletedFiles(test::FixturePath("sample.img.manifest"))) {
+    bool found = false;
+    for (const auto& [got, gotSha] : recovered) found = found || gotSha == sha;
+    EXPECT_TRUE(found) << name << " was not recovered intact";
+  }
+}
+
+TEST_F(ScanCli, TypesNarrowTheRecoveryAndJsonReportsIt) {
+  const fs::path out = m_dir / "out";
+  test::ChildResult r = test::RunChild({BRINVALE_CLI_PATH, "scan",
+                                        test::FixturePath("sample.img").string(), "--types",
+                                        "photo", "--recover-to", out.string(), "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("\"file_system\":\"FAT\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"files_matching\":3"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"recovered\":3"), std::string::npos) << r.out;
+  EXPECT_TRUE(fs::exists(out / "photo"));
+  EXPECT_FALSE(fs::exists(out / "document"));
+}
+
+TEST_F(ScanCli, KeepPathsRecreatesTheFoundTree) {
+  const fs::path out = m_dir / "out";
+  test::ChildResult r =
+      test::RunChild({BRINVALE_CLI_PATH, "scan", test::FixturePath("sample.img").string(),
+                      "--recover-to", out.string(), "--keep-paths"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(fs::exists(out / "Trip 2019" / "itinerary.txt"));
+  EXPECT_TRUE(fs::exists(out / "Documents" / "old letter.txt"));
+}
+
+TEST_F(ScanCli, UnrecognisedMediumAndUsageErrorsExitWith2) {
+  const fs::path zeros = m_dir / "zeros.img";
+  test::WriteFileBytes(zeros, std::vector<uint8_t>(64 * 1024, 0));
+  test::ChildResult r = test::RunChild({BRINVALE_CLI_PATH, "scan", zeros.string()});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("no FAT, NTFS or Ext"), std::string::npos) << r.err;
+  r = test::RunChild({BRINVALE_CLI_PATH, "scan", "x.img", "--types", "a|b"});
+  EXPECT_EQ(r.exitCode, 2);
+}
+
+}  // namespace
+}  // namespace brinvale
+
+#endif  // !_WIN32
