@@ -22,24 +22,24 @@ namespace {
 constexpr int kExitStopped = 130;
 
 
-ImageSource SourceFromSpec(const SourceSpec& spec, const DiskMap& disks) {
+ImageSource SourceFromSpec(const SourceSpec& given, const DiskMap& disks) {
   ImageSource source;
-  source.diskNumber = spec.diskNumber;
-  switch (spec.kind) {
+  source.diskNumber = given.diskNumber;
+  switch (given.kind) {
     case SourceSpec::Kind::kImage:
       source.kind = ImageSource::Kind::kImageFile;
-      source.imageFile = platform::PathFromUtf8(spec.imagePath);
+      source.imageFile = platform::PathFromUtf8(given.imagePath);
       break;
     case SourceSpec::Kind::kDisk: source.kind = ImageSource::Kind::kWholeDisk; break;
     case SourceSpec::Kind::kPartition: {
       source.kind = ImageSource::Kind::kPartition;
-      source.startSector = spec.startSector;
-      source.sectorCount = spec.sectorCount;
+      source.startSector = given.startSector;
+      source.sectorCount = given.sectorCount;
       // A run that is exactly a listed volume takes its descriptor.
-      if (auto it = disks.find(spec.diskNumber); it != disks.end())
+      if (auto it = disks.find(given.diskNumber); it != disks.end())
         for (const VolumeInfo& record : it->second)
-          if (record.kind == VolumeInfo::Kind::kVolume && record.start == spec.startSector &&
-              record.length == spec.sectorCount)
+          if (record.kind == VolumeInfo::Kind::kVolume && record.start == given.startSector &&
+              record.length == given.sectorCount)
             source.partition = record;
       break;
     }
@@ -55,8 +55,8 @@ int RunImage(int argc, char** argv) {
     return 2;
   }
   std::string error;
-  std::optional<SourceSpec> spec = ParseSourceSpec(argv[0], error);
-  if (!spec) {
+  std::optional<SourceSpec> given = ParseSourceSpec(argv[0], error);
+  if (!given) {
     std::fprintf(stderr, "brinvale-cli: %s\n", error.c_str());
     return 2;
   }
@@ -79,7 +79,7 @@ int RunImage(int argc, char** argv) {
   // file system is named; without it the checks work from less.
   DiskEnumerator enumerator;
   (void)RefreshDisks(enumerator);
-  ImageSource source = SourceFromSpec(*spec, enumerator.Disks());
+  ImageSource source = SourceFromSpec(*given, enumerator.Disks());
 
   uint64_t imageBytes = 0;
   if (int rc = ImageSourceBytes(source, imageBytes); rc != kOk) {

@@ -26,32 +26,32 @@ std::vector<std::string_view> Split(std::string_view text, char sep) {
 }  // namespace
 
 std::optional<SourceSpec> ParseSourceSpec(std::string_view text, std::string& error) {
-  SourceSpec spec;
+  SourceSpec given;
   if (text.rfind("disk:", 0) != 0) {
     if (text.empty()) {
       error = "no source given";
       return std::nullopt;
     }
-    spec.imagePath = std::string(text);
-    return spec;
+    given.imagePath = std::string(text);
+    return given;
   }
   std::vector<std::string_view> parts = Split(text.substr(5), ':');
-  if ((parts.size() != 1 && parts.size() != 3) || !ParseNumber(parts[0], spec.diskNumber) ||
-      spec.diskNumber < 0) {
+  if ((parts.size() != 1 && parts.size() != 3) || !ParseNumber(parts[0], given.diskNumber) ||
+      given.diskNumber < 0) {
     error = "expected disk:N or disk:N:START:COUNT, got \"" + std::string(text) + "\"";
     return std::nullopt;
   }
-  spec.kind = SourceSpec::Kind::kDisk;
+  given.kind = SourceSpec::Kind::kDisk;
   if (parts.size() == 3) {
-    if (!ParseNumber(parts[1], spec.startSector) || !ParseNumber(parts[2], spec.sectorCount) ||
-        spec.sectorCount == 0) {
+    if (!ParseNumber(parts[1], given.startSector) || !ParseNumber(parts[2], given.sectorCount) ||
+        given.sectorCount == 0) {
       error = "expected disk:N:START:COUNT with whole numbers and COUNT above 0, got \"" +
               std::string(text) + "\"";
       return std::nullopt;
     }
-    spec.kind = SourceSpec::Kind::kPartition;
+    given.kind = SourceSpec::Kind::kPartition;
   }
-  return spec;
+  return given;
 }
 
 }  // namespace brinvale::cli

@@ -96,9 +96,9 @@ TEST_F(ImageCommand, APartitionOfALoopDiskMatchesThePartitionsBytes) {
 
   const testing::ManifestPartition& fat = manifest[0];
   const fs::path out = m_dir / "fat.img";
-  const std::string spec = "disk:" + std::to_string(disk) + ":" + std::to_string(fat.start) + ":" +
+  const std::string given = "disk:" + std::to_string(disk) + ":" + std::to_string(fat.start) + ":" +
                            std::to_string(fat.length);
-  ASSERT_EQ(Cli("image " + spec + " " + Quote(out)), 0) << Stderr();
+  ASSERT_EQ(Cli("image " + given + " " + Quote(out)), 0) << Stderr();
   EXPECT_EQ(fs::file_size(out), fat.length * 512);
   EXPECT_EQ(Sha256(out), fat.sha256);
   // The same bytes as the fixture holds at the partition's place.

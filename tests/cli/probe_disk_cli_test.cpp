@@ -18,18 +18,18 @@ namespace {
 
 #if !defined(_WIN32)
 
-// Probes `spec` (with "%d" standing for the loop device's disk number) and
+// Probes `given` (with "%d" standing for the loop device's disk number) and
 // returns what it printed. Disk numbers follow the sorted list of disks,
 // which another test or process may change by attaching or detaching a
 // device of its own meanwhile, so the probe is repeated until the list was
 // the same before and after it.
-test::ChildResult ProbeLoop(const test::LoopDevice& loop, const std::string& spec) {
+test::ChildResult ProbeLoop(const test::LoopDevice& loop, const std::string& given) {
   test::ChildResult r;
   for (int attempt = 0; attempt < 20; ++attempt) {
     const std::vector<std::string> before = platform::WholeDiskNames();
     auto it = std::find(before.begin(), before.end(), loop.KernelName());
     if (it == before.end()) break;
-    std::string source = spec;
+    std::string source = given;
     source.replace(source.find("%d"), 2, std::to_string(it - before.begin()));
     r = test::RunChild({BRINVALE_CLI_PATH, "probe", source});
     if (platform::WholeDiskNames() == before) return r;
@@ -41,7 +41,7 @@ test::ChildResult ProbeLoop(const test::LoopDevice& loop, const std::string& spe
 
 struct DiskCase {
   const char* file;
-  const char* spec;
+  const char* given;
   const char* printed;
 };
 
@@ -55,10 +55,10 @@ TEST(ProbeDiskCli, NamesTheFileSystemOnALoopDevice) {
       {"recog_ext4.bin", "disk:%d:0:128", "Ext\n"},
   };
   for (const DiskCase& c : cases) {
-    SCOPED_TRACE(std::string(c.file) + " " + c.spec);
+    SCOPED_TRACE(std::string(c.file) + " " + c.given);
     test::LoopDevice loop(test::FixturePath(c.file));
     if (loop.Device().empty()) GTEST_SKIP() << loop.Why();
-    test::ChildResult r = ProbeLoop(loop, c.spec);
+    test::ChildResult r = ProbeLoop(loop, c.given);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, c.printed);
   }
