@@ -10,8 +10,10 @@
 #include "app/scan_history.h"
 #include "common/error_codes.h"
 #include "deepscan/file_type_recovery.h"
+#include "output/preview_target.h"
 #include "output/target_paths.h"
 #include "platform/file.h"
+#include "platform/folders.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "results/file_categories.h"
@@ -20,37 +22,7 @@ namespace brinvale {
 namespace {
 
 constexpr size_t kCopyChunkBytes = 65536;
-constexpr int kBufferFull = -1;          // the preview buffer is full: stop, no error
-constexpr size_t kMaxPreviewPath = 260;  // longer preview paths are not used
-
-int FromErrorCode(const std::error_code& ec) {
-#if defined(_WIN32)
-  return ec.value();
-#else
-  return platform::ErrnoToSystemError(ec.value(), platform::IoDirection::kWrite);
-#endif
-}
-
-int CreateFolder(const std::filesystem::path& folder) {
-  if (folder.empty()) return kOk;
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (ec && !std::filesystem::is_directory(folder)) return FromErrorCode(ec);
-  return kOk;
-}
-
-int WriteWhole(const platform::UniqueHandle& file, uint64_t offset, const uint8_t* data,
-               size_t length) {
-  size_t done = 0;
-  while (done < length) {
-    size_t put = 0;
-    if (int rc = platform::WriteAt(file, offset + done, data + done, length - done, put); rc != kOk)
-      return rc;
-    if (put == 0) return kErrWriteFault;
-    done += put;
-  }
-  return kOk;
-}
+constexpr int kBufferFull = -1;  // the preview buffer is full: stop, no error
 
 }  // namespace
 
@@ -98,7 +70,7 @@ int CFileTypeRecovery::RecoverRecord(const ScanRecord& record, const std::filesy
       if (code > 0 && tell(100, code) == kCancelled) return kCancelled;
       return code;
     };
-    if (int rc = CreateFolder(target.parent_path()); rc != kOk) return fail(rc);
+    if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) return fail(rc);
     // Created or truncated: an older, longer file at the target must not
     // keep its tail behind the recovered bytes.
     platform::UniqueHandle file;
@@ -109,7 +81,7 @@ int CFileTypeRecovery::RecoverRecord(const ScanRecord& record, const std::filesy
     int rc = CopyData(
         record,
         [&](const uint8_t* data, size_t length) {
-          const int put = WriteWhole(file, written, data, length);
+          const int put = platform::WriteAll(file, written, data, length);
           written += length;
           return put;
         },
@@ -134,27 +106,11 @@ int CFileTypeRecovery::ExtractRecord(const ScanRecord& record, std::filesystem::
     const uint64_t limit = buffer == nullptr ? 0 : size;
     size = 0;
     const std::string name(record.Name());
-    const std::string extension = ExtensionOf(name);
-    const std::filesystem::path folder =
-        m_previewFolder.empty() ? ScanHistory::DefaultBaseFolder() : m_previewFolder;
-    std::filesystem::path target;
-    if (!extension.empty()) {
-      if (InList(extension, kPreviewDocumentList))
-        target = folder / platform::PathFromUtf8(SanitizeFileName(name));
-      else if (InList(extension, kAudioList) || InList(extension, kVideoList))
-        target = folder / "tmp.avi";
-      else if (InList(extension, kPhotoList))
-        target = folder / "tmp.jpg";
-    }
-    if (target.native().size() >= kMaxPreviewPath) target.clear();
-
+    const std::filesystem::path target = PreviewTarget(
+        name, m_previewFolder.empty() ? ScanHistory::DefaultBaseFolder() : m_previewFolder);
     platform::UniqueHandle file;
     if (!target.empty()) {
-      if (int rc = CreateFolder(folder); rc != kOk) return rc;
-      std::error_code ec;
-      std::filesystem::remove(target, ec);
-      if (int rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file); rc != kOk)
-        return rc;
+      if (int rc = OpenPreviewFile(target, file); rc != kOk) return rc;
       path = target;
     }
     uint64_t placed = 0;
@@ -164,7 +120,7 @@ int CFileTypeRecovery::ExtractRecord(const ScanRecord& record, std::filesystem::
           record,
           [&](const uint8_t* data, size_t length) -> int {
             if (file.IsOpen()) {
-              const int put = WriteWhole(file, placed, data, length);
+              const int put = platform::WriteAll(file, placed, data, length);
               placed += length;
               return put;
             }

@@ -62,6 +62,10 @@ int ReadAt(const UniqueHandle& h, uint64_t offset, void* buffer, size_t length,
 int WriteAt(const UniqueHandle& h, uint64_t offset, const void* buffer,
             size_t length, size_t& put);
 
+// Writes all `length` bytes at `offset`, repeating WriteAt for the rest.
+// A write that puts nothing gives 29 (write fault).
+int WriteAll(const UniqueHandle& h, uint64_t offset, const void* buffer, size_t length);
+
 // The byte length of an open regular file.
 int FileSizeOf(const UniqueHandle& h, uint64_t& size);
 

@@ -8,4 +8,8 @@ namespace brinvale::platform {
 // $XDG_DATA_HOME or ~/.local/share on Linux. Empty when none is known.
 std::filesystem::path AppDataFolder();
 
+// Creates `folder` with every missing parent. An existing folder, or an
+// empty path, is fine. Returns 0 or the system error.
+int CreateFolders(const std::filesystem::path& folder);
+
 }  // namespace brinvale::platform

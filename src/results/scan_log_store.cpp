@@ -20,18 +20,6 @@ namespace fs = std::filesystem;
 constexpr int kErrInsufficientBuffer = 122;  // ERROR_INSUFFICIENT_BUFFER
 constexpr size_t kRewritePiece = 1 << 20;    // relation text is written 1 MiB at a time
 
-int WriteAll(const platform::UniqueHandle& h, uint64_t offset, const uint8_t* data, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    size_t put = 0;
-    int rc = platform::WriteAt(h, offset + done, data + done, size - done, put);
-    if (rc != kOk) return rc;
-    if (put == 0) return kErrWriteFault;
-    done += put;
-  }
-  return kOk;
-}
-
 int ReadWhole(const platform::UniqueHandle& h, std::vector<uint8_t>& bytes) {
   uint64_t size = 0;
   if (int rc = platform::FileSizeOf(h, size); rc != kOk) return rc;
@@ -114,7 +102,7 @@ int ScanLogStore::WriteBuffer() {
   // The pending records are the last ones counted, so their place in the
   // file follows from the count even after an earlier failed write.
   const uint64_t offset = uint64_t(RecordsOnFile()) * ScanRecord::kSize;
-  int rc = WriteAll(m_recordFile, offset, m_buffer.data(), m_used);
+  int rc = platform::WriteAll(m_recordFile, offset, m_buffer.data(), m_used);
   m_used = 0;
   return rc;
 }
@@ -158,16 +146,16 @@ int ScanLogStore::RewriteRelations() {
   for (const auto& [key, numbers] : m_relations) {
     AppendRelationEntry(text, key, numbers);
     if (text.size() >= kRewritePiece) {
-      if (int rc = WriteAll(m_relationFile, offset, reinterpret_cast<const uint8_t*>(text.data()),
-                            text.size());
+      if (int rc = platform::WriteAll(m_relationFile, offset,
+                                      reinterpret_cast<const uint8_t*>(text.data()), text.size());
           rc != kOk)
         return rc;
       offset += text.size();
       text.clear();
     }
   }
-  if (int rc = WriteAll(m_relationFile, offset, reinterpret_cast<const uint8_t*>(text.data()),
-                        text.size());
+  if (int rc = platform::WriteAll(m_relationFile, offset,
+                                  reinterpret_cast<const uint8_t*>(text.data()), text.size());
       rc != kOk)
     return rc;
   return TrimTo(m_relationPath, offset + text.size());
@@ -182,7 +170,8 @@ int ScanLogStore::RewriteFolders() {
     for (size_t k = 0; k < n; ++k)
       EncodeFolderEntry(m_folders[i + k],
                         std::span<uint8_t>(bytes).subspan(k * dirinfo::kSize, dirinfo::kSize));
-    if (int rc = WriteAll(m_folderFile, offset, bytes.data(), n * dirinfo::kSize); rc != kOk)
+    if (int rc = platform::WriteAll(m_folderFile, offset, bytes.data(), n * dirinfo::kSize);
+        rc != kOk)
       return rc;
     offset += n * dirinfo::kSize;
     i += n;

@@ -6,8 +6,10 @@
 
 #include "common/error_codes.h"
 #include "engines/fat/fast_fat_recovery.h"
+#include "output/preview_target.h"
 #include "output/target_paths.h"
 #include "platform/file.h"
+#include "platform/folders.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "results/file_categories.h"
@@ -16,36 +18,6 @@ namespace brinvale {
 namespace {
 
 namespace fs = std::filesystem;
-
-int FromErrorCode(const std::error_code& ec) {
-#if defined(_WIN32)
-  return ec.value();
-#else
-  return platform::ErrnoToSystemError(ec.value(), platform::IoDirection::kWrite);
-#endif
-}
-
-// Creates `folder` with its missing parents; an existing folder is fine.
-int MakeFolders(const fs::path& folder) {
-  if (folder.empty()) return kOk;
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (ec && !fs::is_directory(folder)) return FromErrorCode(ec);
-  return kOk;
-}
-
-int WriteWhole(const platform::UniqueHandle& file, uint64_t offset, const uint8_t* data,
-               size_t length) {
-  size_t done = 0;
-  while (done < length) {
-    size_t put = 0;
-    if (int rc = platform::WriteAt(file, offset + done, data + done, length - done, put); rc != kOk)
-      return rc;
-    if (put == 0) return kErrWriteFault;
-    done += put;
-  }
-  return kOk;
-}
 
 }  // namespace
 
@@ -63,7 +35,7 @@ class FileSink : public FatCopySink {
  public:
   explicit FileSink(const platform::UniqueHandle& file) : m_file(file) {}
   int Write(const uint8_t* data, size_t length) override {
-    const int rc = WriteWhole(m_file, m_offset, data, length);
+    const int rc = platform::WriteAll(m_file, m_offset, data, length);
     m_offset += length;
     return rc;
   }
@@ -113,7 +85,7 @@ int CFastFatRecovery::RecoverFile(const ScanRecord& record, const fs::path& targ
   if (record.IsFolder()) {
     std::error_code ec;
     fs::create_directory(target, ec);
-    if (ec && !fs::is_directory(target)) return FromErrorCode(ec);
+    if (ec && !fs::is_directory(target)) return platform::SystemErrorFromErrorCode(ec);
     queue.emplace_back(record, target);
     return kOk;
   }
@@ -157,10 +129,10 @@ int CFastFatRecovery::RecoverRecord(const ScanRecord& record, const fs::path& ta
   try {
     std::deque<std::pair<ScanRecord, fs::path>> queue;
     if (!record.IsFolder()) {
-      if (int rc = MakeFolders(target.parent_path()); rc != kOk) return rc;
+      if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) return rc;
       return RecoverFile(record, target, queue);
     }
-    if (int rc = MakeFolders(target); rc != kOk) return rc;
+    if (int rc = platform::CreateFolders(target); rc != kOk) return rc;
     queue.emplace_back(record, target);
     // Folders filed under each other in damaged data are recovered once.
     std::unordered_set<uint32_t> done;
@@ -195,15 +167,7 @@ int CFastFatRecovery::ExtractRecord(const ScanRecord& record, fs::path& path, ui
   size = 0;
   if (record.ClusterBytes() > kMaxClusterBytes) return kErrWriteFault;
   try {
-    const std::string extension = ExtensionOf(record.Name());
-    fs::path file;
-    if (InList(extension, kPreviewDocumentList)) {
-      file = PreviewFolder() / platform::PathFromUtf8(SanitizeFileName(record.Name()));
-    } else if (InList(extension, kAudioList) || InList(extension, kVideoList)) {
-      file = PreviewFolder() / "tmp.avi";
-    } else if (InList(extension, kPhotoList)) {
-      file = PreviewFolder() / "tmp.jpg";
-    }
+    const fs::path file = PreviewTarget(record.Name(), PreviewFolder());
 
     struct Reporter {
       ExtractProgressCallback callback;
@@ -214,14 +178,12 @@ int CFastFatRecovery::ExtractRecord(const ScanRecord& record, fs::path& path, ui
     } reporter{callback, user};
 
     if (!file.empty()) {
-      if (int rc = MakeFolders(PreviewFolder()); rc != kOk) return rc;
       path = file;
       std::error_code ec;
-      fs::remove(file, ec);
       int rc;
       {
         platform::UniqueHandle handle;
-        rc = platform::OpenFile(file, platform::OpenMode::kWriteTruncate, handle);
+        rc = OpenPreviewFile(file, handle);
         if (rc != kOk) return rc;
         struct Sink final : FileSink {
           Sink(const platform::UniqueHandle& h, const Reporter& r) : FileSink(h), reporter(r) {}

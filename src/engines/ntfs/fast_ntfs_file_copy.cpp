@@ -12,8 +12,10 @@
 #include "engines/ntfs/fast_ntfs_recovery.h"
 #include "engines/ntfs/ntfs_layout.h"
 #include "engines/ntfs/resident_data.h"
+#include "output/preview_target.h"
 #include "output/target_paths.h"
 #include "platform/file.h"
+#include "platform/folders.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "results/file_categories.h"
@@ -22,41 +24,11 @@ namespace brinvale {
 namespace {
 
 constexpr size_t kCopyChunkBytes = 65536;
-constexpr int kSinkFull = -1;            // the preview buffer is full: stop, no error
-constexpr size_t kMaxPreviewPath = 260;  // longer preview paths are not used
-
-int FromErrorCode(const std::error_code& ec) {
-#if defined(_WIN32)
-  return ec.value();
-#else
-  return platform::ErrnoToSystemError(ec.value(), platform::IoDirection::kWrite);
-#endif
-}
-
-int CreateFolder(const std::filesystem::path& folder) {
-  if (folder.empty()) return kOk;
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (ec && !std::filesystem::is_directory(folder)) return FromErrorCode(ec);
-  return kOk;
-}
+constexpr int kSinkFull = -1;  // the preview buffer is full: stop, no error
 
 // Internal codes of the NTFS readers never leave the engine: a record that
 // no longer holds the file's data reads as a read fault.
 int PublicCode(int rc) { return rc < 0 ? kErrReadFault : rc; }
-
-int WriteWhole(const platform::UniqueHandle& file, uint64_t offset, const uint8_t* data,
-               size_t length) {
-  size_t done = 0;
-  while (done < length) {
-    size_t put = 0;
-    if (int rc = platform::WriteAt(file, offset + done, data + done, length - done, put); rc != kOk)
-      return rc;
-    if (put == 0) return kErrWriteFault;
-    done += put;
-  }
-  return kOk;
-}
 
 }  // namespace
 
@@ -134,7 +106,7 @@ int CFastNtfsRecovery::CopyToFile(const ScanRecord& record, const std::filesyste
   rc = CopyFileData(
       record,
       [&](const uint8_t* data, size_t length) {
-        const int put = WriteWhole(file, written, data, length);
+        const int put = platform::WriteAll(file, written, data, length);
         written += length;
         return put;
       },
@@ -150,7 +122,7 @@ int CFastNtfsRecovery::RecoverRecord(const ScanRecord& record, const std::filesy
                                      int separators) {
   try {
     if (!record.IsFolder()) {
-      if (int rc = CreateFolder(target.parent_path()); rc != kOk) return rc;
+      if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) return rc;
       return CopyToFile(record, target);
     }
     return RecoverFolder(record, target, separators);
@@ -161,7 +133,7 @@ int CFastNtfsRecovery::RecoverRecord(const ScanRecord& record, const std::filesy
 
 int CFastNtfsRecovery::RecoverFolder(const ScanRecord& record, const std::filesystem::path& target,
                                      int separators) {
-  if (int rc = CreateFolder(target); rc != kOk) return rc;
+  if (int rc = platform::CreateFolders(target); rc != kOk) return rc;
   struct Pending {
     ScanRecord folder;
     std::filesystem::path path;
@@ -193,7 +165,7 @@ int CFastNtfsRecovery::RecoverFolder(const ScanRecord& record, const std::filesy
       if (child.IsFolder()) {
         std::error_code ec;
         std::filesystem::create_directory(childPath, ec);
-        result = ec ? FromErrorCode(ec) : kOk;
+        result = ec ? platform::SystemErrorFromErrorCode(ec) : kOk;
         if (!ec) queue.push_back({child, childPath, item.level + 1});
       } else {
         result = CopyToFile(child, childPath);
@@ -211,27 +183,11 @@ int CFastNtfsRecovery::ExtractRecord(const ScanRecord& record, std::filesystem::
     const uint64_t limit = buffer == nullptr ? 0 : size;
     size = 0;
     const std::string name(record.Name());
-    const std::string extension = ExtensionOf(name);
-    const std::filesystem::path folder =
-        m_previewFolder.empty() ? ScanHistory::DefaultBaseFolder() : m_previewFolder;
-    std::filesystem::path target;
-    if (!extension.empty()) {
-      if (InList(extension, kPreviewDocumentList))
-        target = folder / platform::PathFromUtf8(SanitizeFileName(name));
-      else if (InList(extension, kAudioList) || InList(extension, kVideoList))
-        target = folder / "tmp.avi";
-      else if (InList(extension, kPhotoList))
-        target = folder / "tmp.jpg";
-    }
-    if (target.native().size() >= kMaxPreviewPath) target.clear();
-
+    const std::filesystem::path target = PreviewTarget(
+        name, m_previewFolder.empty() ? ScanHistory::DefaultBaseFolder() : m_previewFolder);
     platform::UniqueHandle file;
     if (!target.empty()) {
-      if (int rc = CreateFolder(folder); rc != kOk) return rc;
-      std::error_code ec;
-      std::filesystem::remove(target, ec);
-      if (int rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file); rc != kOk)
-        return rc;
+      if (int rc = OpenPreviewFile(target, file); rc != kOk) return rc;
       path = target;
     }
     uint64_t placed = 0;
@@ -240,7 +196,7 @@ int CFastNtfsRecovery::ExtractRecord(const ScanRecord& record, std::filesystem::
         record,
         [&](const uint8_t* data, size_t length) -> int {
           if (file.IsOpen()) {
-            const int put = WriteWhole(file, placed, data, length);
+            const int put = platform::WriteAll(file, placed, data, length);
             placed += length;
             return put;
           }
