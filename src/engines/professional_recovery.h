@@ -1,0 +1,133 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "app/scan_history_file.h"
+#include "device/sector_reader.h"
+#include "engines/recovery_engine.h"
+
+namespace brinvale {
+
+class ScanHistory;
+class CProfessionalFatRecovery;
+class CProfessionalNtfsRecovery;
+class CFileTypeRecovery;
+
+// The full scan of one volume, disk or image, whatever it holds. It runs up
+// to four engines on the same medium and presents their results as one:
+// first the quick engine of the recognised file system (deleted entries the
+// file system still describes, bar 0 to 9 %), then one pass over the medium
+// in 64 KiB reads in which every sector goes to the formatted NTFS engine
+// (FILE records), the formatted FAT engine (directory sectors) or the
+// content engine (everything else), bar 9 to 99 %. With a quick engine that
+// maps allocated space the pass reads only the free ranges.
+//
+// Each engine keeps its own scan log in one numbered scan-log folder; the
+// coordinator merges their top levels and searches and routes every
+// question about one record to the engine that wrote it, by the engine code
+// at offset 2. How far the pass got is recorded in the scan history, so an
+// unchanged medium can be scanned on from there.
+//
+// Used by one thread at a time; owns its engines; not copyable.
+class CProfessionalRecovery final : public IRidiRedazuvoParse {
+ public:
+  // The disk number recorded for an image source.
+  static constexpr int kImageDiskNumber = 128;
+  // Bytes read per request of the pass.
+  static constexpr uint32_t kReadBytes = 65536;
+  // Least time between two recomputations of the time left.
+  static constexpr uint32_t kEstimateIntervalMs = 5000;
+
+  CProfessionalRecovery();
+  // Uses `history` in place of the process-wide scan history (tests, tools);
+  // borrowed, must outlive the engine.
+  explicit CProfessionalRecovery(ScanHistory& history);
+  ~CProfessionalRecovery() override;
+
+  int OpenImage(const std::filesystem::path& imagePath, char16_t sourceKey) override;
+  int OpenPartition(int diskNumber, uint64_t start, uint64_t count, char16_t driveLetter) override;
+  // The scale given is not used: the quick step reports with scale 9, the
+  // pass with 90.
+  int SetProgressCallback(ScanProgressCallback scan, CopyProgressCallback copy, void* user,
+                          int scale) override;
+  // The full scan. Returns 0, the quick step's or the callback's non-zero
+  // answer (kCancelled), or an error that kept the scan from starting.
+  int Scan(const std::filesystem::path* ignored) override;
+  int ListChildren(const ScanRecord* parent, uint32_t depth, RecordList& out) override;
+  int CountFiles(const ScanRecord* parent, uint32_t depth, uint32_t& count) override;
+  uint64_t GetRecordCount() override;
+  int GetRecordPath(const ScanRecord& record, std::string& path, size_t maxChars) override;
+  int RecoverRecord(const ScanRecord& record, const std::filesystem::path& target,
+                    int separators) override;
+  int NextFreeRange(uint64_t& start, uint64_t& length) override;
+  int SetSearchCallback(SearchProgressCallback callback, void* user) override;
+  // The searches of all engines merged: a content-engine find at the first
+  // data sector of a file another engine found, with the same extension
+  // (or "jpg" where that file is a "thm"), is left out.
+  int Search(const std::string& text, RecordList& out) override;
+  int BuildAllocationMap() override;
+  int ExtractRecord(const ScanRecord& record, std::filesystem::path& path, uint8_t* buffer,
+                    uint64_t& size, ExtractProgressCallback callback, void* user) override;
+
+  // Not part of the interface.
+
+  // Whether the history holds an earlier scan of this unchanged medium,
+  // which the next Scan continues.
+  bool HasEarlierScan() const { return m_earlierScan; }
+  // The earlier scan's entry (valid while HasEarlierScan()).
+  const ScanHistoryEntry& EarlierScan() const { return m_entry; }
+  // Declines the earlier scan: its folder is forgotten and the next Scan
+  // starts afresh.
+  void DeclineEarlierScan();
+  // The folder that holds this scan's logs (known once Scan has begun).
+  const std::filesystem::path& LogFolder() const { return m_folder; }
+  // Where previews go (default: the scan-log base folder).
+  void SetPreviewFolder(const std::filesystem::path& folder);
+  // The quick engine, when the medium holds a recognised file system.
+  IRidiRedazuvoParse* QuickEngine() { return m_quick.get(); }
+  CProfessionalFatRecovery& FatEngine() { return *m_fat; }
+  CProfessionalNtfsRecovery& NtfsEngine() { return *m_ntfs; }
+  CFileTypeRecovery& ContentEngine() { return *m_content; }
+
+ private:
+  struct Pass;
+  IRidiRedazuvoParse* EngineFor(const ScanRecord& record);
+  void FinishOpen();
+  void SetLogFolders(const std::filesystem::path& folder);
+  int RunPass(Pass& pass);
+  // Offers `count` bytes of the buffer, read at absolute sector `first`;
+  // returns the sectors stepped beyond the buffer, or kCancelled.
+  int64_t Dispatch(Pass& pass, const uint8_t* data, size_t count, uint64_t first);
+  int ReportPass(Pass& pass);
+
+  ScanHistory& m_history;
+  char16_t m_letter = 0;
+  uint32_t m_bytesPerSector = 512;
+  int m_diskNumber = -1;
+  uint64_t m_start = 0;
+  uint64_t m_count = 0;
+  std::filesystem::path m_imagePath;
+  SectorReader m_reader;
+  int m_openResult = kErrInvalidHandle;
+
+  std::unique_ptr<CProfessionalFatRecovery> m_fat;
+  std::unique_ptr<CProfessionalNtfsRecovery> m_ntfs;
+  std::unique_ptr<CFileTypeRecovery> m_content;
+  std::unique_ptr<IRidiRedazuvoParse> m_quick;
+
+  ScanProgressCallback m_scanCallback = nullptr;
+  CopyProgressCallback m_copyCallback = nullptr;
+  void* m_user = nullptr;
+  SearchProgressCallback m_searchCallback = nullptr;
+  void* m_searchUser = nullptr;
+
+  bool m_earlierScan = false;
+  ScanHistoryEntry m_entry{};
+  std::filesystem::path m_folder;
+  std::filesystem::path m_previewFolder;
+};
+
+}  // namespace brinvale
