@@ -249,6 +249,10 @@ void ScanHistory::BeginNewFolder() {
   ForgetFolder(NumberedFolder());
 }
 
+void ScanHistory::TakeBackFolder() {
+  if (m_contents.counter > 0) --m_contents.counter;
+}
+
 fs::path ScanHistory::CurrentFolder() const { return m_earlierScan ? m_current : NumberedFolder(); }
 
 int ScanHistory::FindLogFile(std::string_view prefix, std::string& name,

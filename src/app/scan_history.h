@@ -69,6 +69,9 @@ class ScanHistory {
 
   // Moves to the next numbered folder and empties it.
   void BeginNewFolder();
+  // Takes the folder counter back by one, after a new scan that stopped
+  // before it had anything to keep.
+  void TakeBackFolder();
 
   // The folder of the last lookup's earlier scan, or else the numbered
   // folder of the counter ("<base>/<counter>/").

@@ -40,7 +40,7 @@ std::unique_ptr<IRidiRedazuvoParse> EngineForSource(const SourceSpec& source, Sc
       error = std::string("a quick scan of ") + VolumeKindName(kind) +
               " is not available in this version";
     else
-      error = "the full scan is not available in this version";
+      error = "the source could not be read: a full scan needs at least its first 16 KiB";
   }
   return engine;
 }

@@ -12,6 +12,7 @@
 #include "cli/json_writer.h"
 #include "cli/scan_options.h"
 #include "common/error_codes.h"
+#include "engines/professional_recovery.h"
 #include "output/recovery_job.h"
 #include "platform/clock.h"
 #include "platform/system_error.h"
@@ -65,8 +66,8 @@ std::string TimeText(uint64_t fileTime) {
   if (fileTime == 0) return "-";
   platform::SystemTime t = platform::FileTimeToSystemTime(fileTime);
   char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                t.hour, t.minute, t.second);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
   return text;
 }
 
@@ -79,8 +80,7 @@ int WalkTree(IRidiRedazuvoParse& engine, const ScanRecord* parent, uint32_t leve
   for (const ScanRecord& child : children) {
     visit(child, level);
     if (child.IsFolder() && depthLeft > 0)
-      if (int rc = WalkTree(engine, &child, level + 1, visit, depthLeft - 1); rc != kOk)
-        return rc;
+      if (int rc = WalkTree(engine, &child, level + 1, visit, depthLeft - 1); rc != kOk) return rc;
   }
   return kOk;
 }
@@ -127,6 +127,47 @@ void JsonTree(IRidiRedazuvoParse& engine, JsonWriter& json) {
   json.EndArray();
 }
 
+// The answer to a yes/no question on the terminal; an empty line is yes.
+bool AskYes(const char* question) {
+  std::fputs(question, stderr);
+  std::fflush(stderr);
+  char line[64] = {};
+  if (std::fgets(line, sizeof line, stdin) == nullptr) return false;
+  return line[0] != 'n' && line[0] != 'N';
+}
+
+// Settles whether a full scan continues the earlier scan of its medium.
+void ChooseResume(CProfessionalRecovery& scan, ResumeChoice choice) {
+  if (!scan.HasEarlierScan()) {
+    if (choice == ResumeChoice::kResume)
+      std::fputs("No earlier scan of this medium is on record; a new scan starts.\n", stderr);
+    return;
+  }
+  const CoordinatorValues& v = scan.EarlierScan().values;
+  const uint64_t sectorsDone = uint64_t(v[6]) | uint64_t(v[7]) << 32;
+  const uint64_t filesFound = uint64_t(v[8]) | uint64_t(v[9]) << 32;
+  const std::string facts =
+      std::to_string(sectorsDone) + " sectors read, " + std::to_string(filesFound) + " files found";
+  bool resume = choice == ResumeChoice::kResume;
+  if (choice == ResumeChoice::kAsk) {
+    if (platform::StdinIsTerminal()) {
+      resume = AskYes(
+          ("An earlier full scan of this medium is on record (" + facts + "). Continue it? [Y/n] ")
+              .c_str());
+    } else {
+      std::fprintf(stderr,
+                   "An earlier full scan of this medium is on record (%s); starting afresh. "
+                   "Use --resume to continue it.\n",
+                   facts.c_str());
+    }
+  }
+  if (resume) {
+    std::fprintf(stderr, "Continuing the earlier scan (%s).\n", facts.c_str());
+  } else {
+    scan.DeclineEarlierScan();
+  }
+}
+
 }  // namespace
 
 int RunScan(const std::vector<std::string>& args) {
@@ -149,6 +190,9 @@ int RunScan(const std::vector<std::string>& args) {
     std::fprintf(stderr, "brinvale-cli: %s\n", error.c_str());
     return kExitUsage;
   }
+
+  if (auto* full = dynamic_cast<CProfessionalRecovery*>(engine.get()))
+    ChooseResume(*full, options->resume);
 
   ProgressState progress;
   progress.draw = !options->json && platform::StderrIsTerminal();
@@ -212,8 +256,7 @@ int RunScan(const std::vector<std::string>& args) {
   } else {
     if (options->list && !cancelled) PrintTree(*engine);
     std::printf("%s scan of %s (%s): %u files found in %.1f s%s\n",
-                options->fullScan ? "Full" : "Quick",
-                SourceText(options->source).c_str(),
+                options->fullScan ? "Full" : "Quick", SourceText(options->source).c_str(),
                 fileSystem.c_str(), filesFound, seconds,
                 cancelled ? " before it was cancelled" : "");
     if (options->typesGiven) std::printf("%zu files match --types\n", matches.size());

@@ -145,6 +145,15 @@ int CFileTypeRecovery::SetProgressCallback(ScanProgressCallback scan, CopyProgre
   return kOk;
 }
 
+int CFileTypeRecovery::FlushLog() {
+  if (!m_store || !m_store->IsOpen()) return kOk;
+  try {
+    return m_store->FlushLog();
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
 int CFileTypeRecovery::Scan(const std::filesystem::path* existingLog) {
   if (existingLog == nullptr || existingLog->empty()) return kOk;
   try {

@@ -139,6 +139,8 @@ class CFileTypeRecovery final : public CNullRecoveryEngine {
   int OpenReader(SectorReader reader, uint32_t bytesPerSector, char16_t sourceKey,
                  const std::filesystem::path& logName = {});
 
+  // Writes the records still buffered; 0 without a log.
+  int FlushLog();
   uint32_t BytesPerSector() const { return m_bytesPerSector; }
   uint64_t StartSector() const { return m_start; }
   uint64_t SectorCount() const { return m_count; }

@@ -7,15 +7,15 @@
 #include "engines/ext/fast_ext_recovery.h"
 #include "engines/fat/fast_fat_recovery.h"
 #include "engines/ntfs/fast_ntfs_recovery.h"
+#include "engines/professional_recovery.h"
 #include "platform/disk.h"
 #include "platform/file.h"
 
 namespace brinvale {
 
 std::unique_ptr<IRidiRedazuvoParse> MakeEngine(VolumeKind kind, ScanMode mode) {
-  if (mode != ScanMode::kQuick) {
-    return nullptr;  // the full-scan coordinator is not built yet
-  }
+  // The full scan reads any medium, whatever it holds.
+  if (mode != ScanMode::kQuick) return std::make_unique<CProfessionalRecovery>();
   switch (kind) {
     case VolumeKind::kExt: return std::make_unique<CFastExtRecovery>();
     case VolumeKind::kFat: return std::make_unique<CFastFatRecovery>();

@@ -7,26 +7,27 @@
 #include "engines/ext/fast_ext_recovery.h"
 #include "engines/fat/fast_fat_recovery.h"
 #include "engines/ntfs/fast_ntfs_recovery.h"
+#include "engines/professional_recovery.h"
 #include "support/fixture_path.h"
 
 namespace brinvale {
 namespace {
 
-// The engine classes the factory can hand out today. Add a value (and a
-// line to ClassOf) as each engine is built.
-enum class EngineClass { kNone, kFastExt, kFastFat, kFastNtfs, kOther };
+// The engine classes the factory hands out.
+enum class EngineClass { kNone, kFastExt, kFastFat, kFastNtfs, kProfessional, kOther };
 
 EngineClass ClassOf(const IRidiRedazuvoParse* engine) {
   if (engine == nullptr) return EngineClass::kNone;
   if (dynamic_cast<const CFastExtRecovery*>(engine) != nullptr) return EngineClass::kFastExt;
   if (dynamic_cast<const CFastFatRecovery*>(engine) != nullptr) return EngineClass::kFastFat;
   if (dynamic_cast<const CFastNtfsRecovery*>(engine) != nullptr) return EngineClass::kFastNtfs;
+  if (dynamic_cast<const CProfessionalRecovery*>(engine) != nullptr)
+    return EngineClass::kProfessional;
   return EngineClass::kOther;
 }
 
-// The factory table as built today: the quick Ext, FAT and NTFS engines
-// exist. When the full-scan coordinator lands, change the full rows here
-// (every full row: CProfessionalRecovery, even for an unrecognised volume).
+// The factory table: a quick engine per recognised file system; in full
+// mode the coordinator for every volume, recognised or not.
 struct FactoryRow {
   const char* sample;
   ScanMode mode;
@@ -35,16 +36,16 @@ struct FactoryRow {
 
 // clang-format off
 constexpr FactoryRow kFactoryTable[] = {
-  // sample               mode              engine today
+  // sample               mode              engine
   { "recog_fat12.bin",    ScanMode::kQuick, EngineClass::kFastFat  },
   { "recog_fat32.bin",    ScanMode::kQuick, EngineClass::kFastFat  },
   { "sample.img",         ScanMode::kQuick, EngineClass::kFastFat  },
   { "recog_ntfs.bin",     ScanMode::kQuick, EngineClass::kFastNtfs },
   { "recog_ext4.bin",     ScanMode::kQuick, EngineClass::kFastExt },
   { "recog_ext4_4k.bin",  ScanMode::kQuick, EngineClass::kFastExt },
-  { "recog_fat16.bin",    ScanMode::kFull,  EngineClass::kNone    },  // CProfessionalRecovery to come
-  { "recog_ntfs.bin",     ScanMode::kFull,  EngineClass::kNone    },  // CProfessionalRecovery to come
-  { "recog_ext4.bin",     ScanMode::kFull,  EngineClass::kNone    },  // CProfessionalRecovery to come
+  { "recog_fat16.bin",    ScanMode::kFull,  EngineClass::kProfessional },
+  { "recog_ntfs.bin",     ScanMode::kFull,  EngineClass::kProfessional },
+  { "recog_ext4.bin",     ScanMode::kFull,  EngineClass::kProfessional },
 };
 // clang-format on
 
@@ -58,10 +59,12 @@ TEST(CreateEngineForImage, FollowsTheFactoryTable) {
   }
 }
 
-TEST(CreateEngineForImage, UnrecognisedImageGivesNullInQuickMode) {
+TEST(CreateEngineForImage, UnrecognisedImageGivesNullInQuickModeAndTheCoordinatorInFull) {
   test::TempFile zeros("zeros.img");
   test::WriteFileBytes(zeros.Path(), std::vector<uint8_t>(65536, 0));
   EXPECT_EQ(CreateEngineForImage(zeros.Path(), u'X', ScanMode::kQuick), nullptr);
+  EXPECT_EQ(ClassOf(CreateEngineForImage(zeros.Path(), u'X', ScanMode::kFull).get()),
+            EngineClass::kProfessional);
 }
 
 TEST(CreateEngineForImage, ImageShorterThan16KiBGivesNull) {

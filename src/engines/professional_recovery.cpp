@@ -1,0 +1,221 @@
+#include "engines/professional_recovery.h"
+
+#include <algorithm>
+#include <new>
+
+#include "app/scan_history.h"
+#include "common/error_codes.h"
+#include "deepscan/file_type_recovery.h"
+#include "engines/engine_factory.h"
+#include "engines/fat/fast_fat_recovery.h"
+#include "engines/fat/pro_fat_recovery.h"
+#include "engines/ntfs/fast_ntfs_recovery.h"
+#include "engines/ntfs/pro_ntfs_recovery.h"
+#include "platform/disk.h"
+#include "platform/file.h"
+#include "platform/text.h"
+#include "results/record_rules.h"
+
+namespace brinvale {
+
+namespace fs = std::filesystem;
+
+CProfessionalRecovery::CProfessionalRecovery() : CProfessionalRecovery(ScanHistory::Instance()) {}
+
+CProfessionalRecovery::CProfessionalRecovery(ScanHistory& history)
+    : m_history(history),
+      m_fat(std::make_unique<CProfessionalFatRecovery>()),
+      m_ntfs(std::make_unique<CProfessionalNtfsRecovery>()),
+      m_content(std::make_unique<CFileTypeRecovery>()) {}
+
+CProfessionalRecovery::~CProfessionalRecovery() = default;
+
+int CProfessionalRecovery::OpenImage(const fs::path& imagePath, char16_t sourceKey) {
+  std::error_code ec;
+  // The history knows an image by its path: the same image named from
+  // another working folder is still the same image.
+  fs::path path = fs::absolute(imagePath, ec);
+  if (ec) path = imagePath;
+  m_letter = sourceKey;
+  m_diskNumber = kImageDiskNumber;
+  m_start = 0;
+  m_bytesPerSector = 512;
+  m_imagePath = path;
+  if (int rc = OpenImageReader(m_reader, path); rc != kOk) return m_openResult = rc;
+  m_count = m_reader.totalSectors;
+  m_entry = ScanHistoryEntry{};
+  m_earlierScan = m_history.FindImageEntry(path, m_entry) == 1;
+  (void)m_fat->OpenImage(path, sourceKey);
+  m_openResult = m_ntfs->OpenImage(path, sourceKey);
+  m_quick = CreateEngineForImage(path, sourceKey, ScanMode::kQuick);
+  return m_openResult;
+}
+
+int CProfessionalRecovery::OpenPartition(int diskNumber, uint64_t start, uint64_t count,
+                                         char16_t driveLetter) {
+  m_letter = driveLetter;
+  m_diskNumber = diskNumber;
+  m_start = start;
+  m_count = count;
+  m_imagePath.clear();
+  {
+    platform::UniqueHandle disk;
+    if (int rc = platform::OpenDisk(diskNumber, disk); rc != kOk) return m_openResult = rc;
+    m_bytesPerSector = QueryBytesPerSector(disk);
+  }
+  if (int rc = OpenDiskReader(m_reader, diskNumber); rc != kOk) return m_openResult = rc;
+  m_entry = ScanHistoryEntry{};
+  m_earlierScan =
+      m_history.FindPartitionEntry(uint32_t(diskNumber), start, count, driveLetter, m_entry) == 1;
+  (void)m_fat->OpenPartition(diskNumber, start, count, driveLetter);
+  m_openResult = m_ntfs->OpenPartition(diskNumber, start, count, driveLetter);
+  m_quick = CreateEngineForPartition(diskNumber, start, count, driveLetter, ScanMode::kQuick);
+  return m_openResult;
+}
+
+void CProfessionalRecovery::DeclineEarlierScan() {
+  if (!m_earlierScan) return;
+  m_earlierScan = false;
+  (void)m_history.ForgetFolder(platform::PathFromUtf8(platform::Utf16ToUtf8(m_entry.folder)));
+  m_entry = ScanHistoryEntry{};
+}
+
+void CProfessionalRecovery::SetLogFolders(const fs::path& folder) {
+  m_fat->SetScanLogFolder(folder);
+  m_ntfs->SetScanLogFolder(folder);
+  m_content->SetScanLogFolder(folder);
+  if (auto* fat = dynamic_cast<CFastFatRecovery*>(m_quick.get())) fat->SetScanLogFolder(folder);
+  if (auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(m_quick.get())) ntfs->SetScanLogFolder(folder);
+}
+
+void CProfessionalRecovery::SetPreviewFolder(const fs::path& folder) {
+  m_previewFolder = folder;
+  m_fat->SetPreviewFolder(folder);
+  m_ntfs->SetPreviewFolder(folder);
+  m_content->SetPreviewFolder(folder);
+  if (auto* fat = dynamic_cast<CFastFatRecovery*>(m_quick.get())) fat->SetPreviewFolder(folder);
+  if (auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(m_quick.get())) ntfs->SetPreviewFolder(folder);
+}
+
+int CProfessionalRecovery::SetProgressCallback(ScanProgressCallback scan, CopyProgressCallback copy,
+                                               void* user, int) {
+  m_scanCallback = scan;
+  m_copyCallback = copy;
+  m_user = user;
+  // The quick step fills the first 9 % of the bar, the pass the next 90 %.
+  if (m_quick) m_quick->SetProgressCallback(scan, copy, user, 9);
+  m_fat->SetProgressCallback(scan, copy, user, 90);
+  m_ntfs->SetProgressCallback(scan, copy, user, 90);
+  m_content->SetProgressCallback(scan, copy, user, 90);
+  return kOk;
+}
+
+IRidiRedazuvoParse* CProfessionalRecovery::EngineFor(const ScanRecord& record) {
+  switch (record.EngineValue()) {
+    case uint32_t(EngineCode::kQuickNtfs):
+    case uint32_t(EngineCode::kQuickFat): return m_quick.get();
+    case uint32_t(EngineCode::kFormattedNtfs): return m_ntfs.get();
+    case uint32_t(EngineCode::kFormattedFat): return m_fat.get();
+    case uint32_t(EngineCode::kContent): return m_content.get();
+    default: return nullptr;
+  }
+}
+
+int CProfessionalRecovery::ListChildren(const ScanRecord* parent, uint32_t depth, RecordList& out) {
+  out.clear();
+  try {
+    if (parent != nullptr) {
+      // Found files by content sit in a flat list: they have no children.
+      if (parent->Engine() == EngineCode::kContent) return kOk;
+      IRidiRedazuvoParse* engine = EngineFor(*parent);
+      if (engine == nullptr) return kOk;
+      const int rc = engine->ListChildren(parent, depth, out);
+      std::sort(out.begin(), out.end(), ListedBefore);
+      return rc;
+    }
+    if (depth != 0) return kErrInvalidParameter;
+    int firstError = kOk;
+    RecordList part;
+    for (IRidiRedazuvoParse* engine : {m_quick.get(), static_cast<IRidiRedazuvoParse*>(m_fat.get()),
+                                       static_cast<IRidiRedazuvoParse*>(m_ntfs.get()),
+                                       static_cast<IRidiRedazuvoParse*>(m_content.get())}) {
+      if (engine == nullptr) continue;
+      const int rc = engine->ListChildren(nullptr, 0, part);
+      if (rc != kOk && firstError == kOk) firstError = rc;
+      out.insert(out.end(), part.begin(), part.end());
+    }
+    std::sort(out.begin(), out.end(), ListedBefore);
+    return firstError;
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
+int CProfessionalRecovery::CountFiles(const ScanRecord* parent, uint32_t depth, uint32_t& count) {
+  if (parent != nullptr) {
+    if (parent->Engine() == EngineCode::kContent) return kOk;  // the count is left alone
+    IRidiRedazuvoParse* engine = EngineFor(*parent);
+    if (engine == nullptr) return kOk;
+    return engine->CountFiles(parent, depth, count);
+  }
+  if (depth != 0) return kErrInvalidParameter;
+  count = 0;
+  int firstError = kOk;
+  for (IRidiRedazuvoParse* engine : {m_quick.get(), static_cast<IRidiRedazuvoParse*>(m_fat.get()),
+                                     static_cast<IRidiRedazuvoParse*>(m_ntfs.get()),
+                                     static_cast<IRidiRedazuvoParse*>(m_content.get())}) {
+    if (engine == nullptr) continue;
+    uint32_t part = 0;
+    const int rc = engine->CountFiles(nullptr, 0, part);
+    if (rc != kOk && firstError == kOk) firstError = rc;
+    count += part;
+  }
+  return firstError;
+}
+
+uint64_t CProfessionalRecovery::GetRecordCount() {
+  uint64_t total = m_fat->GetRecordCount() + m_ntfs->GetRecordCount() + m_content->GetRecordCount();
+  if (m_quick) total += m_quick->GetRecordCount();
+  return total;
+}
+
+int CProfessionalRecovery::GetRecordPath(const ScanRecord& record, std::string& path,
+                                         size_t maxChars) {
+  path.clear();
+  if (record.Engine() == EngineCode::kContent) return kOk;  // a flat list: no folders
+  IRidiRedazuvoParse* engine = EngineFor(record);
+  return engine != nullptr ? engine->GetRecordPath(record, path, maxChars) : kOk;
+}
+
+int CProfessionalRecovery::RecoverRecord(const ScanRecord& record, const fs::path& target,
+                                         int separators) {
+  IRidiRedazuvoParse* engine = EngineFor(record);
+  return engine != nullptr ? engine->RecoverRecord(record, target, separators) : kOk;
+}
+
+int CProfessionalRecovery::ExtractRecord(const ScanRecord& record, fs::path& path, uint8_t* buffer,
+                                         uint64_t& size, ExtractProgressCallback callback,
+                                         void* user) {
+  IRidiRedazuvoParse* engine = EngineFor(record);
+  if (engine == nullptr) {
+    size = 0;
+    return kOk;
+  }
+  return engine->ExtractRecord(record, path, buffer, size, callback, user);
+}
+
+int CProfessionalRecovery::NextFreeRange(uint64_t&, uint64_t&) { return 0; }
+
+int CProfessionalRecovery::BuildAllocationMap() { return kOk; }
+
+int CProfessionalRecovery::SetSearchCallback(SearchProgressCallback callback, void* user) {
+  m_searchCallback = callback;
+  m_searchUser = user;
+  if (m_quick) m_quick->SetSearchCallback(callback, user);
+  m_fat->SetSearchCallback(callback, user);
+  m_ntfs->SetSearchCallback(callback, user);
+  m_content->SetSearchCallback(callback, user);
+  return kOk;
+}
+
+}  // namespace brinvale

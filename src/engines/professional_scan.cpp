@@ -1,0 +1,340 @@
+// The full scan: the quick step, then one pass over the medium in which
+// every sector goes to the engine that recognises it.
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <new>
+
+#include "app/scan_history.h"
+#include "common/bytes.h"
+#include "common/error_codes.h"
+#include "deepscan/file_type_recovery.h"
+#include "engines/fat/fast_fat_recovery.h"
+#include "engines/fat/fat_directory_tests.h"
+#include "engines/fat/pro_fat_recovery.h"
+#include "engines/ntfs/fast_ntfs_recovery.h"
+#include "engines/ntfs/pro_ntfs_recovery.h"
+#include "engines/professional_recovery.h"
+#include "platform/clock.h"
+#include "platform/text.h"
+#include "results/scan_log_name.h"
+
+namespace brinvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Bytes read at a FILE record that begins too near the end of a chunk.
+constexpr uint32_t kRecordReadBytes = 8192;
+constexpr uint16_t kDirectoryFlag = 0x02;
+
+// A FILE record as it lies on the medium: the signature, bytes in use that
+// fit the record, an allocated size equal to the record size, and the
+// update sequence number repeated in the last two bytes of the first
+// 512-byte stride.
+bool LooksLikeFileRecord(const uint8_t* sector, uint32_t recordSize) {
+  if (std::memcmp(sector, "FILE", 4) != 0) return false;
+  std::span<const uint8_t> s(sector, 512);
+  return LoadLe32(s, 0x18) <= recordSize && LoadLe32(s, 0x1C) == recordSize &&
+         LoadLe16(s, 0x30) == LoadLe16(s, 510);
+}
+
+// The sector size the quick engine counts its free ranges in.
+uint32_t QuickSectorBytes(IRidiRedazuvoParse* quick, uint32_t fallback) {
+  if (auto* fat = dynamic_cast<CFastFatRecovery*>(quick); fat && fat->Geometry())
+    return fat->Geometry()->bytesPerSector;
+  if (auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(quick)) return ntfs->Volume().bytesPerSector;
+  return fallback;
+}
+
+fs::path PathFromUtf16(const std::u16string& text) {
+  return platform::PathFromUtf8(platform::Utf16ToUtf8(text));
+}
+
+}  // namespace
+
+// Where the pass stands; the five resume values are its first five fields.
+struct CProfessionalRecovery::Pass {
+  uint64_t rangeStart = 0;  // sectors from the partition start
+  uint64_t rangeLength = 0;
+  uint64_t doneInRange = 0;
+  uint64_t doneTotal = 0;
+  uint64_t foundBefore = 0;
+  uint64_t total = 0;  // sectors the pass covers
+  bool freeRanges = false;
+  // Free ranges are counted by the quick engine in its own sector size.
+  uint32_t quickBytes = 512;
+  uint32_t startTick = 0;
+  uint32_t lastEstimateTick = 0;
+  int secondsLeft = -1;
+  uint64_t filesFound = 0;  // the content engine's running count
+  std::vector<uint8_t> buffer;
+  std::vector<uint8_t> record;
+};
+
+namespace {
+
+// The next free range at or after `start`, restated in the coordinator's
+// sectors; false when there is none.
+bool NextRange(IRidiRedazuvoParse& quick, uint32_t quickBytes, uint32_t bytesPerSector,
+               uint64_t from, uint64_t& start, uint64_t& length) {
+  // `from` is in the coordinator's sectors; ask from the quick sector that
+  // holds it.
+  uint64_t qs = from * bytesPerSector / quickBytes;
+  uint64_t ql = 0;
+  if (quick.NextFreeRange(qs, ql) != 1 || ql == 0) return false;
+  const uint64_t first = qs * quickBytes / bytesPerSector;
+  const uint64_t end = ((qs + ql) * quickBytes + bytesPerSector - 1) / bytesPerSector;
+  start = std::max(first, from);
+  if (end <= start) return false;
+  length = end - start;
+  return true;
+}
+
+}  // namespace
+
+int CProfessionalRecovery::Scan(const fs::path*) {
+  if (m_openResult != kOk) return m_openResult;
+  try {
+    // 1. Resume the earlier scan of this medium, or start a new folder.
+    const bool resuming = m_earlierScan;
+    if (resuming) {
+      m_folder = PathFromUtf16(m_entry.folder);
+    } else {
+      m_history.BeginNewFolder();
+      m_folder = m_history.CurrentFolder();
+    }
+    SetLogFolders(m_folder);
+    auto findLog = [&](std::string_view prefix, fs::path& name) {
+      std::string found;
+      if (!resuming || m_history.FindLogFile(prefix, found, m_folder) != kOk) return false;
+      name = platform::PathFromUtf8(found);
+      return true;
+    };
+
+    // 2. The quick step.
+    Pass pass;
+    if (m_quick) {
+      m_quick->SetProgressCallback(m_scanCallback, m_copyCallback, m_user, 9);
+      pass.freeRanges = m_quick->BuildAllocationMap() == kOk;
+      fs::path quickLog;
+      const int rc =
+          findLog(kQuickLogPrefix, quickLog) ? m_quick->Scan(&quickLog) : m_quick->Scan(nullptr);
+      if (rc == kCancelled) {
+        if (!resuming) m_history.TakeBackFolder();
+        return rc;
+      }
+      if (rc != kOk) {
+        // A damaged file system is what this scan is for: without the quick
+        // engine's results the pass simply covers the whole volume.
+        m_quick.reset();
+        pass.freeRanges = false;
+      }
+    }
+
+    // 3. The other engines' logs.
+    fs::path log;
+    int rc;
+    if (findLog(kContentLogPrefix, log)) {
+      rc = m_imagePath.empty()
+               ? m_content->OpenForDisk(m_bytesPerSector, m_diskNumber, log, m_letter)
+               : m_content->OpenForImage(m_bytesPerSector, log, m_letter, m_imagePath);
+    } else {
+      rc = m_imagePath.empty() ? m_content->OpenPartition(m_diskNumber, m_start, m_count, m_letter)
+                               : m_content->OpenImage(m_imagePath, m_letter);
+    }
+    if (rc != kOk) return rc;
+    m_content->SetProgressCallback(m_scanCallback, m_copyCallback, m_user, 90);
+    m_content->SetSearchCallback(m_searchCallback, m_searchUser);
+    if (findLog(kFormattedFatLogPrefix, log)) {
+      rc = m_fat->PrepareFatScan(&log);
+    } else {
+      rc = m_fat->PrepareFatScan(nullptr);
+    }
+    if (rc != kOk) return rc;
+    if (findLog(kFormattedNtfsLogPrefix, log)) {
+      rc = m_ntfs->OpenProLog(&log);
+    } else {
+      rc = m_ntfs->OpenProLog(nullptr);
+    }
+    if (rc != kOk) return rc;
+
+    // 4. The layout of a FAT boot sector still in place.
+    (void)m_fat->ReadBootGeometry();
+
+    // 5.-7. Buffers, the sectors to cover and where to begin.
+    pass.buffer.resize(kReadBytes);
+    pass.record.resize(kRecordReadBytes);
+    if (pass.freeRanges) {
+      pass.quickBytes = QuickSectorBytes(m_quick.get(), m_bytesPerSector);
+      uint64_t from = 0, start = 0, length = 0;
+      bool first = true;
+      // Every range starts past the one before, so the walk ends.
+      while (NextRange(*m_quick, pass.quickBytes, m_bytesPerSector, from, start, length)) {
+        if (first) {
+          pass.rangeStart = start;
+          pass.rangeLength = length;
+          first = false;
+        }
+        pass.total += length;
+        from = start + length;
+      }
+      // A quick engine that maps nothing free leaves nothing to read.
+      if (first) pass.freeRanges = pass.total != 0;
+    }
+    if (!pass.freeRanges) {
+      pass.rangeStart = 0;
+      pass.rangeLength = m_count;
+      pass.total = m_count;
+    }
+    if (resuming) {
+      const CoordinatorValues& v = m_entry.values;
+      auto value = [&v](int i) { return uint64_t(v[2 * i]) | uint64_t(v[2 * i + 1]) << 32; };
+      pass.rangeStart = value(0);
+      pass.rangeLength = value(1);
+      pass.doneInRange = std::min(value(2), pass.rangeLength);
+      pass.doneTotal = std::min(value(3), pass.total);
+      pass.foundBefore = value(4);
+      m_earlierScan = false;  // the values are used once
+    }
+
+    // 8. The pass.
+    const int stop = RunPass(pass);
+
+    // 9. Also after a stop: the FAT and NTFS engines write their folders,
+    // so what was found is browsable and the logs are whole on disk.
+    (void)m_fat->FinishFatScan();
+    (void)m_ntfs->RunFolderPass();
+    (void)m_content->FlushLog();
+
+    // 10. The final report.
+    if (stop == kOk && m_scanCallback != nullptr)
+      (void)m_scanCallback(m_user, 100, 100, 0, 0, 0, 0, 0);
+
+    // 11. Where the scan got to, for a later resume.
+    CoordinatorValues values{};
+    const uint64_t five[5] = {pass.rangeStart, pass.rangeLength, pass.doneInRange, pass.doneTotal,
+                              GetRecordCount()};
+    for (int i = 0; i < 5; ++i) {
+      values[size_t(2 * i)] = uint32_t(five[i]);
+      values[size_t(2 * i + 1)] = uint32_t(five[i] >> 32);
+    }
+    const int recorded = m_history.RecordScan(m_letter, uint32_t(m_diskNumber), m_start, m_count,
+                                              values, m_folder, m_imagePath);
+    if (stop != kOk) return stop;
+    return recorded;
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
+int CProfessionalRecovery::RunPass(Pass& pass) {
+  const uint32_t bps = m_bytesPerSector;
+  if (bps == 0 || kReadBytes % bps != 0) return kErrInvalidParameter;
+  const uint32_t chunkSectors = kReadBytes / bps;
+  pass.startTick = pass.lastEstimateTick = platform::TickCountMs();
+  for (;;) {
+    while (pass.doneInRange < pass.rangeLength) {
+      const uint32_t count =
+          uint32_t(std::min<uint64_t>(chunkSectors, pass.rangeLength - pass.doneInRange));
+      const uint64_t first = m_start + pass.rangeStart + pass.doneInRange;
+      uint32_t got = 0;
+      (void)ReadSectors(count, m_reader, pass.buffer.data(), first, bps, got);
+      uint64_t beyond = 0;
+      if (got > 0) {
+        // Only the sectors that arrived are looked at: the rest of the
+        // buffer still holds the chunk before.
+        const int64_t stepped = Dispatch(pass, pass.buffer.data(), size_t(got) * bps, first);
+        if (stepped == kCancelled) return kCancelled;
+        beyond = uint64_t(stepped);
+        if (got < count) beyond = 0;
+      }
+      const uint64_t advance = count + beyond;
+      const uint64_t left = pass.rangeLength - pass.doneInRange;
+      pass.doneTotal += std::min(advance, left);
+      pass.doneInRange += std::min(advance, left);
+      if (int rc = ReportPass(pass); rc != kOk) return rc;
+    }
+    if (!pass.freeRanges || !m_quick) return kOk;
+    uint64_t start = 0, length = 0;
+    if (!NextRange(*m_quick, pass.quickBytes, bps, pass.rangeStart + pass.rangeLength, start,
+                   length))
+      return kOk;
+    pass.rangeStart = start;
+    pass.rangeLength = length;
+    pass.doneInRange = 0;
+  }
+}
+
+int64_t CProfessionalRecovery::Dispatch(Pass& pass, const uint8_t* data, size_t count,
+                                        uint64_t first) {
+  const uint32_t bps = m_bytesPerSector;
+  const uint64_t sectors = count / bps;
+  const uint32_t recordSize = bps > 512 ? bps : 2 * bps;
+  uint64_t i = 0;
+  try {
+    while (i < sectors) {
+      const uint8_t* at = data + i * bps;
+      const std::span<const uint8_t> sector(at, bps);
+      const uint64_t absolute = first + i;
+      uint64_t step = 1;
+      if (LooksLikeFileRecord(at, recordSize)) {
+        // Folder records are read through the parent chains instead.
+        if ((LoadLe16(sector, 0x16) & kDirectoryFlag) == 0) {
+          if ((sectors - i) * bps >= recordSize) {
+            (void)m_ntfs->AnalyseRecord(std::span<const uint8_t>(at, recordSize), absolute);
+          } else {
+            // The record runs past the chunk: read it whole from the medium.
+            const uint64_t end = std::min<uint64_t>(m_reader.totalSectors, m_start + m_count);
+            const uint64_t room = end > absolute ? end - absolute : 0;
+            const uint32_t want = uint32_t(std::min<uint64_t>(kRecordReadBytes / bps, room));
+            uint32_t got = 0;
+            if (want > 0 &&
+                ReadSectors(want, m_reader, pass.record.data(), absolute, bps, got) == kOk &&
+                uint64_t(got) * bps >= recordSize)
+              (void)m_ntfs->AnalyseRecord(
+                  std::span<const uint8_t>(pass.record.data(), size_t(got) * bps), absolute);
+          }
+        }
+      } else if (IsDotDirectoryStart(sector)) {
+        m_fat->OnDirectoryStart(sector, absolute);
+      } else if (IsDirectorySector(sector)) {
+        m_fat->OnDirectorySector(sector, absolute);
+      } else {
+        const CFileTypeRecovery::ScanPosition position{pass.doneTotal + i, pass.total,
+                                                       pass.secondsLeft};
+        if (m_content->RecordFoundFile(sector, absolute, position, step, pass.filesFound) ==
+            kCancelled)
+          return kCancelled;
+        step = std::max<uint64_t>(step, 1);
+      }
+      i += step;
+    }
+  } catch (const std::exception&) {
+    // Damaged data that upsets an engine costs the rest of this chunk only.
+    return 0;
+  }
+  return int64_t(i - sectors);
+}
+
+int CProfessionalRecovery::ReportPass(Pass& pass) {
+  const uint32_t now = platform::TickCountMs();
+  if (now - pass.lastEstimateTick >= kEstimateIntervalMs) {
+    pass.lastEstimateTick = now;
+    const uint64_t elapsed = (now - pass.startTick) / 1000;
+    if (elapsed > 0) {
+      uint64_t speed = pass.doneTotal * m_bytesPerSector / elapsed;
+      if (speed == 0) speed = 1;
+      const uint64_t left = pass.total > pass.doneTotal ? pass.total - pass.doneTotal : 0;
+      pass.secondsLeft = int(std::min<uint64_t>(left * m_bytesPerSector / speed, INT32_MAX));
+    }
+  }
+  if (m_scanCallback == nullptr) return kOk;
+  const int percent =
+      pass.total == 0 ? 10
+                      : int(std::min<uint64_t>(pass.doneTotal, pass.total) * 100 / pass.total) + 10;
+  return m_scanCallback(m_user, percent, 90, pass.secondsLeft, pass.doneTotal, pass.total,
+                        GetRecordCount(), 0);
+}
+
+}  // namespace brinvale

@@ -1,0 +1,103 @@
+// The merged search of the full scan: what the file-system engines found,
+// then the content engine's finds that are not the same files again.
+#include <algorithm>
+#include <new>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "common/error_codes.h"
+#include "deepscan/file_type_recovery.h"
+#include "engines/fat/pro_fat_recovery.h"
+#include "engines/ntfs/fast_ntfs_recovery.h"
+#include "engines/ntfs/pro_ntfs_recovery.h"
+#include "engines/professional_recovery.h"
+#include "results/record_rules.h"
+
+namespace brinvale {
+namespace {
+
+// The extension of `name` (the text after its last "."), lower-cased
+// (ASCII); empty when there is none.
+std::string LowerExtension(std::string_view name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return {};
+  std::string ext(name.substr(dot + 1));
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return ext;
+}
+
+// The first data sector of a FAT record, from its own fields.
+bool FatFirstSector(const ScanRecord& r, uint32_t bytesPerSector, uint64_t& sector) {
+  const uint32_t clusterBytes = r.ClusterBytes();
+  if (bytesPerSector == 0 || clusterBytes < bytesPerSector) return false;
+  const uint64_t spc = clusterBytes / bytesPerSector;
+  const uint64_t base = r.PartitionStart() + r.FirstDataSector();
+  const uint32_t cluster = r.EntryKey();
+  if (cluster >= 2) {
+    sector = base + uint64_t(cluster - 2) * spc;
+    return true;
+  }
+  // Cluster 0 is the FAT12/16 root directory, 32 sectors before cluster 2.
+  if (cluster == 0 && base >= 32) {
+    sector = base - 32;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int CProfessionalRecovery::Search(const std::string& text, RecordList& out) {
+  out.clear();
+  try {
+    int firstError = kOk;
+    RecordList part;
+    for (IRidiRedazuvoParse* engine : {m_quick.get(), static_cast<IRidiRedazuvoParse*>(m_fat.get()),
+                                       static_cast<IRidiRedazuvoParse*>(m_ntfs.get())}) {
+      if (engine == nullptr) continue;
+      const int rc = engine->Search(text, part);
+      out.insert(out.end(), part.begin(), part.end());
+      if (rc == kCancelled) return rc;
+      if (rc != kOk && firstError == kOk) firstError = rc;
+    }
+
+    // Where each file the file systems know starts, with its extension.
+    auto* quickNtfs = dynamic_cast<CFastNtfsRecovery*>(m_quick.get());
+    std::unordered_map<uint64_t, std::string> starts;
+    for (const ScanRecord& r : out) {
+      uint64_t sector = 0;
+      bool known = false;
+      switch (r.Engine()) {
+        case EngineCode::kQuickFat:
+        case EngineCode::kFormattedFat: known = FatFirstSector(r, m_bytesPerSector, sector); break;
+        case EngineCode::kFormattedNtfs: known = m_ntfs->FirstDataSector(r, sector); break;
+        case EngineCode::kQuickNtfs:
+          known = quickNtfs != nullptr && quickNtfs->FirstDataSector(r, sector);
+          break;
+        default: break;
+      }
+      if (known) starts[sector] = LowerExtension(r.Name());
+    }
+
+    // A content find at such a start is the same file once more, unless
+    // its type differs; a camera's .thm thumbnail is a JPEG.
+    const int rc = m_content->Search(text, part);
+    for (const ScanRecord& r : part) {
+      const auto it = starts.find(r.MetadataSector());
+      if (it != starts.end()) {
+        const std::string own = LowerExtension(r.Name());
+        if (it->second == own || (it->second == "thm" && own == "jpg")) continue;
+      }
+      out.push_back(r);
+    }
+    if (rc != kOk && firstError == kOk) firstError = rc;
+    std::sort(out.begin(), out.end(), ListedBefore);
+    return firstError;
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
+}  // namespace brinvale
