@@ -49,6 +49,9 @@ inline ChildResult RunChild(const std::vector<std::string>& argv) {
   if (pid == 0) {
     ::dup2(outFd, 1);
     ::dup2(errFd, 2);
+    // No terminal on standard input: the program never stops to ask.
+    const int nullFd = ::open("/dev/null", O_RDONLY);
+    if (nullFd >= 0) ::dup2(nullFd, 0);
     ::execv(args[0], args.data());
     ::_exit(127);
   }
