@@ -17,6 +17,7 @@
 #include "engines/fat/fast_fat_recovery.h"
 #include "engines/fat/pro_fat_recovery.h"
 #include "engines/ntfs/pro_ntfs_recovery.h"
+#include "platform/clock.h"
 #include "results/type_view.h"
 #include "support/fixture_path.h"
 
@@ -54,7 +55,7 @@ class ProfessionalRecoveryTest : public ::testing::Test {
   void SetUp() override {
     static std::atomic<int> counter{0};
     root = fs::temp_directory_path() /
-           ("brinvale-full-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+           ("brinvale-full-" + std::to_string(platform::TickCountMs()) + "-" + std::to_string(counter++));
     fs::remove_all(root);
     fs::create_directories(root);
     history = std::make_unique<ScanHistory>(root / "ScanLog", stamps);
