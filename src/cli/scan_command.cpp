@@ -33,14 +33,26 @@ const char kUsage[] =
 struct ProgressState {
   bool draw = false;
   bool drawn = false;
+  // The full scan reports after every 64 KiB; the line is redrawn at most
+  // every 200 ms, or when the percent moves.
+  uint32_t lastDrawTick = 0;
+  int lastPercent = -1;
 };
+
+constexpr uint32_t kRedrawMs = 200;
 
 int OnScanProgress(void* user, int percent, int scale, int secondsLeft, uint64_t current,
                    uint64_t total, uint64_t found, int) {
   auto* state = static_cast<ProgressState*>(user);
   if (InterruptFlag().load()) return kCancelled;
   if (!state->draw) return kOk;
-  std::string line = "\r" + std::to_string(ScaledPercent(percent, scale)) + "%";
+  const uint32_t now = platform::TickCountMs();
+  const int shown = ScaledPercent(percent, scale);
+  if (state->drawn && shown == state->lastPercent && now - state->lastDrawTick < kRedrawMs)
+    return kOk;
+  state->lastDrawTick = now;
+  state->lastPercent = shown;
+  std::string line = "\r" + std::to_string(shown) + "%";
   if (total != 0)
     line += " | sector " + std::to_string(current) + " of " + std::to_string(total) + " | " +
             std::to_string(found) + " files";
