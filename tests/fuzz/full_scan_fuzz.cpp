@@ -1,0 +1,72 @@
+// The full scan over arbitrary bytes taken as an image: the quick step, the
+// pass that hands sectors to the formatted FAT and NTFS engines and the
+// content engine, the finishing passes, the merged listing and search must
+// neither crash nor hang, whatever the sectors hold.
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/scan_history.h"
+#include "engines/professional_recovery.h"
+#include "results/type_view.h"
+
+#if defined(_WIN32)
+#include <process.h>
+#define BRINVALE_FUZZ_PID _getpid()
+#else
+#include <unistd.h>
+#define BRINVALE_FUZZ_PID ::getpid()
+#endif
+
+namespace {
+
+// Every image is new to the history: no scan is ever resumed.
+class NewEveryTime final : public brinvale::MediumStamps {
+ public:
+  uint64_t FreeSpace(char16_t) const override { return 0; }
+  uint64_t LastWriteTime(const std::filesystem::path&) const override { return ++m_time; }
+
+ private:
+  mutable uint64_t m_time = 0;
+};
+
+void Browse(brinvale::CProfessionalRecovery& scan, const brinvale::ScanRecord* parent,
+            uint32_t depth, int& budget) {
+  brinvale::RecordList children;
+  if (scan.ListChildren(parent, depth, children) != 0) return;
+  for (const brinvale::ScanRecord& child : children) {
+    if (--budget < 0 || depth > 8) return;
+    std::string path;
+    (void)scan.GetRecordPath(child, path, 260);
+    if (child.IsFolder()) Browse(scan, &child, depth + 1, budget);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  namespace fs = std::filesystem;
+  static const fs::path root =
+      fs::temp_directory_path() / ("brinvale-fuzz-fullscan-" + std::to_string(BRINVALE_FUZZ_PID));
+  static NewEveryTime stamps;
+  static brinvale::ScanHistory history(root / "ScanLog", stamps);
+  const fs::path image = root / "medium.img";
+  fs::create_directories(root);
+  std::ofstream(image, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(data), std::streamsize(size));
+  {
+    brinvale::CProfessionalRecovery scan(history);
+    scan.SetPreviewFolder(root / "preview");
+    if (scan.OpenImage(image, u'F') == 0) {
+      (void)scan.Scan(nullptr);
+      int budget = 200;
+      Browse(scan, nullptr, 0, budget);
+      brinvale::RecordList found;
+      (void)scan.Search(brinvale::BuildTypeFilter({}) + "|.other", found);
+    }
+  }
+  std::error_code ec;
+  fs::remove_all(root / "ScanLog", ec);
+  return 0;
+}
