@@ -103,15 +103,14 @@ uint64_t CProfessionalFatRecovery::ChildKey(const ScanRecord& folder, uint32_t d
   const uint32_t cluster = folder.EntryKey();
   const uint64_t hinted = uint64_t(depthHint) << 32 | cluster;
   if (!m_store) return hinted;
-  // The key that files the folder's children is (its level, its cluster);
-  // the level is the folder's own, whatever folder it was recovered into.
-  std::optional<uint64_t> found;
-  for (const auto& [key, numbers] : m_store->Relations()) {
-    if (uint32_t(key) != cluster || numbers.empty()) continue;
-    if (key == hinted) return key;
-    if (!found) found = key;
-  }
-  return found.value_or(hinted);
+  const RelationMap& relations = m_store->Relations();
+  if (relations.count(hinted) != 0) return hinted;
+  // The children are filed under (the folder's level by its ".." entries,
+  // its cluster); a folder filed in another directory than its ".." names,
+  // or recovered on its own, is asked for at another depth.
+  for (const auto& [key, numbers] : relations)
+    if (uint32_t(key) == cluster && key != RootKey() && !numbers.empty()) return key;
+  return hinted;
 }
 
 int CProfessionalFatRecovery::RecoverRecord(const ScanRecord& record, const fs::path& target,

@@ -7,6 +7,7 @@
 #include "engines/fat/fat_boot_sector.h"
 #include "engines/fat/pro_fat_recovery.h"
 #include "engines/fat/pro_fat_state.h"
+#include "engines/volume_recognition.h"
 
 namespace brinvale {
 namespace {
@@ -30,6 +31,7 @@ int CProfessionalFatRecovery::ReadBootGeometry() {
         std::min<uint64_t>(std::max<uint32_t>(kBootBytes / m_bytesPerSector, 1), end - m_start);
     std::vector<uint8_t> boot;
     if (int rc = ReadAbsolute(m_start, uint32_t(count), boot); rc != kOk) return rc;
+    if (!IsFatBootSector(boot)) return kOk;
     const std::optional<FatGeometry> fat = ParseFatBootSector(boot);
     if (!fat) return kOk;
     // The boot sector counts in its own sector size; the engine in the

@@ -119,7 +119,7 @@ int CProfessionalFatRecovery::ListChildren(const ScanRecord* parent, uint32_t de
   if (!m_store || !m_store->IsOpen()) return kOk;
   try {
     if (int rc = m_store->FlushLog(); rc != kOk) return rc;
-    const uint64_t key = parent ? uint64_t(depth) << 32 | parent->EntryKey() : RootKey();
+    const uint64_t key = parent ? ChildKey(*parent, depth) : RootKey();
     // Key 0 asks the store for its first list: a root at cluster 0 with
     // nothing filed under it has no children.
     if (key == 0 && m_store->Relations().count(0) == 0) return kOk;
@@ -136,7 +136,7 @@ int CProfessionalFatRecovery::CountFiles(const ScanRecord* parent, uint32_t dept
   if (!m_store || !m_store->IsOpen()) return kOk;
   try {
     if (int rc = m_store->FlushLog(); rc != kOk) return rc;
-    const uint64_t key = parent ? uint64_t(depth) << 32 | parent->EntryKey() : RootKey();
+    const uint64_t key = parent ? ChildKey(*parent, depth) : RootKey();
     if (key == 0 && m_store->Relations().count(0) == 0) return kOk;
     return m_store->CountFilesBelow(key, count);
   } catch (const std::bad_alloc&) {

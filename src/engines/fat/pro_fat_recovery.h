@@ -172,8 +172,8 @@ class CProfessionalFatRecovery final : public IRidiRedazuvoParse {
   // Copying.
   int CopyData(const ScanRecord& record, uint64_t limit, FatCopySink& sink);
   int RecoverFile(const ScanRecord& record, const std::filesystem::path& target, bool& stopped);
-  // The folder key whose children are `folder`'s, `depthHint` deciding
-  // between keys of equal cluster.
+  // The folder key that files `folder`'s children: (depthHint, its
+  // cluster) when there is one, else the first key of its cluster.
   uint64_t ChildKey(const ScanRecord& folder, uint32_t depthHint);
   std::filesystem::path LogFolder() const;
   std::filesystem::path PreviewFolder() const;
