@@ -131,16 +131,8 @@ void CProfessionalFatRecovery::OnDirectorySector(std::span<const uint8_t> data, 
     State& st = *m_state;
     if (ContinueOpenRuns(data, sector)) return;
     const uint64_t last = sector + (data.size() - 1) / m_bytesPerSector;
-    if (st.current && sector >= st.current->first &&
-        sector - st.current->first <= st.current->length) {
-      ProFatExtent& e = *st.current;
-      if (sector != e.first && sector - e.first == e.length && e.cluster != UINT32_MAX) {
-        // The next cluster goes on with the same directory.
-        e.cluster = e.cluster == 0 ? 2 : e.cluster + 1;
-        e.first = sector;
-        e.length = e.geometry.sectorsPerCluster;
-      }
-      const ProFatExtent extent = e;
+    if (st.current && ExtentTakes(*st.current, sector)) {
+      const ProFatExtent extent = *st.current;
       const Placement where{extent.directoryStart, sector, SIZE_MAX, 0};
       NameCut cut;
       ProcessEntries(data, extent.directory, &extent.geometry, where, cut);

@@ -89,14 +89,8 @@ void CProfessionalFatRecovery::ProcessKeptSectors() {
     }
     if (done) continue;
     // A sector inside the cluster started last.
-    if (finishing && sector > finishing->first && sector - finishing->first <= finishing->length) {
-      ProFatExtent& e = *finishing;
-      if (sector - e.first == e.length && e.cluster != UINT32_MAX) {
-        e.cluster = e.cluster == 0 ? 2 : e.cluster + 1;
-        e.first = sector;
-        e.length = e.geometry.sectorsPerCluster;
-      }
-      const ProFatExtent extent = e;
+    if (finishing && ExtentTakes(*finishing, sector)) {
+      const ProFatExtent extent = *finishing;
       const Placement where{extent.directoryStart, sector, SIZE_MAX, 0};
       ProcessEntries(data, extent.directory, &extent.geometry, where, cut);
       if (cut.cut) KeepNameRun(data, cut, where, last, extent.geometry.sectorsPerCluster);
@@ -120,6 +114,15 @@ void CProfessionalFatRecovery::ProcessKeptSectors() {
 void CProfessionalFatRecovery::WriteFolders() {
   State& st = *m_state;
   if (!m_store || !m_store->IsOpen()) return;
+  // A folder entry met after the walks went past its folder may name
+  // another parent than the folder's ".." did: note that one too, so
+  // that the folder is filed under a folder that has a record.
+  std::vector<ProFatPendingFolder> parents;
+  for (const auto& [cluster, seen] : st.seen)
+    if (auto folder = st.pendingFolders.find(cluster); folder != st.pendingFolders.end())
+      parents.push_back(folder->second);
+  for (const ProFatPendingFolder& entry : parents)
+    NoteSeenDirectories(entry.parent, entry.geometry ? &*entry.geometry : nullptr, entry.sector);
   for (const auto& [cluster, seen] : st.seen) {
     const auto folder = st.pendingFolders.find(cluster);
     if (folder != st.pendingFolders.end()) {

@@ -78,6 +78,21 @@ using ProFatDirectoryKey = std::tuple<uint32_t, uint32_t, uint64_t>;
 // sector where the run was cut.
 bool ContinuesNameRun(const ProFatNameRun& run, std::span<const uint8_t> data, uint64_t sector);
 
+// Whether `sector` goes on with the directory `e` is reading: a sector of
+// its current cluster, or the first sector after it, which starts the next
+// cluster of the same directory (`e` then moves on to it). The FAT12/16
+// root directory (cluster 0) ends where cluster 2 starts.
+inline bool ExtentTakes(ProFatExtent& e, uint64_t sector) {
+  if (sector < e.first) return false;
+  const uint64_t offset = sector - e.first;
+  if (offset < e.length) return true;
+  if (offset > e.length || e.cluster == 0 || e.cluster == UINT32_MAX) return false;
+  e.cluster += 1;
+  e.first = sector;
+  e.length = e.geometry.sectorsPerCluster;
+  return e.length != 0;
+}
+
 struct CProfessionalFatRecovery::Placement {
   uint64_t position = 0;        // the directory's processing position
   uint64_t headSector = 0;      // the sector of the first byte

@@ -237,5 +237,25 @@ TEST_F(ProFatEntriesTest, SectorsAfterADirectoryStartBelongToIt) {
   EXPECT_EQ(tree.size(), 2u);  // both under folder 8 (same name, same list)
 }
 
+TEST_F(ProFatEntriesTest, SectorsKeptBeforeTheLayoutWasKnownAreReadAtTheEnd) {
+  // 4 sectors per cluster, cluster 2 at 200, learnt only from folders at
+  // clusters 10 (232) and 12 (240), after sector 225 of cluster 8 was met.
+  ProFatMedium medium(400);
+  auto engine = medium.Open(logs.Path());
+  std::vector<uint8_t> inside(512, 0);
+  const Entry early = FileAt("EARLY   TXT", 90, 10);
+  std::copy(early.begin(), early.end(), inside.begin());
+  engine->OnDirectorySector(inside, 225);
+  engine->OnDirectoryStart(DirectoryStart(10, 0), 232);
+  engine->OnDirectoryStart(DirectoryStart(12, 0), 240);
+  ASSERT_EQ(engine->Geometries().size(), 1u);
+  EXPECT_EQ(engine->GetRecordCount(), 0u);  // kept, not yet read
+  ASSERT_EQ(engine->FinishFatScan(), 0);
+  const auto tree = FoundTree(*engine);
+  ASSERT_TRUE(tree.count("/LostFolder8/early.txt"));
+  EXPECT_EQ(tree.at("/LostFolder8/early.txt").MetadataSector(), 225u);
+  EXPECT_EQ(tree.at("/LostFolder8/early.txt").FirstDataSector(), 200u);
+}
+
 }  // namespace
 }  // namespace brinvale
