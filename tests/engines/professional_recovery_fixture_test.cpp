@@ -354,9 +354,11 @@ TEST_P(FullScanFixture, ContentFindsOfFoundFilesAreListedOnce) {
 
 TEST_P(FullScanFixture, FilesWhoseEntriesWereLostAreFoundByContent) {
   const RecordList found = SearchAll(Engine());
+  const std::vector<FullScanItem> lost = Items("content", "file");
+  if (lost.empty()) GTEST_SKIP() << "no file of this image lost its entry";
   Scratch out;
   size_t n = 0;
-  for (const FullScanItem& item : Items("content", "file")) {
+  for (const FullScanItem& item : lost) {
     ASSERT_TRUE(item.firstSector.has_value());
     const auto it = std::find_if(found.begin(), found.end(), [&](const ScanRecord& r) {
       return r.Engine() == EngineCode::kContent && r.MetadataSector() == *item.firstSector;
