@@ -6,6 +6,7 @@
 
 #include "common/error_codes.h"
 #include "engines/fat/fast_fat_recovery.h"
+#include "engines/fat/fat_copy_sink.h"
 #include "output/preview_target.h"
 #include "output/target_paths.h"
 #include "platform/file.h"
@@ -18,32 +19,6 @@ namespace brinvale {
 namespace {
 
 namespace fs = std::filesystem;
-
-}  // namespace
-
-// Where CopyData puts the bytes it reads, and whom it tells how far it got.
-struct FatCopySink {
-  virtual ~FatCopySink() = default;
-  virtual int Write(const uint8_t* data, size_t length) = 0;
-  // A non-zero answer stops the copy and is returned by it.
-  virtual int Progress(int percent) = 0;
-};
-
-namespace {
-
-class FileSink : public FatCopySink {
- public:
-  explicit FileSink(const platform::UniqueHandle& file) : m_file(file) {}
-  int Write(const uint8_t* data, size_t length) override {
-    const int rc = platform::WriteAll(m_file, m_offset, data, length);
-    m_offset += length;
-    return rc;
-  }
-
- private:
-  const platform::UniqueHandle& m_file;
-  uint64_t m_offset = 0;
-};
 
 }  // namespace
 
@@ -89,9 +64,9 @@ int CFastFatRecovery::RecoverFile(const ScanRecord& record, const fs::path& targ
     queue.emplace_back(record, target);
     return kOk;
   }
-  struct Sink final : FileSink {
+  struct Sink final : FatFileSink {
     Sink(CFastFatRecovery& engine, const platform::UniqueHandle& file, const fs::path& path)
-        : FileSink(file), engine(engine), path(path) {}
+        : FatFileSink(file), engine(engine), path(path) {}
     int Progress(int percent) override {
       finished = percent >= 100;
       if (engine.m_copyCallback == nullptr) return kOk;
@@ -185,8 +160,8 @@ int CFastFatRecovery::ExtractRecord(const ScanRecord& record, fs::path& path, ui
         platform::UniqueHandle handle;
         rc = OpenPreviewFile(file, handle);
         if (rc != kOk) return rc;
-        struct Sink final : FileSink {
-          Sink(const platform::UniqueHandle& h, const Reporter& r) : FileSink(h), reporter(r) {}
+        struct Sink final : FatFileSink {
+          Sink(const platform::UniqueHandle& h, const Reporter& r) : FatFileSink(h), reporter(r) {}
           int Progress(int percent) override { return reporter.Report(percent); }
           const Reporter& reporter;
         } sink(handle, reporter);

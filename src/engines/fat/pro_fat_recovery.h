@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "device/sector_reader.h"
@@ -12,6 +13,9 @@
 #include "results/scan_log_store.h"
 
 namespace brinvale {
+
+struct FatCopySink;
+struct ProFatNameRun;
 
 // One possible old layout of a FAT volume: where cluster 2 lies and how
 // large a cluster is. The first sector of cluster c is partitionStart +
@@ -116,8 +120,63 @@ class CProfessionalFatRecovery final : public IRidiRedazuvoParse {
   uint32_t BytesPerSector() const { return m_bytesPerSector; }
 
  private:
-  struct State;  // everything the pass builds up; defined in the .cpp files
+  struct State;      // everything the pass builds up (pro_fat_state.h)
+  struct Placement;  // where the bytes handed to ProcessEntries lie
+  struct NameCut;    // a long-name run cut off at the end of those bytes
   std::unique_ptr<State> m_state;
+
+  // Layout.
+  // The first sector past the volume (and the medium).
+  uint64_t VolumeEnd() const;
+  // Sectors of the FAT12/16 root directory (cluster 0) under `g`.
+  uint32_t RootSectors(const ClusterGeometry& g) const;
+  // The first sector of `cluster` under `g`; empty for cluster 1 or a
+  // sector before the medium.
+  std::optional<uint64_t> ClusterStart(uint64_t cluster, const ClusterGeometry& g) const;
+  // The cluster that `g` starts exactly at `sector`, if any.
+  std::optional<uint32_t> ClusterStartingAt(uint64_t sector, const ClusterGeometry& g) const;
+  // The cluster that holds `sector` under `g`, if any.
+  std::optional<uint32_t> ClusterHolding(uint64_t sector, const ClusterGeometry& g) const;
+  // Sectors of the directory cluster `cluster` under `g`.
+  uint32_t ClusterLength(uint32_t cluster, const ClusterGeometry& g) const;
+  // The first geometry under which `cluster` starts at `sector`.
+  std::optional<ClusterGeometry> GeometryPlacing(uint32_t cluster, uint64_t sector) const;
+  void LearnGeometry(uint32_t cluster, uint64_t sector);
+  // Reads whole sectors at an absolute sector; 87 past the volume's end.
+  int ReadAbsolute(uint64_t sector, uint32_t count, std::vector<uint8_t>& out);
+
+  // Directory entries.
+  void ProcessEntries(std::span<const uint8_t> data, uint32_t directory,
+                      const ClusterGeometry* geometry, const Placement& where, NameCut& cut);
+  // Files a cut-off long-name run among the open runs.
+  void KeepNameRun(std::span<const uint8_t> data, const NameCut& cut, const Placement& where,
+                   uint64_t lastSector, uint32_t sectorsPerCluster);
+  // Tries the open name runs on a sector; true when one took it.
+  bool ContinueOpenRuns(std::span<const uint8_t> data, uint64_t sector);
+  void ContinueNameRun(const ProFatNameRun& run, std::span<const uint8_t> data, uint64_t sector);
+  void WriteFile(ScanRecord record, uint32_t directory, const ClusterGeometry& g);
+  uint32_t ContentCheck(uint32_t cluster, std::string_view extension, const ClusterGeometry& g);
+  uint32_t ProbeFolderHigh(uint16_t low, const ClusterGeometry& g);
+  uint32_t ProbeFileHigh(uint16_t low, std::string_view extension, const ClusterGeometry& g);
+  uint32_t DirectoryLevel(uint32_t directory, const ClusterGeometry* g);
+  int DirectoryParent(uint32_t directory, const ClusterGeometry* g, uint32_t& parent);
+  uint64_t FolderKey(uint32_t directory, const ClusterGeometry* g);
+  uint64_t RootKey() const { return m_rootCluster; }
+
+  // Finishing.
+  void PlacePendingFiles();
+  void NoteSeenDirectories(uint32_t directory, const ClusterGeometry* g, uint64_t sector);
+  void ProcessKeptSectors();
+  void WriteFolders();
+
+  // Copying.
+  int CopyData(const ScanRecord& record, uint64_t limit, FatCopySink& sink);
+  int RecoverFile(const ScanRecord& record, const std::filesystem::path& target, bool& stopped);
+  // The folder key that files `folder`'s children: (depthHint, its
+  // cluster) when there is one, else the first key of its cluster.
+  uint64_t ChildKey(const ScanRecord& folder, uint32_t depthHint);
+  std::filesystem::path LogFolder() const;
+  std::filesystem::path PreviewFolder() const;
 
   SectorReader m_reader;
   bool m_open = false;

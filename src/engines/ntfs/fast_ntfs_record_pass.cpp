@@ -12,6 +12,7 @@
 #include "engines/ntfs/file_record.h"
 #include "engines/ntfs/fixups.h"
 #include "engines/ntfs/ntfs_layout.h"
+#include "engines/ntfs/record_names.h"
 #include "engines/ntfs/record_to_sector.h"
 #include "engines/ntfs/resident_data.h"
 #include "platform/clock.h"
@@ -23,43 +24,10 @@ namespace {
 
 constexpr uint32_t kEstimateEveryMs = 5000;
 
-// What the attributes of one record say about the file or folder it holds.
-struct FoundName {
-  bool found = false;
-  FileNameInfo first;   // the first $FILE_NAME: parent and times
-  std::u16string name;  // the first name, or the Win32 name after it
-  uint64_t size = 0;    // $FILE_NAME size, or the unnamed $DATA's
-  bool dataSeen = false;
-};
+using FoundName = RecordNames;
 
 FoundName ReadNames(std::span<const uint8_t> record, uint32_t recordSize) {
-  FoundName out;
-  AttributeWalk walk(record, recordSize, WalkKind::kRecordAnalysis);
-  while (walk.Next()) {
-    const auto attribute = walk.Attribute();
-    if (walk.Type() == ntfs::kTypeFileName) {
-      FileNameInfo info;
-      if (!DecodeFileName(attribute, info)) continue;
-      if (!out.found) {
-        out.found = true;
-        out.name = info.name;
-        out.size = info.dataSize;
-        out.first = std::move(info);
-      } else if (info.nameSpace == ntfs::file_name::kNamespaceWin32) {
-        // A DOS or POSIX name may come first; the Win32 name is the one shown.
-        out.name = info.name;
-      }
-    } else if (walk.Type() == ntfs::kTypeData && out.found && !out.dataSeen &&
-               attribute[ntfs::attr::kNameLength] == 0) {
-      out.dataSeen = true;
-      if (attribute[ntfs::attr::kNonResident] == 0) {
-        out.size = LoadLe32(attribute, ntfs::attr::kValueLength);
-      } else if (attribute.size() >= ntfs::attr::kDataSize + 8) {
-        out.size = LoadLe64(attribute, ntfs::attr::kDataSize);
-      }
-    }
-  }
-  return out;
+  return ReadRecordNames(record, recordSize, WalkKind::kRecordAnalysis);
 }
 
 void FillCommon(ScanRecord& r, const NtfsVolume& volume, const FoundName& names,

@@ -66,6 +66,12 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse {
   int OpenReader(SectorReader reader, uint64_t startSector, uint64_t sectorCount,
                  uint32_t mediumBytesPerSector, char16_t sourceKey);
 
+  // The absolute sector where the record's data starts (first run of its
+  // unnamed $DATA, read from the record's own sector, in the volume's
+  // sectors); false for resident data, no runs, a sparse first run or a
+  // record that cannot be read.
+  bool FirstDataSector(const ScanRecord& record, uint64_t& sector);
+
   const NtfsVolume& Volume() const { return m_volume; }
   const ScanLogStore* Store() const { return m_store.get(); }
   // The allocation map as BuildAllocationMap loaded it.
@@ -79,11 +85,6 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse {
     bool lost = false;    // not a readable folder: a LostFolder at the root
     bool resolved = false;
   };
-  // Sink for copied file data; returns 0 or a system error.
-  using DataSink = std::function<int(const uint8_t* data, size_t length)>;
-  // Told after each chunk: percent done; a non-zero answer stops the copy.
-  using ChunkProgress = std::function<int(int percent)>;
-
   int FinishOpen(uint32_t mediumBytesPerSector, uint64_t start, uint64_t count, char16_t letter);
   void ResetScanState();
   int RecordPass();
@@ -100,10 +101,7 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse {
   uint32_t ContentCheck(uint64_t recordSector, std::string_view name);
   int EnsureStore();
 
-  int CopyFileData(const ScanRecord& record, const DataSink& sink, const ChunkProgress& progress,
-                   bool& resident);
   int CopyToFile(const ScanRecord& record, const std::filesystem::path& target);
-  int RecoverFolder(const ScanRecord& record, const std::filesystem::path& target, int separators);
 
   NtfsVolume m_volume;
   SectorReader m_reader;

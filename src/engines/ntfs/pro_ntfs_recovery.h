@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "device/sector_reader.h"
@@ -71,8 +72,10 @@ class CProfessionalNtfsRecovery final : public IRidiRedazuvoParse {
   // span shorter than the record size is refused (87). Returns 0, -1 (not a
   // FILE record), or 87 (header out of bounds).
   int AnalyseRecord(std::span<const uint8_t> record, uint64_t sector);
-  // Writes the folders met on the parent chains. Returns the last folder's
-  // analysis result, or the read error that stopped the pass.
+  // Writes the folders met on the parent chains; a folder whose record
+  // cannot be read, or no longer is that folder, becomes "LostFolder<n>" at
+  // the top level and the pass goes on. Returns 0, the first read error
+  // met, or 8 when memory ran out.
   int RunFolderPass();
   // The absolute sector where the record's data starts (first run of its
   // unnamed $DATA, read from the record's own sector); false for resident
@@ -95,8 +98,32 @@ class CProfessionalNtfsRecovery final : public IRidiRedazuvoParse {
   ScanLogStore* Store() { return m_store.get(); }
 
  private:
-  struct State;  // folder list and scratch buffers; defined in the .cpp files
+  struct State;  // folder list and scratch buffers; defined in pro_ntfs_state.h
   std::unique_ptr<State> m_state;
+
+  int FinishOpen(uint32_t mediumBytesPerSector, uint64_t start, uint64_t count, char16_t letter);
+  // The MFT of the NTFS boot sector at the volume start, if there is one.
+  void RegisterBootMft(std::span<const uint8_t> boot, uint32_t mediumBytesPerSector);
+  // The MFT whose $MFT record (fix-up applied) lies at `sector`.
+  void RegisterMft(std::span<const uint8_t> record, uint64_t sector);
+  size_t AddView(const RunList& runs, uint64_t fsStart, uint32_t sectorsPerCluster);
+  // The view that finds the records of the file system record `number`,
+  // found at `sector`, belongs to; `owned` tells whether a known MFT
+  // places it there.
+  size_t ViewFor(uint32_t number, uint64_t sector, bool& owned);
+  int AnalyseFile(std::span<const uint8_t> record, uint64_t sector);
+  void AnalyseFolder(uint32_t expected, size_t view, uint64_t sector);
+  // Walks up from folder `parent`; `level` gets the folders on the way.
+  // Returns 0 or the read error that ended the walk.
+  int ParentChain(uint32_t parent, size_t view, uint32_t self, uint32_t& level);
+  void AddFolder(uint32_t number, size_t view);
+  void WriteLostFolder(uint32_t number);
+  uint32_t ContentCheck(std::span<const uint8_t> record, uint64_t fsStart,
+                        uint32_t sectorsPerCluster, std::string_view name);
+  int EnsureStore();
+  // The volume a found file is read back through.
+  NtfsVolume VolumeFor(const ScanRecord& record);
+  int CopyToFile(const ScanRecord& record, const std::filesystem::path& target);
 
   NtfsVolume m_volume;
   SectorReader m_reader;

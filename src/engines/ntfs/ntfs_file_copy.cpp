@@ -1,0 +1,229 @@
+#include "engines/ntfs/ntfs_file_copy.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <new>
+#include <system_error>
+
+#include "common/error_codes.h"
+#include "engines/ntfs/attribute_runs.h"
+#include "engines/ntfs/ntfs_layout.h"
+#include "engines/ntfs/resident_data.h"
+#include "output/preview_target.h"
+#include "output/target_paths.h"
+#include "platform/file.h"
+#include "platform/folders.h"
+#include "platform/system_error.h"
+#include "platform/text.h"
+
+namespace brinvale {
+namespace {
+
+constexpr size_t kCopyChunkBytes = 65536;
+
+// Internal codes of the NTFS readers never leave the engine: a record that
+// no longer holds the file's data reads as a read fault.
+int PublicCode(int rc) { return rc < 0 ? kErrReadFault : rc; }
+
+}  // namespace
+
+int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanRecord& record,
+                     const NtfsDataSink& sink, const NtfsChunkProgress& progress, bool& resident) {
+  resident = false;
+  if (!reader.IsOpen()) return kErrInvalidHandle;
+  const uint32_t bps = volume.bytesPerSector;
+  const uint64_t size = record.FileSize();
+  std::vector<uint8_t> data;
+  int rc = ReadResidentData(volume, reader, record.MetadataSector(), data);
+  if (rc == kOk) {
+    resident = true;
+    return sink(data.data(), size_t(std::min<uint64_t>(size, data.size())));
+  }
+  if (rc != ntfs::kNotResidentData) return PublicCode(rc);
+  RunList runs;
+  rc = FindAttributeRuns(volume, reader, record.MetadataSector(), ntfs::kTypeData, runs);
+  if (rc != kOk) return PublicCode(rc);
+  std::vector<PlacedRun> placed;
+  PlaceRuns(runs, placed);
+
+  const uint64_t clusterBytes = record.ClusterBytes();
+  if (bps == 0 || clusterBytes == 0 || clusterBytes % bps != 0) return kErrInvalidParameter;
+  std::vector<uint8_t> chunk(kCopyChunkBytes);
+  uint64_t remaining = size;
+  for (const PlacedRun& run : placed) {
+    if (remaining == 0) break;
+    uint64_t runBytes = 0, runSector = 0;
+    if (__builtin_mul_overflow(clusterBytes, run.clusterCount, &runBytes)) runBytes = UINT64_MAX;
+    if (!run.sparse && (__builtin_mul_overflow(clusterBytes / bps, run.startCluster, &runSector) ||
+                        __builtin_add_overflow(runSector, record.PartitionStart(), &runSector)))
+      return kErrReadFault;
+    uint64_t readBytes = 0;
+    while (readBytes < runBytes && remaining > 0) {
+      const uint64_t wanted = std::min<uint64_t>(remaining + bps - 1, UINT64_MAX - bps) / bps * bps;
+      const size_t length =
+          size_t(std::min<uint64_t>({kCopyChunkBytes, runBytes - readBytes, wanted}));
+      if (run.sparse) {
+        std::memset(chunk.data(), 0, length);  // a sparse run reads as zeros
+      } else {
+        uint32_t got = 0;
+        rc = ReadSectors(uint32_t(length / bps), reader, chunk.data(), runSector + readBytes / bps,
+                         bps, got);
+        if (rc != kOk) return rc;
+      }
+      const size_t useful = size_t(std::min<uint64_t>(length, remaining));
+      rc = sink(chunk.data(), useful);
+      if (rc == kNtfsSinkFull) return kOk;
+      if (rc != kOk) return rc;
+      remaining -= useful;
+      readBytes += length;
+      if (progress) {
+        const int percent = int((size - remaining) * 100.0 / double(size));
+        if (int stop = progress(percent); stop != 0) return stop;
+      }
+    }
+  }
+  // Runs that end before the file does leave it incomplete.
+  return remaining == 0 ? kOk : kErrReadFault;
+}
+
+int CopyNtfsFileToPath(const NtfsVolume& volume, SectorReader& reader, const ScanRecord& record,
+                       const std::filesystem::path& target, CopyProgressCallback copy, void* user) {
+  platform::UniqueHandle file;
+  int rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file);
+  auto tell = [&](int percent, int code) {
+    return copy ? copy(user, percent, 100, code, target) : 0;
+  };
+  if (rc != kOk) {
+    if (int stop = tell(100, rc); stop == kCancelled) return stop;
+    return rc;
+  }
+  uint64_t written = 0;
+  bool resident = false;
+  rc = CopyNtfsFileData(
+      volume, reader, record,
+      [&](const uint8_t* data, size_t length) {
+        const int put = platform::WriteAll(file, written, data, length);
+        written += length;
+        return put;
+      },
+      [&](int percent) { return tell(percent, 0); }, resident);
+  file.Reset();
+  if (resident || rc > 0) {
+    if (int stop = tell(100, rc); stop == kCancelled) return stop;
+  }
+  return rc;
+}
+
+int RecoverNtfsFolder(
+    IRidiRedazuvoParse& engine, ScanLogStore* store, const ScanRecord& record,
+    const std::filesystem::path& target, int separators,
+    const std::function<int(const ScanRecord&, const std::filesystem::path&)>& copyFile) {
+  if (int rc = platform::CreateFolders(target); rc != kOk) return rc;
+  struct Pending {
+    ScanRecord folder;
+    std::filesystem::path path;
+    uint32_t level;  // the high half of the key its children are filed under
+  };
+  // The level comes from where the folder sits in the log, so any folder,
+  // not only one from the top level, lists its own children.
+  uint32_t level = 0;
+  std::vector<ScanRecord> ancestors;
+  if (store != nullptr && store->GetAncestors(record, ancestors) == kOk) {
+    level = uint32_t(ancestors.size() + 1);
+  } else {
+    const int depth = CountSeparators(platform::PathToUtf8(target)) - separators;
+    level = uint32_t(std::max(depth, 1));
+  }
+  std::deque<Pending> queue;
+  queue.push_back({record, target, level});
+  int result = kOk;
+  while (!queue.empty()) {
+    Pending item = std::move(queue.front());
+    queue.pop_front();
+    RecordList children;
+    result = engine.ListChildren(&item.folder, item.level, children);
+    if (result != kOk) continue;
+    for (const ScanRecord& child : children) {
+      // Two found items may share a name: the second gets "(1)".
+      const std::filesystem::path childPath =
+          MakeUniquePath(item.path / platform::PathFromUtf8(SanitizeFileName(child.Name())));
+      if (child.IsFolder()) {
+        std::error_code ec;
+        std::filesystem::create_directory(childPath, ec);
+        result = ec ? platform::SystemErrorFromErrorCode(ec) : kOk;
+        if (!ec) queue.push_back({child, childPath, item.level + 1});
+      } else {
+        result = copyFile(child, childPath);
+        if (result == kCancelled) return kCancelled;
+      }
+    }
+  }
+  return result;
+}
+
+int ExtractNtfsFile(const NtfsVolume& volume, SectorReader& reader, const ScanRecord& record,
+                    const std::filesystem::path& previewFolder, std::filesystem::path& path,
+                    uint8_t* buffer, uint64_t& size, ExtractProgressCallback callback, void* user) {
+  const uint64_t limit = buffer == nullptr ? 0 : size;
+  size = 0;
+  const std::string name(record.Name());
+  const std::filesystem::path target = PreviewTarget(name, previewFolder);
+  platform::UniqueHandle file;
+  if (!target.empty()) {
+    if (int rc = OpenPreviewFile(target, file); rc != kOk) return rc;
+    path = target;
+  }
+  uint64_t placed = 0;
+  bool resident = false;
+  int rc = CopyNtfsFileData(
+      volume, reader, record,
+      [&](const uint8_t* data, size_t length) -> int {
+        if (file.IsOpen()) {
+          const int put = platform::WriteAll(file, placed, data, length);
+          placed += length;
+          return put;
+        }
+        const size_t take = size_t(std::min<uint64_t>(length, limit - placed));
+        if (take > 0) std::memcpy(buffer + placed, data, take);
+        placed += take;
+        return placed >= limit ? kNtfsSinkFull : kOk;
+      },
+      [&](int percent) { return callback ? callback(user, percent, 0) : 0; }, resident);
+  if (rc == kNtfsSinkFull) rc = kOk;
+  if (callback && (resident || rc > 0)) (void)callback(user, 100, rc);
+  if (!file.IsOpen()) size = placed;
+  if (file.IsOpen()) {
+    file.Reset();
+    if (rc != kOk) {
+      std::error_code ec;
+      std::filesystem::remove(target, ec);
+      path.clear();
+    }
+  }
+  return rc;
+}
+
+bool NtfsFirstDataSector(const NtfsVolume& volume, SectorReader& reader, const ScanRecord& record,
+                         uint64_t& sector) {
+  try {
+    const uint32_t bps = volume.bytesPerSector;
+    const uint64_t clusterBytes = record.ClusterBytes();
+    if (bps == 0 || clusterBytes == 0 || clusterBytes % bps != 0) return false;
+    RunList runs;
+    if (FindAttributeRuns(volume, reader, record.MetadataSector(), ntfs::kTypeData, runs) != kOk ||
+        runs.empty() || runs[0].sparse)
+      return false;
+    uint64_t at = 0;
+    if (runs[0].clusterDelta < 0 ||
+        __builtin_mul_overflow(uint64_t(runs[0].clusterDelta), clusterBytes / bps, &at) ||
+        __builtin_add_overflow(at, record.PartitionStart(), &at))
+      return false;
+    sector = at;
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+}  // namespace brinvale

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+#include "device/sector_reader.h"
+#include "engines/ntfs/ntfs_volume.h"
+#include "engines/recovery_engine.h"
+#include "results/scan_log_store.h"
+
+// Copying a found NTFS file out of the volume, shared by the NTFS engines:
+// the data is read from the file's own record (log offset 70), placed with
+// the log record's cluster size (offset 26) from its file-system start
+// (offset 78).
+namespace brinvale {
+
+// Sink for copied file data; returns 0, a system error, or kNtfsSinkFull
+// to stop without an error.
+using NtfsDataSink = std::function<int(const uint8_t* data, size_t length)>;
+// Told after each chunk: percent done; a non-zero answer stops the copy.
+using NtfsChunkProgress = std::function<int(int percent)>;
+inline constexpr int kNtfsSinkFull = -1;
+
+// Reads the file of `record` and hands its data to `sink` in chunks of at
+// most 64 KiB: the resident value, or every run of its unnamed $DATA (whole
+// run lists, sparse runs as zeros), up to the logged file size. `volume`
+// gives the sector and record geometry and, through its start, cluster size
+// and MFT runs, where attribute lists and extension records lie. Borrows
+// everything. Returns 0, 30 when the record no longer leads to the data or
+// its runs end before the file does, the read's or the sink's error, or the
+// progress callback's stop value. `resident` tells which path was taken.
+int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanRecord& record,
+                     const NtfsDataSink& sink, const NtfsChunkProgress& progress, bool& resident);
+
+// Copies the file of `record` to `target` (created or replaced), telling
+// `copy` (may be null) of each chunk and of the end. Returns as above, or
+// the system error of the target.
+int CopyNtfsFileToPath(const NtfsVolume& volume, SectorReader& reader, const ScanRecord& record,
+                       const std::filesystem::path& target, CopyProgressCallback copy, void* user);
+
+// Copies folder `record` and everything below it into `target`, listing
+// through `engine` and copying each file with `copyFile`. `store` (may be
+// null) gives the folder's level. Returns the last listing's or copy's
+// result; kCancelled ends the whole recovery.
+int RecoverNtfsFolder(
+    IRidiRedazuvoParse& engine, ScanLogStore* store, const ScanRecord& record,
+    const std::filesystem::path& target, int separators,
+    const std::function<int(const ScanRecord&, const std::filesystem::path&)>& copyFile);
+
+// The preview extraction of slot 13: to a file in `previewFolder` (its path
+// written back into `path`) or into `buffer`, at most `size` bytes (`size`
+// then gives the bytes placed). A target file is deleted when the copy
+// fails.
+int ExtractNtfsFile(const NtfsVolume& volume, SectorReader& reader, const ScanRecord& record,
+                    const std::filesystem::path& previewFolder, std::filesystem::path& path,
+                    uint8_t* buffer, uint64_t& size, ExtractProgressCallback callback, void* user);
+
+// The absolute sector where the file's data starts: the record is read at
+// log offset 70 and its first run of the unnamed $DATA placed from offset
+// 78 with the cluster size at offset 26. False for resident data, no runs,
+// a sparse first run, or a record that cannot be read.
+bool NtfsFirstDataSector(const NtfsVolume& volume, SectorReader& reader, const ScanRecord& record,
+                         uint64_t& sector);
+
+}  // namespace brinvale
