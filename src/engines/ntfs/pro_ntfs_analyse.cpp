@@ -258,7 +258,8 @@ int CProfessionalNtfsRecovery::AnalyseFile(std::span<const uint8_t> record, uint
 
   const uint32_t parent = uint32_t(names.first.parentRecord);
   uint32_t level = 0;
-  (void)ParentChain(parent, view, number, level);
+  bool onCycle = false;  // a file is never its own folder's parent
+  (void)ParentChain(parent, view, number, level, onCycle);
   if (!m_store || !m_store->IsOpen()) return kOk;
 
   ScanRecord r;

@@ -339,6 +339,35 @@ TEST_F(ProNtfsRecords, AParentSlotHoldingAnotherRecordBecomesALostFolder) {
   EXPECT_EQ(lost.EntryKey(), 33u);
 }
 
+TEST_F(ProNtfsRecords, FoldersOnACycleBecomeLostFoldersThatKeepTheirFiles) {
+  PutBootA();
+  // Folders 30 and 31 name each other as parent; folder 32 hangs off 30.
+  PutAt(kMftA + 60,
+        RecordBuilder(30).Flags(kLiveFolder).Resident(0x30, FileName(31, u"a")).Build());
+  PutAt(kMftA + 62,
+        RecordBuilder(31).Flags(kLiveFolder).Resident(0x30, FileName(30, u"b")).Build());
+  PutAt(kMftA + 64,
+        RecordBuilder(32).Flags(kLiveFolder).Resident(0x30, FileName(30, u"c")).Build());
+  PutAt(kMftA + 80, RecordBuilder(40)
+                        .Flags(kDeletedFile)
+                        .Resident(0x30, FileName(30, u"f.txt"))
+                        .Resident(0x80, Text("f"))
+                        .Build());
+  PutAt(kMftA + 82, RecordBuilder(41)
+                        .Flags(kDeletedFile)
+                        .Resident(0x30, FileName(32, u"g.txt"))
+                        .Resident(0x80, Text("g"))
+                        .Build());
+  ASSERT_EQ(Open(), kOk);
+  ASSERT_EQ(Analyse(kMftA + 80), kOk);
+  ASSERT_EQ(Analyse(kMftA + 82), kOk);
+  ASSERT_EQ(m_engine.RunFolderPass(), kOk);
+  auto& tree = Tree();
+  EXPECT_TRUE(tree.count("LostFolder30/f.txt"));
+  EXPECT_TRUE(tree.count("LostFolder30/c/g.txt"));
+  EXPECT_TRUE(tree.count("LostFolder31"));
+}
+
 TEST_F(ProNtfsRecords, LiveFilesAreRecordedAndFoldersAreNot) {
   PutBootA();
   PutAt(kMftA + 80, RecordBuilder(40)
