@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "common/bytes.h"
 #include "common/error_codes.h"
@@ -26,6 +27,10 @@ using namespace ntfs;
 
 constexpr uint32_t kLastSystemRecord = 11;  // records 0..11 are never listed
 constexpr uint64_t kMaxClusterBytes = 2u << 20;
+// Every format leaves an $MFT record and its mirror copy; a medium with more
+// than this many is damage or a trap, and each one costs every later record
+// an ownership test.
+constexpr size_t kMaxMfts = 256;
 
 // The first $DATA of a repaired record, walked up to the record size; an
 // $ATTRIBUTE_LIST before it means its runs may be split, so nothing.
@@ -120,19 +125,60 @@ void CProfessionalNtfsRecovery::RegisterBootMft(std::span<const uint8_t> boot,
 }
 
 void CProfessionalNtfsRecovery::RegisterMft(std::span<const uint8_t> record, uint64_t sector) {
-  const auto data = FirstData(record, m_volume.recordSize, true);
-  if (!data || !IsNonResident(*data)) return;
+  // The first piece of the unnamed $DATA, which starts at cluster 0 and so
+  // tells where record 0 lies; a large MFT continues in extension records
+  // its $ATTRIBUTE_LIST names.
+  std::optional<std::span<const uint8_t>> data;
+  bool listed = false;
+  AttributeWalk walk(record, m_volume.recordSize, WalkKind::kResidentData);
+  while (walk.Next()) {
+    const auto a = walk.Attribute();
+    if (walk.Type() == 0) break;
+    if (walk.Type() == kTypeAttributeList) listed = true;
+    if (!data && walk.Type() == kTypeData && IsUnnamed(a) && IsNonResident(a) &&
+        LowestVcn(a) == uint64_t(0))
+      data = a;
+  }
+  if (!data) return;
   RunList runs;
   DecodeRunList(*data, runs);
   if (runs.empty() || runs[0].sparse || runs[0].clusterDelta < 0) return;
+  if (m_mfts.size() >= kMaxMfts && m_mfts.count(sector) == 0) return;
   uint32_t spc = SectorsPerClusterOf(*data, runs, m_volume.bytesPerSector);
   if (spc == 0) spc = m_sectorsPerCluster;
   // Record 0 lies at the start of the MFT's first run.
-  uint64_t firstSector = 0;
-  if (__builtin_mul_overflow(uint64_t(runs[0].clusterDelta), uint64_t(spc), &firstSector) ||
-      firstSector > sector)
-    return;
-  const uint64_t fsStart = sector - firstSector;
+  auto place = [&](uint32_t sectorsPerCluster, uint64_t& fsStart) {
+    uint64_t firstSector = 0;
+    if (__builtin_mul_overflow(uint64_t(runs[0].clusterDelta), uint64_t(sectorsPerCluster),
+                               &firstSector) ||
+        firstSector > sector)
+      return false;
+    fsStart = sector - firstSector;
+    return true;
+  };
+  uint64_t fsStart = 0;
+  if (!place(spc, fsStart)) return;
+  if (listed) {
+    // Read the whole list through the runs known so far; the allocated size
+    // over all clusters then gives the cluster size when the first piece
+    // alone could not.
+    NtfsVolume locator = m_volume;
+    locator.startSector = fsStart;
+    locator.sectorsPerCluster = spc;
+    locator.mftRuns = runs;
+    RunList full;
+    if (FindAttributeRuns(locator, m_reader, sector, kTypeData, full) == kOk &&
+        TotalClusters(full) > TotalClusters(runs) && !full.empty() &&
+        full[0].clusterDelta == runs[0].clusterDelta) {
+      const uint32_t exact = SectorsPerClusterOf(*data, full, m_volume.bytesPerSector);
+      uint64_t start = fsStart;
+      if (exact == 0 || place(exact, start)) {
+        if (exact != 0) spc = exact;
+        fsStart = start;
+        runs = std::move(full);
+      }
+    }
+  }
   m_mfts[sector] = runs;
   m_state->mftViews[sector] = AddView(runs, fsStart, spc);
 }
@@ -212,7 +258,8 @@ int CProfessionalNtfsRecovery::AnalyseFile(std::span<const uint8_t> record, uint
 
   const uint32_t parent = uint32_t(names.first.parentRecord);
   uint32_t level = 0;
-  (void)ParentChain(parent, view, number, level);
+  bool onCycle = false;  // a file is never its own folder's parent
+  (void)ParentChain(parent, view, number, level, onCycle);
   if (!m_store || !m_store->IsOpen()) return kOk;
 
   ScanRecord r;

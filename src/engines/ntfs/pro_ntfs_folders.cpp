@@ -3,6 +3,7 @@
 // the scan.
 #include <new>
 #include <unordered_set>
+#include <vector>
 
 #include "common/bytes.h"
 #include "common/error_codes.h"
@@ -54,13 +55,27 @@ void CProfessionalNtfsRecovery::AddFolder(uint32_t number, size_t view) {
 }
 
 int CProfessionalNtfsRecovery::ParentChain(uint32_t parent, size_t view, uint32_t self,
-                                           uint32_t& level) {
+                                           uint32_t& level, bool& selfOnCycle) {
   level = 0;
+  selfOnCycle = false;
+  std::vector<uint32_t> path;  // the folders walked, innermost first
   std::unordered_set<uint32_t> visited{self};
   uint32_t p = parent;
   uint64_t sector = 0;
-  while (p != kRootRecord && visited.count(p) == 0 && level < kMaxChainSteps) {
+  while (p != kRootRecord && level < kMaxChainSteps) {
+    if (visited.count(p) != 0) {
+      // A cycle: its folders are lost folders at the top level (level 1),
+      // so this record sits one below the first of them it reached.
+      if (p == self) {
+        selfOnCycle = true;
+      } else {
+        for (size_t i = 0; i < path.size(); ++i)
+          if (path[i] == p) level = uint32_t(i + 1);
+      }
+      return kOk;
+    }
     visited.insert(p);
+    path.push_back(p);
     AddFolder(p, view);
     ++level;
     const int rc = ReadFolderRecord(m_state->views[view], m_reader, p, m_state->chain, sector);
@@ -104,7 +119,12 @@ void CProfessionalNtfsRecovery::AnalyseFolder(uint32_t expected, size_t view, ui
   const uint64_t fsStart = v.fsStart;
   const uint32_t parent = uint32_t(names.first.parentRecord);
   uint32_t level = 0;
-  (void)ParentChain(parent, view, expected, level);
+  bool onCycle = false;
+  (void)ParentChain(parent, view, expected, level, onCycle);
+  if (onCycle) {
+    WriteLostFolder(expected);
+    return;
+  }
 
   ScanRecord r;
   r.SetSourceKey(m_volume.driveLetter);

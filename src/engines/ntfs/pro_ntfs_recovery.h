@@ -113,9 +113,11 @@ class CProfessionalNtfsRecovery final : public IRidiRedazuvoParse {
   size_t ViewFor(uint32_t number, uint64_t sector, bool& owned);
   int AnalyseFile(std::span<const uint8_t> record, uint64_t sector);
   void AnalyseFolder(uint32_t expected, size_t view, uint64_t sector);
-  // Walks up from folder `parent`; `level` gets the folders on the way.
-  // Returns 0 or the read error that ended the walk.
-  int ParentChain(uint32_t parent, size_t view, uint32_t self, uint32_t& level);
+  // Walks up from folder `parent` of record `self`; `level` gets the folders
+  // on the way. Folders on a cycle are lost folders at the top level, so a
+  // walk into one counts up to it; `selfOnCycle` tells that `self` is on
+  // it. Returns 0 or the read error that ended the walk.
+  int ParentChain(uint32_t parent, size_t view, uint32_t self, uint32_t& level, bool& selfOnCycle);
   void AddFolder(uint32_t number, size_t view);
   void WriteLostFolder(uint32_t number);
   uint32_t ContentCheck(std::span<const uint8_t> record, uint64_t fsStart,

@@ -193,6 +193,48 @@ TEST_F(ProNtfsRecords, RecordsOfTwoFormatsGoToTheirOwnMftAndFileSystemStart) {
   EXPECT_EQ(test::ReadFileBytes(target), content);
 }
 
+// One $ATTRIBUTE_LIST entry.
+std::vector<uint8_t> ListEntry(uint32_t type, uint64_t lowestVcn, uint64_t record) {
+  std::vector<uint8_t> e(0x20, 0);
+  StoreLe32(e, 0x00, type);                        // type
+  StoreLe16(e, 0x04, uint16_t(e.size()));          // entry length
+  e[0x07] = 0x1A;                                  // name offset (no name)
+  StoreLe64(e, 0x08, lowestVcn);                   // lowest VCN
+  StoreLe64(e, 0x10, record | uint64_t(1) << 48);  // record, sequence 1
+  return e;
+}
+
+TEST_F(ProNtfsRecords, AnMftSplitOverAnExtensionRecordIsFollowed) {
+  // B's $MFT: 16 clusters at 10 in record 0, 8 more at 40 in record 15.
+  auto list = ListEntry(0x80, 0, 0);
+  const auto second = ListEntry(0x80, 16, 15);
+  list.insert(list.end(), second.begin(), second.end());
+  PutAt(kMftB, RecordBuilder(0)
+                   .Resident(0x20, list)
+                   .Resident(0x30, FileName(5, u"$MFT"))
+                   .NonResident(0x80, {0x11, 0x10, 0x0A}, 24 * 4096)  // allocated: all 24
+                   .Build());
+  PutAt(kMftB + 30, RecordBuilder(15)
+                        .BaseRecord(uint64_t(1) << 48)                 // base: record 0
+                        .NonResident(0x80, {0x11, 0x08, 0x28}, 0, 16)  // from VCN 16
+                        .Build());
+  // Record 70 lies 12 sectors into the second piece.
+  const uint64_t sector70 = kStartB + 40 * 8 + 12;
+  PutAt(sector70, RecordBuilder(70)
+                      .Flags(kDeletedFile)
+                      .Resident(0x30, FileName(5, u"far.txt"))
+                      .Resident(0x80, Text("far"))
+                      .Build());
+  ASSERT_EQ(Open(), kOk);
+  ASSERT_EQ(Analyse(kMftB), kOk);
+  EXPECT_EQ(m_engine.MftMap().at(kMftB), (RunList{{16, 10, false}, {8, 30, false}}));
+  ASSERT_EQ(Analyse(sector70), kOk);
+  auto& tree = Tree();
+  ASSERT_TRUE(tree.count("far.txt"));
+  EXPECT_EQ(tree["far.txt"].PartitionStart(), kStartB);
+  EXPECT_EQ(tree["far.txt"].ClusterBytes(), 4096u);
+}
+
 TEST_F(ProNtfsRecords, ARecordNoMftPlacesTakesItsMftAsContiguous) {
   PutBootA();
   // Record 50 at sector 6000; its parent 45 lies 5 records before it.
@@ -295,6 +337,35 @@ TEST_F(ProNtfsRecords, AParentSlotHoldingAnotherRecordBecomesALostFolder) {
   EXPECT_EQ(lost.EngineValue(), 2u);
   EXPECT_EQ(lost.ContentCheck(), 1u);
   EXPECT_EQ(lost.EntryKey(), 33u);
+}
+
+TEST_F(ProNtfsRecords, FoldersOnACycleBecomeLostFoldersThatKeepTheirFiles) {
+  PutBootA();
+  // Folders 30 and 31 name each other as parent; folder 32 hangs off 30.
+  PutAt(kMftA + 60,
+        RecordBuilder(30).Flags(kLiveFolder).Resident(0x30, FileName(31, u"a")).Build());
+  PutAt(kMftA + 62,
+        RecordBuilder(31).Flags(kLiveFolder).Resident(0x30, FileName(30, u"b")).Build());
+  PutAt(kMftA + 64,
+        RecordBuilder(32).Flags(kLiveFolder).Resident(0x30, FileName(30, u"c")).Build());
+  PutAt(kMftA + 80, RecordBuilder(40)
+                        .Flags(kDeletedFile)
+                        .Resident(0x30, FileName(30, u"f.txt"))
+                        .Resident(0x80, Text("f"))
+                        .Build());
+  PutAt(kMftA + 82, RecordBuilder(41)
+                        .Flags(kDeletedFile)
+                        .Resident(0x30, FileName(32, u"g.txt"))
+                        .Resident(0x80, Text("g"))
+                        .Build());
+  ASSERT_EQ(Open(), kOk);
+  ASSERT_EQ(Analyse(kMftA + 80), kOk);
+  ASSERT_EQ(Analyse(kMftA + 82), kOk);
+  ASSERT_EQ(m_engine.RunFolderPass(), kOk);
+  auto& tree = Tree();
+  EXPECT_TRUE(tree.count("LostFolder30/f.txt"));
+  EXPECT_TRUE(tree.count("LostFolder30/c/g.txt"));
+  EXPECT_TRUE(tree.count("LostFolder31"));
 }
 
 TEST_F(ProNtfsRecords, LiveFilesAreRecordedAndFoldersAreNot) {
