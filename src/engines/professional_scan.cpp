@@ -270,7 +270,12 @@ int64_t CProfessionalRecovery::Dispatch(Pass& pass, const uint8_t* data, size_t 
                                         uint64_t first) {
   const uint32_t bps = m_bytesPerSector;
   const uint64_t sectors = count / bps;
-  const uint32_t recordSize = bps > 512 ? bps : 2 * bps;
+  // Records are two 512-byte sectors, or one larger sector; on an image of
+  // a volume with 4,096-byte sectors the NTFS engine learns the larger size
+  // from the boot sector.
+  const uint32_t ownSize = bps > 512 ? bps : 2 * bps;
+  const uint32_t learnt = m_ntfs->Volume().recordSize;
+  const uint32_t recordSize = learnt > ownSize && learnt <= kRecordReadBytes ? learnt : ownSize;
   uint64_t i = 0;
   try {
     while (i < sectors) {
