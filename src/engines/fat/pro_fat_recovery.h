@@ -21,7 +21,8 @@ struct ProFatNameRun;
 // large a cluster is. The first sector of cluster c is partitionStart +
 // dataStart + (c - 2) x sectorsPerCluster; cluster 0 (the FAT12/16 root
 // directory, named by the ".." entries of first-level folders) is taken to
-// start 32 sectors before cluster 2.
+// start 32 sectors before cluster 2, or as many as a FAT12/16 boot sector's
+// root entry count needs under the boot sector's layout.
 struct ClusterGeometry {
   uint32_t sectorsPerCluster = 0;  // 1, 2, 4, ..., 128
   uint32_t dataStart = 0;          // sectors from the partition start to cluster 2

@@ -257,5 +257,22 @@ TEST_F(ProFatEntriesTest, SectorsKeptBeforeTheLayoutWasKnownAreReadAtTheEnd) {
   EXPECT_EQ(tree.at("/LostFolder8/early.txt").FirstDataSector(), 200u);
 }
 
+TEST_F(ProFatEntriesTest, FolderEntrySeenBeforeTheLayoutGetsItsRecord) {
+  // 4 sectors per cluster, cluster 2 at 200: folder 30 (312) names Docs
+  // (40, at 352) before any layout is known; Docs' own start teaches it.
+  ProFatMedium medium(400);
+  Entry docs = testing::FolderEntry("DOCS       ");
+  StoreLe16(docs, 26, 40);  // low word
+  medium.Write(312, DirectoryStart(30, 0, {docs}));
+  medium.Write(352, DirectoryStart(40, 30, {FileAt("A       TXT", 70, 10)}));
+  auto engine = medium.Open(logs.Path());
+  medium.Feed(*engine, 300, 360);
+  ASSERT_EQ(engine->Geometries().size(), 1u);
+  ASSERT_EQ(engine->FinishFatScan(), 0);
+  const auto tree = FoundTree(*engine);
+  EXPECT_TRUE(tree.count("/LostFolder30/docs/a.txt"));
+  EXPECT_EQ(tree.size(), 3u);
+}
+
 }  // namespace
 }  // namespace brinvale
