@@ -1,23 +1,38 @@
 #include "deepscan/format_bytes.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 namespace brinvale {
 
 size_t FindBytes(std::span<const uint8_t> hay, std::string_view needle, size_t from) {
   if (needle.empty() || from > hay.size() || needle.size() > hay.size() - from) return kNotFound;
-  const auto* first = reinterpret_cast<const uint8_t*>(needle.data());
-  const auto it = std::search(hay.begin() + ptrdiff_t(from), hay.end(),
-                              std::boyer_moore_horspool_searcher(first, first + needle.size()));
-  return it == hay.end() ? kNotFound : size_t(it - hay.begin());
+  // memchr runs through the bytes many at a time; most candidates fail at
+  // the first byte, so only the few that pass are compared in full.
+  const auto first = uint8_t(needle[0]);
+  const uint8_t* const begin = hay.data();
+  const uint8_t* at = begin + from;
+  const uint8_t* const last = begin + (hay.size() - needle.size());
+  while (at <= last) {
+    const void* hit = std::memchr(at, first, size_t(last - at) + 1);
+    if (hit == nullptr) return kNotFound;
+    at = static_cast<const uint8_t*>(hit);
+    if (std::memcmp(at + 1, needle.data() + 1, needle.size() - 1) == 0) return size_t(at - begin);
+    ++at;
+  }
+  return kNotFound;
 }
 
 size_t FindLastBytes(std::span<const uint8_t> hay, std::string_view needle) {
   if (needle.empty() || needle.size() > hay.size()) return kNotFound;
-  const auto* first = reinterpret_cast<const uint8_t*>(needle.data());
-  const auto it = std::find_end(hay.begin(), hay.end(), first, first + needle.size());
-  return it == hay.end() ? kNotFound : size_t(it - hay.begin());
+  const auto first = uint8_t(needle[0]);
+  for (size_t at = hay.size() - needle.size() + 1; at-- > 0;) {
+    if (hay[at] == first &&
+        std::memcmp(hay.data() + at + 1, needle.data() + 1, needle.size() - 1) == 0)
+      return at;
+  }
+  return kNotFound;
 }
 
 bool PassesFooterRule(std::span<const uint8_t> bytes, size_t end, uint32_t bytesPerSector) {
