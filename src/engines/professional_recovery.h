@@ -15,6 +15,7 @@ class ScanHistory;
 class CProfessionalFatRecovery;
 class CProfessionalNtfsRecovery;
 class CFileTypeRecovery;
+class ReadAhead;
 
 // The full scan of one volume, disk or image, whatever it holds. It runs up
 // to four engines on the same medium and presents their results as one:
@@ -40,6 +41,8 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
   static constexpr uint32_t kReadBytes = 65536;
   // Least time between two recomputations of the time left.
   static constexpr uint32_t kEstimateIntervalMs = 5000;
+  // Requests the read-ahead thread keeps ready.
+  static constexpr size_t kRequestsAhead = 8;
 
   CProfessionalRecovery();
   // Uses `history` in place of the process-wide scan history (tests, tools);
@@ -98,6 +101,9 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
   void FinishOpen();
   void SetLogFolders(const std::filesystem::path& folder);
   int RunPass(Pass& pass);
+  // A second reader on the medium, read on its own thread; null when it
+  // cannot be had.
+  std::unique_ptr<ReadAhead> MakeReadAhead();
   // Offers `count` bytes of the buffer, read at absolute sector `first`;
   // returns the sectors stepped beyond the buffer, or kCancelled.
   int64_t Dispatch(Pass& pass, const uint8_t* data, size_t count, uint64_t first);

@@ -9,6 +9,7 @@
 #include "common/bytes.h"
 #include "common/error_codes.h"
 #include "deepscan/file_type_recovery.h"
+#include "device/read_ahead.h"
 #include "engines/fat/fast_fat_recovery.h"
 #include "engines/fat/fat_directory_tests.h"
 #include "engines/fat/pro_fat_recovery.h"
@@ -68,6 +69,7 @@ struct CProfessionalRecovery::Pass {
   uint32_t lastEstimateTick = 0;
   int secondsLeft = -1;
   uint64_t filesFound = 0;  // the content engine's running count
+  uint64_t stoppedAt = 0;   // sectors of a chunk dispatched before a stop
   std::vector<uint8_t> buffer;
   std::vector<uint8_t> record;
 };
@@ -228,27 +230,69 @@ int CProfessionalRecovery::Scan(const fs::path*) {
   }
 }
 
+std::unique_ptr<ReadAhead> CProfessionalRecovery::MakeReadAhead() {
+  SectorReader reader;
+  const int rc = m_imagePath.empty() ? OpenDiskReader(reader, m_diskNumber)
+                                     : OpenImageReader(reader, m_imagePath);
+  if (rc != kOk || !reader.IsOpen()) return nullptr;
+  // Image readers count 512-byte sectors; the pass counts its own.
+  reader.totalSectors = m_reader.totalSectors;
+  try {
+    return std::make_unique<ReadAhead>(std::move(reader), m_bytesPerSector,
+                                       kReadBytes / m_bytesPerSector, kRequestsAhead);
+  } catch (const std::exception&) {
+    return nullptr;  // no thread to be had: the pass reads for itself
+  }
+}
+
 int CProfessionalRecovery::RunPass(Pass& pass) {
   const uint32_t bps = m_bytesPerSector;
   if (bps == 0 || kReadBytes % bps != 0) return kErrInvalidParameter;
   const uint32_t chunkSectors = kReadBytes / bps;
+  // The medium is read on another thread while the sectors that arrived
+  // are dispatched. Which sectors are dispatched, and in which order, does
+  // not depend on how the reads are cut.
+  std::unique_ptr<ReadAhead> ahead = MakeReadAhead();
+  // A skip further than this is cheaper to seek than to read through.
+  const uint64_t horizon = uint64_t(kRequestsAhead + 1) * chunkSectors;
   pass.startTick = pass.lastEstimateTick = platform::TickCountMs();
   for (;;) {
+    const uint64_t rangeEnd = m_start + pass.rangeStart + pass.rangeLength;
+    const ReadAhead::Chunk* held = nullptr;  // the request that holds `first`
     while (pass.doneInRange < pass.rangeLength) {
-      const uint32_t count =
-          uint32_t(std::min<uint64_t>(chunkSectors, pass.rangeLength - pass.doneInRange));
       const uint64_t first = m_start + pass.rangeStart + pass.doneInRange;
-      uint32_t got = 0;
-      (void)ReadSectors(count, m_reader, pass.buffer.data(), first, bps, got);
-      uint64_t beyond = 0;
-      if (got > 0) {
-        // Only the sectors that arrived are looked at: the rest of the
-        // buffer still holds the chunk before.
-        const int64_t stepped = Dispatch(pass, pass.buffer.data(), size_t(got) * bps, first);
-        if (stepped == kCancelled) return kCancelled;
-        beyond = uint64_t(stepped);
-        if (got < count) beyond = 0;
+      const uint8_t* data = pass.buffer.data();
+      uint32_t count = 0;    // sectors from `first` to the end of the request
+      uint32_t arrived = 0;  // of those, the ones read
+      if (ahead) {
+        if (held == nullptr || first >= held->start + horizon) {
+          ahead->Seek(first, rangeEnd);
+          held = &ahead->Next();
+        }
+        while (held->start + held->count <= first) held = &ahead->Next();
+        const uint32_t offset = uint32_t(first - held->start);
+        count = held->count - offset;
+        arrived = held->got > offset ? held->got - offset : 0;
+        data = held->bytes.data() + size_t(offset) * bps;
+      } else {
+        count = uint32_t(std::min<uint64_t>(chunkSectors, pass.rangeLength - pass.doneInRange));
+        (void)ReadSectors(count, m_reader, pass.buffer.data(), first, bps, arrived);
       }
+      uint64_t beyond = 0;
+      if (arrived > 0) {
+        // Only the sectors that arrived are looked at: a short read leaves
+        // the rest of the buffer as it was.
+        const int64_t stepped = Dispatch(pass, data, size_t(arrived) * bps, first);
+        if (stepped == kCancelled) {
+          // The sectors before the one being sized when the user stopped
+          // are done: a resume must not find their files twice.
+          pass.doneInRange += pass.stoppedAt;
+          pass.doneTotal += pass.stoppedAt;
+          return kCancelled;
+        }
+        if (arrived == count) beyond = uint64_t(stepped);
+      }
+      // A file claimed past the request is stepped over without a look.
       const uint64_t advance = count + beyond;
       const uint64_t left = pass.rangeLength - pass.doneInRange;
       pass.doneTotal += std::min(advance, left);
@@ -309,8 +353,10 @@ int64_t CProfessionalRecovery::Dispatch(Pass& pass, const uint8_t* data, size_t 
         const CFileTypeRecovery::ScanPosition position{pass.doneTotal + i, pass.total,
                                                        pass.secondsLeft};
         if (m_content->RecordFoundFile(sector, absolute, position, step, pass.filesFound) ==
-            kCancelled)
+            kCancelled) {
+          pass.stoppedAt = i;
           return kCancelled;
+        }
         step = std::max<uint64_t>(step, 1);
       }
       i += step;

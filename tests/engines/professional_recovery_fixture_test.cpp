@@ -104,6 +104,14 @@ struct Session {
 
 fs::path ImagePath(const std::string& image) { return test::FixturePath(image); }
 
+// A folder path as text without its trailing separator ("<base>/1/" names
+// the same folder as "<base>/1").
+std::string WithoutTrailingSeparator(const fs::path& folder) {
+  std::string text = folder.lexically_normal().string();
+  while (text.size() > 1 && (text.back() == '/' || text.back() == '\\')) text.pop_back();
+  return text;
+}
+
 // Opens the image (asserting success) and gives it the progress recorder.
 void Open(Session& s, const std::string& image) {
   ASSERT_EQ(s.engine.OpenImage(ImagePath(image), u'I'), kOk);
@@ -454,7 +462,8 @@ TEST(FullScanResume, AStoppedScanResumesWhereItStoppedAndEndsWithWhatOneScanFind
     ASSERT_NO_FATAL_FAILURE(Open(s, image));
     ASSERT_TRUE(s.engine.HasEarlierScan());
     ASSERT_EQ(s.engine.Scan(nullptr), kOk);
-    EXPECT_TRUE(fs::equivalent(s.engine.LogFolder(), firstFolder));
+    EXPECT_EQ(WithoutTrailingSeparator(s.engine.LogFolder()),
+              WithoutTrailingSeparator(firstFolder));
     const std::vector<Progress::Call> pass = s.progress.PassCalls();
     ASSERT_FALSE(pass.empty());
     for (const Progress::Call& c : pass)
