@@ -86,13 +86,9 @@ int CFastFatRecovery::RecoverRecord(const ScanRecord& record, const fs::path& ta
 
 int CFastFatRecovery::ExtractRecord(const ScanRecord& record, fs::path& path, uint8_t* buffer,
                                     uint64_t& size, ExtractProgressCallback callback, void* user) {
-  if (record.ClusterBytes() > kMaxClusterBytes) {
-    size = 0;
-    return kErrWriteFault;
-  }
   try {
     return ExtractFatRecord(record, PreviewFolder(), path, buffer, size, callback, user,
-                            CopyFunction(), false);
+                            kMaxClusterBytes, CopyFunction(), false);
   } catch (const std::bad_alloc&) {
     size = 0;
     return kErrOutOfMemory;

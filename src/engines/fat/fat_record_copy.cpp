@@ -117,9 +117,10 @@ int RecoverFatFolder(const ScanRecord& record, const fs::path& target,
 
 int ExtractFatRecord(const ScanRecord& record, const fs::path& previewFolder, fs::path& path,
                      uint8_t* buffer, uint64_t& size, ExtractProgressCallback callback, void* user,
-                     const FatCopyData& copyData, bool sizeFromRecord) {
+                     uint32_t maxClusterBytes, const FatCopyData& copyData, bool sizeFromRecord) {
   const uint64_t capacity = buffer != nullptr ? size : 0;
   size = 0;
+  if (record.ClusterBytes() > maxClusterBytes) return kErrWriteFault;
   try {
     const ExtractReporter reporter{callback, user};
     const fs::path file = PreviewTarget(record.Name(), previewFolder);

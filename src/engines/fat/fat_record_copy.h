@@ -45,10 +45,12 @@ int RecoverFatFolder(const ScanRecord& record, const std::filesystem::path& targ
 // back into `path`), or into `buffer`, at most `size` bytes, when no
 // preview file can be named. `size` gives the bytes placed in `buffer`; for
 // a file it stays 0 unless `sizeFromRecord`, when a finished file reports
-// the record's size. A file whose copy fails is deleted.
+// the record's size. A file whose copy fails is deleted. A record whose
+// cluster size is above `maxClusterBytes` fails with 29 before anything is
+// written.
 int ExtractFatRecord(const ScanRecord& record, const std::filesystem::path& previewFolder,
                      std::filesystem::path& path, uint8_t* buffer, uint64_t& size,
-                     ExtractProgressCallback callback, void* user, const FatCopyData& copyData,
-                     bool sizeFromRecord);
+                     ExtractProgressCallback callback, void* user, uint32_t maxClusterBytes,
+                     const FatCopyData& copyData, bool sizeFromRecord);
 
 }  // namespace brinvale

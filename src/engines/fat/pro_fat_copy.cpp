@@ -108,14 +108,10 @@ int CProfessionalFatRecovery::RecoverRecord(const ScanRecord& record, const fs::
 int CProfessionalFatRecovery::ExtractRecord(const ScanRecord& record, fs::path& path,
                                             uint8_t* buffer, uint64_t& size,
                                             ExtractProgressCallback callback, void* user) {
-  if (record.ClusterBytes() > kMaxClusterBytes) {
-    size = 0;
-    return kErrWriteFault;
-  }
   try {
     // A finished preview file reports the record's size.
     return ExtractFatRecord(record, PreviewFolder(), path, buffer, size, callback, user,
-                            CopyFunction(), true);
+                            kMaxClusterBytes, CopyFunction(), true);
   } catch (const std::bad_alloc&) {
     size = 0;
     return kErrOutOfMemory;
