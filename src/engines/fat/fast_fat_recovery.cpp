@@ -6,8 +6,8 @@
 #include "app/scan_history.h"
 #include "common/error_codes.h"
 #include "deepscan/sizing_context.h"
+#include "engines/fat/fat_disk_reader.h"
 #include "platform/clock.h"
-#include "platform/disk.h"
 #include "platform/text.h"
 #include "results/scan_log_name.h"
 
@@ -46,14 +46,10 @@ int CFastFatRecovery::OpenImage(const std::filesystem::path& imagePath, char16_t
 int CFastFatRecovery::OpenPartition(int diskNumber, uint64_t start, uint64_t count,
                                     char16_t driveLetter) {
   if (m_open) return kOk;
-  uint32_t deviceBps = 512;
-  {
-    platform::UniqueHandle disk;
-    if (int rc = platform::OpenDisk(diskNumber, disk); rc != kOk) return m_openResult = rc;
-    deviceBps = QueryBytesPerSector(disk);
-  }
   SectorReader reader;
-  if (int rc = OpenDiskReader(reader, diskNumber); rc != kOk) return m_openResult = rc;
+  uint32_t deviceBps = 512;
+  if (int rc = OpenFatDiskReader(diskNumber, reader, deviceBps); rc != kOk)
+    return m_openResult = rc;
   return OpenWith(std::move(reader), start, count, deviceBps, driveLetter);
 }
 

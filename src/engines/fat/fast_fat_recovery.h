@@ -17,6 +17,7 @@
 #include "device/byte_source.h"
 #include "device/sector_reader.h"
 #include "engines/fat/fat_boot_sector.h"
+#include "engines/fat/fat_record_copy.h"
 #include "engines/fat/fat_table.h"
 #include "engines/recovery_engine.h"
 #include "results/scan_log_store.h"
@@ -142,8 +143,9 @@ class CFastFatRecovery final : public IRidiRedazuvoParse {
   // Reads the record's data cluster by cluster into `sink`, at most `limit`
   // bytes of its size.
   int CopyData(const ScanRecord& record, uint64_t limit, FatCopySink& sink);
-  int RecoverFile(const ScanRecord& record, const std::filesystem::path& target,
-                  std::deque<std::pair<ScanRecord, std::filesystem::path>>& queue);
+  int RecoverFile(const ScanRecord& record, const std::filesystem::path& target, bool& stopped);
+  // CopyData for the shared copying helpers.
+  FatCopyData CopyFunction();
   std::filesystem::path LogFolder() const;
   std::filesystem::path PreviewFolder() const;
 

@@ -8,26 +8,16 @@
 #include "deepscan/sizing_context.h"
 #include "engines/fat/fast_fat_recovery.h"
 #include "engines/fat/fat_directory_tests.h"
+#include "engines/fat/fat_entry_layout.h"
 #include "engines/fat/fat_entry_times.h"
 #include "engines/fat/fat_names.h"
 #include "results/file_categories.h"
 
 namespace brinvale {
-namespace {
 
-// Directory entry fields.
-constexpr size_t kEntryBytes = 32;
-constexpr size_t kAttributes = 11;
-constexpr size_t kClusterHigh = 20;
-constexpr size_t kClusterLow = 26;
-constexpr size_t kFileSize = 28;
-constexpr uint8_t kDeletedMark = 0xE5;
-constexpr uint8_t kAttrLabel = 0x08;
-constexpr uint8_t kAttrFolder = 0x10;
-constexpr uint8_t kAttrArchive = 0x20;
-constexpr uint8_t kAttrLongName = 0x0F;
-// The high cluster words tried for a deleted FAT32 entry that lost its own.
-constexpr uint32_t kLastHighWord = 256;
+using namespace fatdir;
+
+namespace {
 
 // Whether `bytes` starts with a "." entry (blank after the dot, folder
 // attribute) followed by an entry that starts "..": a folder's first sector.

@@ -8,6 +8,7 @@
 #include "common/error_codes.h"
 #include "deepscan/file_type_table.h"
 #include "engines/fat/fat_directory_tests.h"
+#include "engines/fat/fat_entry_layout.h"
 #include "engines/fat/fat_entry_times.h"
 #include "engines/fat/fat_names.h"
 #include "engines/fat/pro_fat_recovery.h"
@@ -15,22 +16,10 @@
 #include "results/file_categories.h"
 
 namespace brinvale {
-namespace {
 
-// Directory entry fields.
-constexpr size_t kEntryBytes = 32;
-constexpr size_t kAttributes = 11;
-constexpr size_t kChecksum = 13;
-constexpr size_t kClusterHigh = 20;
-constexpr size_t kClusterLow = 26;
-constexpr size_t kFileSize = 28;
-constexpr uint8_t kDeletedMark = 0xE5;
-constexpr uint8_t kAttrLabel = 0x08;
-constexpr uint8_t kAttrFolder = 0x10;
-constexpr uint8_t kAttrArchive = 0x20;
-constexpr uint8_t kAttrLongName = 0x0F;
-// The high cluster words tried for a deleted FAT32 entry that lost its own.
-constexpr uint32_t kLastHighWord = 256;
+using namespace fatdir;
+
+namespace {
 
 uint32_t EntryCluster(std::span<const uint8_t> entry) {
   return uint32_t(LoadLe16(entry, kClusterHigh)) << 16 | LoadLe16(entry, kClusterLow);

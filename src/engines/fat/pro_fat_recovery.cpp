@@ -5,9 +5,9 @@
 
 #include "app/scan_history.h"
 #include "common/error_codes.h"
+#include "engines/fat/fat_disk_reader.h"
 #include "engines/fat/pro_fat_state.h"
 #include "platform/clock.h"
-#include "platform/disk.h"
 #include "platform/text.h"
 #include "results/scan_log_name.h"
 
@@ -28,14 +28,10 @@ int CProfessionalFatRecovery::OpenImage(const std::filesystem::path& imagePath,
 int CProfessionalFatRecovery::OpenPartition(int diskNumber, uint64_t start, uint64_t count,
                                             char16_t driveLetter) {
   if (m_open) return kOk;
-  uint32_t bytesPerSector = 512;
-  {
-    platform::UniqueHandle disk;
-    if (int rc = platform::OpenDisk(diskNumber, disk); rc != kOk) return m_openResult = rc;
-    bytesPerSector = QueryBytesPerSector(disk);
-  }
   SectorReader reader;
-  if (int rc = OpenDiskReader(reader, diskNumber); rc != kOk) return m_openResult = rc;
+  uint32_t bytesPerSector = 512;
+  if (int rc = OpenFatDiskReader(diskNumber, reader, bytesPerSector); rc != kOk)
+    return m_openResult = rc;
   return OpenReader(std::move(reader), start, count, bytesPerSector, driveLetter);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device/sector_reader.h"
+#include "engines/fat/fat_record_copy.h"
 #include "engines/recovery_engine.h"
 #include "results/scan_log_store.h"
 
@@ -173,6 +174,8 @@ class CProfessionalFatRecovery final : public IRidiRedazuvoParse {
   // Copying.
   int CopyData(const ScanRecord& record, uint64_t limit, FatCopySink& sink);
   int RecoverFile(const ScanRecord& record, const std::filesystem::path& target, bool& stopped);
+  // CopyData for the shared copying helpers.
+  FatCopyData CopyFunction();
   // The folder key that files `folder`'s children: (depthHint, its
   // cluster) when there is one, else the first key of its cluster.
   uint64_t ChildKey(const ScanRecord& folder, uint32_t depthHint);

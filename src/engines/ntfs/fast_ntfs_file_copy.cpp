@@ -6,7 +6,6 @@
 #include "common/error_codes.h"
 #include "engines/ntfs/fast_ntfs_recovery.h"
 #include "engines/ntfs/ntfs_file_copy.h"
-#include "platform/folders.h"
 
 namespace brinvale {
 
@@ -17,11 +16,7 @@ int CFastNtfsRecovery::CopyToFile(const ScanRecord& record, const std::filesyste
 int CFastNtfsRecovery::RecoverRecord(const ScanRecord& record, const std::filesystem::path& target,
                                      int separators) {
   try {
-    if (!record.IsFolder()) {
-      if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) return rc;
-      return CopyToFile(record, target);
-    }
-    return RecoverNtfsFolder(*this, m_store.get(), record, target, separators,
+    return RecoverNtfsRecord(*this, m_store.get(), record, target, separators,
                              [this](const ScanRecord& child, const std::filesystem::path& path) {
                                return CopyToFile(child, path);
                              });

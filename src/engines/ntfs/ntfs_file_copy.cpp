@@ -162,6 +162,16 @@ int RecoverNtfsFolder(
   return result;
 }
 
+int RecoverNtfsRecord(
+    IRidiRedazuvoParse& engine, ScanLogStore* store, const ScanRecord& record,
+    const std::filesystem::path& target, int separators,
+    const std::function<int(const ScanRecord&, const std::filesystem::path&)>& copyFile) {
+  if (record.IsFolder())
+    return RecoverNtfsFolder(engine, store, record, target, separators, copyFile);
+  if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) return rc;
+  return copyFile(record, target);
+}
+
 int ExtractNtfsFile(const NtfsVolume& volume, SectorReader& reader, const ScanRecord& record,
                     const std::filesystem::path& previewFolder, std::filesystem::path& path,
                     uint8_t* buffer, uint64_t& size, ExtractProgressCallback callback, void* user) {

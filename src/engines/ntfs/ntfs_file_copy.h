@@ -48,6 +48,13 @@ int RecoverNtfsFolder(
     const std::filesystem::path& target, int separators,
     const std::function<int(const ScanRecord&, const std::filesystem::path&)>& copyFile);
 
+// Recovers `record` to `target`: a file through `copyFile`, its folder
+// created first; a folder as RecoverNtfsFolder does.
+int RecoverNtfsRecord(
+    IRidiRedazuvoParse& engine, ScanLogStore* store, const ScanRecord& record,
+    const std::filesystem::path& target, int separators,
+    const std::function<int(const ScanRecord&, const std::filesystem::path&)>& copyFile);
+
 // The preview extraction of slot 13: to a file in `previewFolder` (its path
 // written back into `path`) or into `buffer`, at most `size` bytes (`size`
 // then gives the bytes placed). A target file is deleted when the copy

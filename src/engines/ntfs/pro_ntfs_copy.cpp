@@ -7,7 +7,6 @@
 #include "engines/ntfs/ntfs_file_copy.h"
 #include "engines/ntfs/pro_ntfs_state.h"
 #include "engines/ntfs/record_to_sector.h"
-#include "platform/folders.h"
 
 namespace brinvale {
 
@@ -46,11 +45,7 @@ int CProfessionalNtfsRecovery::CopyToFile(const ScanRecord& record,
 int CProfessionalNtfsRecovery::RecoverRecord(const ScanRecord& record,
                                              const std::filesystem::path& target, int separators) {
   try {
-    if (!record.IsFolder()) {
-      if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) return rc;
-      return CopyToFile(record, target);
-    }
-    return RecoverNtfsFolder(*this, m_store.get(), record, target, separators,
+    return RecoverNtfsRecord(*this, m_store.get(), record, target, separators,
                              [this](const ScanRecord& child, const std::filesystem::path& path) {
                                return CopyToFile(child, path);
                              });

@@ -9,13 +9,13 @@
 #include "common/bytes.h"
 #include "common/error_codes.h"
 #include "engines/ntfs/ntfs_layout.h"
+#include "engines/ntfs/ntfs_result_tree.h"
 #include "engines/ntfs/pro_ntfs_state.h"
 #include "engines/volume_recognition.h"
 #include "platform/clock.h"
 #include "platform/disk.h"
 #include "platform/file.h"
 #include "platform/text.h"
-#include "results/result_tree.h"
 #include "results/scan_log_name.h"
 
 namespace brinvale {
@@ -143,24 +143,14 @@ int CProfessionalNtfsRecovery::EnsureStore() {
 int CProfessionalNtfsRecovery::ListChildren(const ScanRecord* parent, uint32_t depth,
                                             RecordList& out) {
   if (int rc = EnsureStore(); rc != kOk) return rc;
-  if (int rc = m_store->FlushLog(); rc != kOk) return rc;
-  if (parent == nullptr) {
-    if (depth != 0) return kErrInvalidParameter;
-    return m_store->ListFolder(kRootRecord, out);
-  }
-  return ListChildrenOf(*m_store, parent, depth, out);
+  return ListNtfsChildren(*m_store, kRootRecord, parent, depth, out);
 }
 
 int CProfessionalNtfsRecovery::CountFiles(const ScanRecord* parent, uint32_t depth,
                                           uint32_t& count) {
   count = 0;
   if (int rc = EnsureStore(); rc != kOk) return rc;
-  if (int rc = m_store->FlushLog(); rc != kOk) return rc;
-  if (parent == nullptr) {
-    if (depth != 0) return kErrInvalidParameter;
-    return m_store->CountFilesBelow(kRootRecord, count);
-  }
-  return CountFilesOf(*m_store, parent, depth, count);
+  return CountNtfsFiles(*m_store, kRootRecord, parent, depth, count);
 }
 
 uint64_t CProfessionalNtfsRecovery::GetRecordCount() {

@@ -23,22 +23,7 @@ constexpr uint16_t kLiveFile = 0x0001;
 constexpr uint16_t kDeletedFolder = 0x0002;
 constexpr uint16_t kLiveFolder = 0x0003;
 
-// The value of a $FILE_NAME attribute.
-std::vector<uint8_t> FileName(uint64_t parent, const std::u16string& name, uint8_t nameSpace,
-                              uint64_t size = 0) {
-  std::vector<uint8_t> v(0x42 + 2 * name.size(), 0);
-  StoreLe64(v, 0x00, parent | uint64_t(1) << 48);  // parent reference, sequence 1
-  StoreLe64(v, 0x08, 0x01D9000000000001);          // created
-  StoreLe64(v, 0x10, 0x01D9000000000002);          // modified
-  StoreLe64(v, 0x18, 0x01D9000000000003);          // record changed
-  StoreLe64(v, 0x20, 0x01D9000000000004);          // accessed
-  StoreLe64(v, 0x30, size);                        // data size
-  v[0x40] = uint8_t(name.size());                  // name length
-  v[0x41] = nameSpace;                             // 0 POSIX, 1 Win32, 2 DOS, 3 both
-  const auto bytes = testing::Utf16Bytes(name);
-  std::copy(bytes.begin(), bytes.end(), v.begin() + 0x42);
-  return v;
-}
+using testing::FileName;
 
 std::vector<uint8_t> Text(const std::string& s) { return {s.begin(), s.end()}; }
 

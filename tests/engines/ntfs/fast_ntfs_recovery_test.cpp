@@ -6,57 +6,25 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "common/error_codes.h"
 #include "engines/ntfs/attribute_runs.h"
 #include "engines/ntfs/ntfs_layout.h"
+#include "engines/ntfs/ntfs_manifest.h"
 #include "engines/ntfs/record_to_sector.h"
 #include "output/target_paths.h"
 #include "platform/text.h"
-#include "support/sha256.h"
 #include "support/fixture_path.h"
+#include "support/sha256.h"
 
 namespace brinvale {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ManifestEntry {
-  bool deleted = false;
-  bool folder = false;
-  uint32_t record = 0;
-  uint64_t size = 0;
-  std::string sha256;
-  std::string path;
-};
-
-std::vector<ManifestEntry> ReadManifest(const std::string& image) {
-  std::vector<ManifestEntry> out;
-  std::ifstream in(test::FixturePath(image + ".manifest"));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    std::string state, kind, record, size;
-    ManifestEntry e;
-    std::getline(fields, state, '\t');
-    std::getline(fields, kind, '\t');
-    std::getline(fields, record, '\t');
-    std::getline(fields, size, '\t');
-    std::getline(fields, e.sha256, '\t');
-    std::getline(fields, e.path);
-    e.deleted = state == "deleted";
-    e.folder = kind == "dir";
-    e.record = uint32_t(std::stoul(record));
-    e.size = std::stoull(size);
-    out.push_back(e);
-  }
-  return out;
-}
+using ManifestEntry = test::NtfsManifestEntry;
 
 // A folder made for one test and removed after it.
 class TempFolder {
@@ -112,7 +80,7 @@ class FastNtfsFixture : public ::testing::TestWithParam<const char*> {
   FastNtfsFixture() : m_logs(std::string("ntfs-logs-") + GetParam()) {}
 
   void SetUp() override {
-    m_manifest = ReadManifest(GetParam());
+    m_manifest = test::ReadNtfsManifest(GetParam()).entries;
     ASSERT_FALSE(m_manifest.empty());
     ASSERT_EQ(m_engine.OpenImage(ImagePath(), u'N'), kOk);
     m_engine.SetScanLogFolder(m_logs.Path());

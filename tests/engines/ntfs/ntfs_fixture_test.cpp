@@ -4,12 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "common/bytes.h"
 #include "common/error_codes.h"
@@ -19,6 +16,7 @@
 #include "engines/ntfs/file_record.h"
 #include "engines/ntfs/fixups.h"
 #include "engines/ntfs/ntfs_layout.h"
+#include "engines/ntfs/ntfs_manifest.h"
 #include "engines/ntfs/ntfs_volume.h"
 #include "engines/ntfs/record_to_sector.h"
 #include "engines/ntfs/resident_data.h"
@@ -27,62 +25,9 @@
 namespace brinvale {
 namespace {
 
-std::filesystem::path FixtureDir() {
-  if (const char* dir = std::getenv("BRINVALE_FIXTURE_DIR")) return dir;
-  return BRINVALE_FIXTURE_DIR;
-}
-
-struct ManifestEntry {
-  bool deleted = false;
-  bool folder = false;
-  uint64_t record = 0;
-  uint64_t size = 0;
-  std::string sha256;
-  std::string path;
-};
-
-struct Manifest {
-  std::map<std::string, std::string> facts;  // "# key: value" lines
-  std::vector<ManifestEntry> entries;
-
-  const ManifestEntry& At(const std::string& path) const {
-    for (const auto& e : entries)
-      if (e.path == path) return e;
-    ADD_FAILURE() << "no manifest entry " << path;
-    static const ManifestEntry none;
-    return none;
-  }
-};
-
-Manifest ReadManifest(const std::string& name) {
-  Manifest m;
-  std::ifstream in(FixtureDir() / (name + ".manifest"));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty()) continue;
-    if (line[0] == '#') {
-      const auto colon = line.find(": ");
-      if (colon != std::string::npos && line.find(' ', 2) > colon)
-        m.facts[line.substr(2, colon - 2)] = line.substr(colon + 2);
-      continue;
-    }
-    std::istringstream fields(line);
-    std::string state, kind, record, size;
-    ManifestEntry e;
-    std::getline(fields, state, '\t');
-    std::getline(fields, kind, '\t');
-    std::getline(fields, record, '\t');
-    std::getline(fields, size, '\t');
-    std::getline(fields, e.sha256, '\t');
-    std::getline(fields, e.path);
-    e.deleted = state == "deleted";
-    e.folder = kind == "dir";
-    e.record = std::stoull(record);
-    e.size = std::stoull(size);
-    m.entries.push_back(e);
-  }
-  return m;
-}
+using test::FixtureDir;
+using ManifestEntry = test::NtfsManifestEntry;
+using Manifest = test::NtfsManifest;
 
 // Reads `size` bytes of a file through its runs: sparse runs as zeros.
 std::vector<uint8_t> ReadThroughRuns(const NtfsVolume& v, SectorReader& reader, const RunList& runs,
@@ -130,7 +75,7 @@ std::vector<FileNameInfo> FileNames(const NtfsVolume& v, SectorReader& reader, u
 class NtfsFixture : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    manifest = ReadManifest(GetParam());
+    manifest = test::ReadNtfsManifest(GetParam());
     ASSERT_FALSE(manifest.entries.empty()) << "manifest of " << GetParam();
     ASSERT_EQ(OpenImageReader(reader, FixtureDir() / (std::string(GetParam()) + ".img")), kOk);
     ASSERT_EQ(OpenNtfsVolume(reader, 0, reader.totalSectors, 512, u'X', volume), kOk);

@@ -5,15 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "common/bytes.h"
 #include "common/error_codes.h"
 #include "engines/ntfs/attribute_runs.h"
 #include "engines/ntfs/fast_ntfs_recovery.h"
 #include "engines/ntfs/ntfs_layout.h"
+#include "engines/ntfs/ntfs_manifest.h"
 #include "engines/ntfs/ntfs_volume.h"
 #include "engines/ntfs/pro_ntfs_recovery.h"
 #include "engines/ntfs/record_to_sector.h"
@@ -25,38 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ManifestEntry {
-  bool deleted = false;
-  bool folder = false;
-  uint32_t record = 0;
-  uint64_t size = 0;
-  std::string sha256;
-  std::string path;
-};
-
-std::vector<ManifestEntry> ReadManifest(const std::string& image) {
-  std::vector<ManifestEntry> out;
-  std::ifstream in(test::FixturePath(image + ".manifest"));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    std::string state, kind, record, size;
-    ManifestEntry e;
-    std::getline(fields, state, '\t');
-    std::getline(fields, kind, '\t');
-    std::getline(fields, record, '\t');
-    std::getline(fields, size, '\t');
-    std::getline(fields, e.sha256, '\t');
-    std::getline(fields, e.path);
-    e.deleted = state == "deleted";
-    e.folder = kind == "dir";
-    e.record = uint32_t(std::stoul(record));
-    e.size = std::stoull(size);
-    out.push_back(e);
-  }
-  return out;
-}
+using ManifestEntry = test::NtfsManifestEntry;
 
 // lostdir's record went to reuse.txt: its file sits in LostFolder64.
 std::string TreePath(const ManifestEntry& e) {
@@ -81,7 +49,7 @@ class ProNtfsFixture : public ::testing::TestWithParam<const char*> {
   // Opens the engine on the image and hands it every sector that starts a
   // FILE record which is no folder, as the full scan's sector tests do.
   void ScanLikeTheFullScan() {
-    m_manifest = ReadManifest(GetParam());
+    m_manifest = test::ReadNtfsManifest(GetParam()).entries;
     ASSERT_FALSE(m_manifest.empty());
     ASSERT_EQ(m_engine.OpenImage(ImagePath(), u'R'), kOk);
     m_engine.SetScanLogFolder(m_logs);

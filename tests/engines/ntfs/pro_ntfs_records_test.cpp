@@ -28,22 +28,7 @@ constexpr uint64_t kMftA = 32;             // volume A at 0: $MFT at cluster 4
 constexpr uint64_t kStartB = 2048;         // an older volume B at sector 2048
 constexpr uint64_t kMftB = kStartB + 80;   // its $MFT at its cluster 10
 
-// The value of a $FILE_NAME attribute.
-std::vector<uint8_t> FileName(uint64_t parent, const std::u16string& name, uint8_t nameSpace = 3,
-                              uint64_t size = 0) {
-  std::vector<uint8_t> v(0x42 + 2 * name.size(), 0);
-  StoreLe64(v, 0x00, parent | uint64_t(1) << 48);  // parent reference, sequence 1
-  StoreLe64(v, 0x08, 0x01D9000000000001);          // created
-  StoreLe64(v, 0x10, 0x01D9000000000002);          // modified
-  StoreLe64(v, 0x18, 0x01D9000000000003);          // record changed
-  StoreLe64(v, 0x20, 0x01D9000000000004);          // accessed
-  StoreLe64(v, 0x30, size);                        // data size
-  v[0x40] = uint8_t(name.size());                  // name length
-  v[0x41] = nameSpace;                             // 1 Win32, 2 DOS, 3 both
-  const auto bytes = testing::Utf16Bytes(name);
-  std::copy(bytes.begin(), bytes.end(), v.begin() + 0x42);
-  return v;
-}
+using testing::FileName;
 
 std::vector<uint8_t> Text(const std::string& s) { return {s.begin(), s.end()}; }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 // Builds NTFS file records and small in-memory volumes for byte-level tests.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,6 +22,23 @@ inline std::vector<uint8_t> Utf16Bytes(const std::u16string& s) {
     b.push_back(uint8_t(c >> 8));
   }
   return b;
+}
+
+// The value of a $FILE_NAME attribute.
+inline std::vector<uint8_t> FileName(uint64_t parent, const std::u16string& name,
+                                     uint8_t nameSpace = 3, uint64_t size = 0) {
+  std::vector<uint8_t> v(0x42 + 2 * name.size(), 0);
+  StoreLe64(v, 0x00, parent | uint64_t(1) << 48);  // parent reference, sequence 1
+  StoreLe64(v, 0x08, 0x01D9000000000001);          // created
+  StoreLe64(v, 0x10, 0x01D9000000000002);          // modified
+  StoreLe64(v, 0x18, 0x01D9000000000003);          // record changed
+  StoreLe64(v, 0x20, 0x01D9000000000004);          // accessed
+  StoreLe64(v, 0x30, size);                        // data size
+  v[0x40] = uint8_t(name.size());                  // name length
+  v[0x41] = nameSpace;                             // 0 POSIX, 1 Win32, 2 DOS, 3 both
+  const auto bytes = Utf16Bytes(name);
+  std::copy(bytes.begin(), bytes.end(), v.begin() + 0x42);
+  return v;
 }
 
 // A record laid out as the file system writes it: header, attributes each

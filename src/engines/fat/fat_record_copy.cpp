@@ -1,0 +1,173 @@
+// Copying found FAT files and folders: the file copy with its progress
+// reports, the folder walk and the preview extraction.
+#include "engines/fat/fat_record_copy.h"
+
+#include <algorithm>
+#include <deque>
+#include <new>
+#include <system_error>
+#include <unordered_set>
+#include <utility>
+
+#include "common/error_codes.h"
+#include "output/preview_target.h"
+#include "output/target_paths.h"
+#include "platform/file.h"
+#include "platform/system_error.h"
+#include "platform/text.h"
+
+namespace brinvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Turns extraction progress into the caller's callback.
+struct ExtractReporter {
+  ExtractProgressCallback callback;
+  void* user;
+  int Report(int percent) const { return callback != nullptr ? callback(user, percent, kOk) : kOk; }
+};
+
+}  // namespace
+
+int RecoverFatFile(const ScanRecord& record, const fs::path& target, uint32_t maxClusterBytes,
+                   CopyProgressCallback callback, void* user, const FatCopyData& copyData,
+                   bool& stopped) {
+  stopped = false;
+  struct Sink final : FatFileSink {
+    Sink(const platform::UniqueHandle& file, CopyProgressCallback callback, void* user,
+         const fs::path& path)
+        : FatFileSink(file), callback(callback), user(user), path(path) {}
+    int Progress(int percent) override {
+      finished = percent >= 100;
+      if (callback == nullptr) return kOk;
+      const int rc = callback(user, percent, 100, kOk, path);
+      if (rc != kOk) stopped = true;
+      return rc;
+    }
+    CopyProgressCallback callback;
+    void* user;
+    const fs::path& path;
+    bool finished = false;
+    bool stopped = false;
+  };
+  // Every file ends with one report of 100 % and its error.
+  auto fail = [&](int rc) {
+    if (callback != nullptr) (void)callback(user, 100, 100, rc, target);
+    return rc;
+  };
+  if (record.ClusterBytes() > maxClusterBytes) return fail(kErrWriteFault);
+  // Create or truncate: a file already there must not keep a stale tail.
+  platform::UniqueHandle file;
+  if (int rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file); rc != kOk)
+    return fail(rc);
+  Sink sink(file, callback, user, target);
+  const int rc = copyData(record, UINT64_MAX, sink);
+  if (sink.stopped) {
+    stopped = true;
+    return rc;
+  }
+  if (rc != kOk) return fail(rc);
+  // Data that ended before the size still finishes the file.
+  if (!sink.finished && callback != nullptr) {
+    const int answer = callback(user, 100, 100, kOk, target);
+    stopped = answer != kOk;
+    return answer;
+  }
+  return kOk;
+}
+
+int RecoverFatFolder(const ScanRecord& record, const fs::path& target,
+                     const FatListFolder& listFolder, const FatRecoverFile& recoverFile) {
+  std::deque<std::pair<ScanRecord, fs::path>> queue{{record, target}};
+  // Folders filed under each other in damaged data are recovered once.
+  std::unordered_set<uint32_t> visited;
+  int firstError = kOk;
+  while (!queue.empty()) {
+    const auto [folder, path] = queue.front();
+    queue.pop_front();
+    if (!visited.insert(folder.EntryKey()).second) continue;
+    RecordList children;
+    if (int rc = listFolder(folder, path, children); rc != kOk) {
+      if (firstError == kOk) firstError = rc;
+      continue;
+    }
+    for (const ScanRecord& child : children) {
+      // A found name is only a name: it never leads out of `path`.
+      const fs::path childPath =
+          MakeUniquePath(path / platform::PathFromUtf8(SanitizeFileName(child.Name())));
+      if (child.IsFolder()) {
+        std::error_code ec;
+        fs::create_directory(childPath, ec);
+        if (ec && !fs::is_directory(childPath)) {
+          if (firstError == kOk) firstError = platform::SystemErrorFromErrorCode(ec);
+          continue;
+        }
+        queue.emplace_back(child, childPath);
+        continue;
+      }
+      bool stop = false;
+      const int rc = recoverFile(child, childPath, stop);
+      if (stop) return rc;
+      if (rc != kOk && firstError == kOk) firstError = rc;
+    }
+  }
+  return firstError;
+}
+
+int ExtractFatRecord(const ScanRecord& record, const fs::path& previewFolder, fs::path& path,
+                     uint8_t* buffer, uint64_t& size, ExtractProgressCallback callback, void* user,
+                     uint32_t maxClusterBytes, const FatCopyData& copyData, bool sizeFromRecord) {
+  const uint64_t capacity = buffer != nullptr ? size : 0;
+  size = 0;
+  if (record.ClusterBytes() > maxClusterBytes) return kErrWriteFault;
+  try {
+    const ExtractReporter reporter{callback, user};
+    const fs::path file = PreviewTarget(record.Name(), previewFolder);
+    if (!file.empty()) {
+      path = file;
+      int rc;
+      {
+        platform::UniqueHandle handle;
+        rc = OpenPreviewFile(file, handle);
+        if (rc != kOk) return rc;
+        struct Sink final : FatFileSink {
+          Sink(const platform::UniqueHandle& h, const ExtractReporter& r)
+              : FatFileSink(h), reporter(r) {}
+          int Progress(int percent) override { return reporter.Report(percent); }
+          const ExtractReporter& reporter;
+        } sink(handle, reporter);
+        rc = copyData(record, UINT64_MAX, sink);
+        if (rc == kOk && sizeFromRecord) size = record.FileSize();
+      }
+      if (rc != kOk) {
+        std::error_code ec;
+        fs::remove(file, ec);
+      }
+      return rc;
+    }
+
+    struct Sink final : FatCopySink {
+      Sink(uint8_t* out, uint64_t room, const ExtractReporter& r)
+          : out(out), room(room), reporter(r) {}
+      int Write(const uint8_t* data, size_t length) override {
+        const size_t take = size_t(std::min<uint64_t>(length, room - copied));
+        std::copy_n(data, take, out + copied);
+        copied += take;
+        return kOk;
+      }
+      int Progress(int percent) override { return reporter.Report(percent); }
+      uint8_t* out;
+      uint64_t room;
+      uint64_t copied = 0;
+      const ExtractReporter& reporter;
+    } sink(buffer, capacity, reporter);
+    const int rc = copyData(record, capacity, sink);
+    size = sink.copied;
+    return rc;
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
+}  // namespace brinvale
