@@ -60,7 +60,6 @@ struct CProfessionalRecovery::Pass {
   uint64_t rangeLength = 0;
   uint64_t doneInRange = 0;
   uint64_t doneTotal = 0;
-  uint64_t foundBefore = 0;
   uint64_t total = 0;  // sectors the pass covers
   bool freeRanges = false;
   // Free ranges are counted by the quick engine in its own sector size.
@@ -181,8 +180,9 @@ int CProfessionalRecovery::Scan(const fs::path*) {
         pass.total += length;
         from = start + length;
       }
-      // A quick engine that maps nothing free leaves nothing to read.
-      if (first) pass.freeRanges = pass.total != 0;
+      // No free range at all (an engine that does not map free space, as
+      // the Ext one, or a full volume): the pass covers the whole volume.
+      if (first) pass.freeRanges = false;
     }
     if (!pass.freeRanges) {
       pass.rangeStart = 0;
@@ -196,7 +196,6 @@ int CProfessionalRecovery::Scan(const fs::path*) {
       pass.rangeLength = value(1);
       pass.doneInRange = std::min(value(2), pass.rangeLength);
       pass.doneTotal = std::min(value(3), pass.total);
-      pass.foundBefore = value(4);
       m_earlierScan = false;  // the values are used once
     }
 
@@ -221,10 +220,10 @@ int CProfessionalRecovery::Scan(const fs::path*) {
       values[size_t(2 * i)] = uint32_t(five[i]);
       values[size_t(2 * i + 1)] = uint32_t(five[i] >> 32);
     }
-    const int recorded = m_history.RecordScan(m_letter, uint32_t(m_diskNumber), m_start, m_count,
-                                              values, m_folder, m_imagePath);
-    if (stop != kOk) return stop;
-    return recorded;
+    // A history that cannot be saved costs only the resume, not the scan.
+    (void)m_history.RecordScan(m_letter, uint32_t(m_diskNumber), m_start, m_count, values, m_folder,
+                               m_imagePath);
+    return stop;
   } catch (const std::bad_alloc&) {
     return kErrOutOfMemory;
   }
