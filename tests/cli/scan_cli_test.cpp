@@ -9,6 +9,7 @@
 
 #include "support/child_process.h"
 #include "support/fixture_path.h"
+#include "support/full_scan_manifest.h"
 #include "support/sha256.h"
 
 #if !defined(_WIN32)
@@ -146,6 +147,39 @@ TEST_F(ScanCli, FullScanCarvesAnUnrecognisedImageAndOffersToResumeIt) {
   r = test::RunChild({BRINVALE_CLI_PATH, "scan", image, "--mode", "full", "--fresh"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err.find("earlier"), std::string::npos) << r.err;
+}
+
+// A full scan of a reformatted volume brings the old tree back on disk:
+// every file the old directory entries or FILE records still describe
+// lands at its old path (names compared without case, as FAT stores short
+// names in capitals) with its old bytes.
+TEST_F(ScanCli, FullScanRecoversTheOldTreesOfReformattedVolumes) {
+  for (const std::string image : {"fat32_other.img", "ntfs_reformat.img"}) {
+    SCOPED_TRACE(image);
+    const fs::path out = m_dir / ("out-" + image);
+    test::ChildResult r =
+        test::RunChild({BRINVALE_CLI_PATH, "scan", test::FixturePath(image).string(), "--mode",
+                        "full", "--fresh", "--recover-to", out.string(), "--keep-paths"});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    std::map<std::string, std::string> recovered;  // lower-case path -> sha256
+    for (const auto& entry : fs::recursive_directory_iterator(out)) {
+      if (!entry.is_regular_file()) continue;
+      const std::string relative = "/" + fs::relative(entry.path(), out).generic_string();
+      recovered[test::LowerAscii(relative)] = test::Sha256Hex(test::ReadFileBytes(entry.path()));
+    }
+    const test::FullScanManifest manifest = test::ReadFullScanManifest(image);
+    size_t checked = 0;
+    for (const test::FullScanItem& item : manifest.items) {
+      if (item.IsDir() || (item.foundBy != "fat" && item.foundBy != "ntfs")) continue;
+      const auto it = recovered.find(test::LowerAscii(item.TreePath()));
+      ASSERT_NE(it, recovered.end()) << item.TreePath() << " was not recovered\n" << r.out;
+      if (item.Comparable()) {
+        EXPECT_EQ(it->second, item.sha256) << item.TreePath();
+        ++checked;
+      }
+    }
+    EXPECT_GE(checked, 10u);
+  }
 }
 
 TEST_F(ScanCli, UnrecognisedMediumAndUsageErrorsExitWith2) {
