@@ -156,6 +156,22 @@ TEST_F(ProfessionalRecoveryTest, SearchListsAFileFoundByTheQuickEngineAndByConte
   EXPECT_EQ(twice, starts.size()) << "every deleted photo was carved too";
 }
 
+TEST_F(ProfessionalRecoveryTest, OldNtfsSystemFilesAreNotListedAsFiles) {
+  // mkntfs leaves $ObjId, $Quota and $Reparse in $Extend, each with a FILE
+  // record of its own; they hold no user data and cannot be recovered. The
+  // disk image has no file system at its start, so the pass reads the live
+  // MFT of its NTFS partition too.
+  auto scan = Open("mbr_full.img");
+  ASSERT_EQ(scan->Scan(nullptr), kOk);
+  RecordList found;
+  ASSERT_EQ(scan->NtfsEngine().Search(BuildTypeFilter({}) + "|.other", found), kOk);
+  ASSERT_FALSE(found.empty());
+  for (const ScanRecord& r : found) EXPECT_FALSE(r.Name().starts_with("$")) << r.Name();
+  RecordList top;
+  ASSERT_EQ(scan->NtfsEngine().ListChildren(nullptr, 0, top), kOk);
+  for (const ScanRecord& r : top) EXPECT_NE(r.Name(), "$Extend");
+}
+
 TEST_F(ProfessionalRecoveryTest, UnrecognisedMediumIsPassedWholeAndCarved) {
   auto scan = Open("content.img");
   EXPECT_EQ(scan->QuickEngine(), nullptr);

@@ -26,6 +26,7 @@ namespace {
 using namespace ntfs;
 
 constexpr uint32_t kLastSystemRecord = 11;  // records 0..11 are never listed
+constexpr uint32_t kExtendRecord = 11;      // the $Extend folder
 constexpr uint64_t kMaxClusterBytes = 2u << 20;
 // Every format leaves an $MFT record and its mirror copy; a medium with more
 // than this many is damage or a trap, and each one costs every later record
@@ -245,6 +246,9 @@ int CProfessionalNtfsRecovery::AnalyseFile(std::span<const uint8_t> record, uint
     return kOk;
   }
   if (number <= kLastSystemRecord) return kOk;
+  // $ObjId, $Quota, $Reparse, $UsnJrnl and the like live in $Extend: file
+  // system metadata, not anybody's files.
+  if (names.first.parentRecord == kExtendRecord) return kOk;
 
   const uint32_t estimate =
       EstimateSectorsPerCluster(record, m_volume.recordSize, m_volume.bytesPerSector);
