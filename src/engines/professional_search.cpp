@@ -12,21 +12,11 @@
 #include "engines/ntfs/fast_ntfs_recovery.h"
 #include "engines/ntfs/pro_ntfs_recovery.h"
 #include "engines/professional_recovery.h"
+#include "results/file_categories.h"
 #include "results/record_rules.h"
 
 namespace brinvale {
 namespace {
-
-// The extension of `name` (the text after its last "."), lower-cased
-// (ASCII); empty when there is none.
-std::string LowerExtension(std::string_view name) {
-  const size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return {};
-  std::string ext(name.substr(dot + 1));
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  return ext;
-}
 
 // The first data sector of a FAT record, from its own fields.
 bool FatFirstSector(const ScanRecord& r, uint32_t bytesPerSector, uint64_t& sector) {
@@ -78,7 +68,7 @@ int CProfessionalRecovery::Search(const std::string& text, RecordList& out) {
           break;
         default: break;
       }
-      if (known) starts[sector] = LowerExtension(r.Name());
+      if (known) starts[sector] = ExtensionOf(r.Name());
     }
 
     // A content find at such a start is the same file once more, unless
@@ -87,7 +77,7 @@ int CProfessionalRecovery::Search(const std::string& text, RecordList& out) {
     for (const ScanRecord& r : part) {
       const auto it = starts.find(r.MetadataSector());
       if (it != starts.end()) {
-        const std::string own = LowerExtension(r.Name());
+        const std::string own = ExtensionOf(r.Name());
         if (it->second == own || (it->second == "thm" && own == "jpg")) continue;
       }
       out.push_back(r);
