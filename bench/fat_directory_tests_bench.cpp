@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/bytes.h"
-#include "engines/fat/fat_directory_tests.h"
+#include "deepscan/fat_directory_tests.h"
 
 namespace {
 

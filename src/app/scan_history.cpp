@@ -86,9 +86,7 @@ const MediumStamps& SystemMediumStamps() {
   return stamps;
 }
 
-fs::path ScanHistory::DefaultBaseFolder() {
-  return platform::AppDataFolder() / "OrlentaBrinvaleRecovery" / "ScanLog";
-}
+fs::path ScanHistory::DefaultBaseFolder() { return ScanLogBaseFolder(); }
 
 ScanHistory& ScanHistory::Instance() {
   static ScanHistory history(DefaultBaseFolder(), SystemMediumStamps());
@@ -136,30 +134,31 @@ void ScanHistory::Load() {
   m_loadResult = kOk;
 }
 
-int ScanHistory::FindEntry(size_t index, uint64_t stamp, uint64_t ScanHistoryEntry::*field,
-                           ScanHistoryEntry& out) {
+bool ScanHistory::FindEntry(size_t index, uint64_t stamp, uint64_t ScanHistoryEntry::*field,
+                            ScanHistoryEntry& out) {
   if (index == m_contents.entries.size()) {
     m_earlierScan = false;
     m_current.clear();
-    return 0;
+    return false;
   }
   const ScanHistoryEntry& entry = m_contents.entries[index];
   if (entry.*field == stamp) {
     m_earlierScan = true;
     m_current = FromUtf16(entry.folder);
     out = entry;
-    return 1;
+    return true;
   }
   // The medium changed since that scan: its log no longer describes it.
   fs::path stale = FromUtf16(entry.folder);
   ForgetFolder(stale);
   m_earlierScan = false;
   m_current.clear();
-  return 0;
+  return false;
 }
 
-int ScanHistory::FindPartitionEntry(uint32_t diskNumber, uint64_t startSector, uint64_t sectorCount,
-                                    char16_t driveLetter, ScanHistoryEntry& out) {
+bool ScanHistory::FindPartitionEntry(uint32_t diskNumber, uint64_t startSector,
+                                     uint64_t sectorCount, char16_t driveLetter,
+                                     ScanHistoryEntry& out) {
   const uint64_t freeSpace = m_stamps.FreeSpace(driveLetter);
   const auto& entries = m_contents.entries;
   size_t i = 0;
@@ -170,7 +169,7 @@ int ScanHistory::FindPartitionEntry(uint32_t diskNumber, uint64_t startSector, u
   return FindEntry(i, freeSpace, &ScanHistoryEntry::freeSpace, out);
 }
 
-int ScanHistory::FindImageEntry(const fs::path& imagePath, ScanHistoryEntry& out) {
+bool ScanHistory::FindImageEntry(const fs::path& imagePath, ScanHistoryEntry& out) {
   const uint64_t writeTime = m_stamps.LastWriteTime(imagePath);
   const std::u16string wanted = ToUtf16(imagePath);
   const auto& entries = m_contents.entries;
@@ -182,8 +181,8 @@ int ScanHistory::FindImageEntry(const fs::path& imagePath, ScanHistoryEntry& out
 }
 
 int ScanHistory::RecordScan(char16_t driveLetter, uint32_t diskNumber, uint64_t startSector,
-                            uint64_t sectorCount, const CoordinatorValues& values,
-                            const fs::path& folder, const fs::path& imagePath) {
+                            uint64_t sectorCount, const ResumePoint& resume, const fs::path& folder,
+                            const fs::path& imagePath) {
   constexpr int kErrFilenameTooLong = 206;
   ScanHistoryEntry fresh;
   fresh.folder = ToUtf16(folder);
@@ -193,13 +192,13 @@ int ScanHistory::RecordScan(char16_t driveLetter, uint32_t diskNumber, uint64_t 
     return kErrFilenameTooLong;
 
   ScanHistoryEntry found;
-  int hit = imagePath.empty()
-                ? FindPartitionEntry(diskNumber, startSector, sectorCount, driveLetter, found)
-                : FindImageEntry(imagePath, found);
-  if (hit == 1) {
+  const bool hit = imagePath.empty() ? FindPartitionEntry(diskNumber, startSector, sectorCount,
+                                                          driveLetter, found)
+                                     : FindImageEntry(imagePath, found);
+  if (hit) {
     for (auto& e : m_contents.entries) {
       if (e == found) {
-        e.values = values;
+        e.resume = resume;
         break;
       }
     }
@@ -207,7 +206,7 @@ int ScanHistory::RecordScan(char16_t driveLetter, uint32_t diskNumber, uint64_t 
     fresh.diskNumber = diskNumber;
     fresh.startSector = startSector;
     fresh.sectorCount = sectorCount;
-    fresh.values = values;
+    fresh.resume = resume;
     fresh.freeSpace = imagePath.empty() ? m_stamps.FreeSpace(driveLetter) : 0;
     fresh.imageWriteTime = imagePath.empty() ? 0 : m_stamps.LastWriteTime(imagePath);
     m_contents.entries.push_back(std::move(fresh));
@@ -254,26 +253,6 @@ void ScanHistory::TakeBackFolder() {
 }
 
 fs::path ScanHistory::CurrentFolder() const { return m_earlierScan ? m_current : NumberedFolder(); }
-
-int ScanHistory::FindLogFile(std::string_view prefix, std::string& name,
-                             const fs::path& folder) const {
-  std::error_code ec;
-  std::vector<std::string> names;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::string n = platform::PathToUtf8(it->path().filename());
-    if (n.empty() || n[0] == '.') continue;
-    names.push_back(std::move(n));
-  }
-  if (ec) return platform::SystemErrorFromErrorCode(ec);
-  std::sort(names.begin(), names.end());
-  for (const auto& n : names) {
-    if (n.find(prefix) != std::string::npos) {
-      name = n;
-      return kOk;
-    }
-  }
-  return kErrFileNotFound;
-}
 
 int ScanHistory::SaveHistory() {
   std::vector<uint8_t> bytes;

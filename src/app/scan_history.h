@@ -6,7 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/scan_history_file.h"
+#include "results/scan_history_file.h"
+#include "results/scan_history_interface.h"
+#include "results/scan_log_folders.h"
 
 namespace brinvale {
 
@@ -29,7 +31,7 @@ const MediumStamps& SystemMediumStamps();
 // medium's state when it was scanned, so that an unchanged medium can reuse
 // its scan. Kept in "<base>/config" and replaced through "config.tmp".
 // Used by one thread at a time; not copyable.
-class ScanHistory {
+class ScanHistory final : public IScanHistory {
  public:
   // The process-wide history under <application data>/OrlentaBrinvaleRecovery/
   // ScanLog, loaded on first use.
@@ -46,42 +48,43 @@ class ScanHistory {
   // not be read whole. Every case leaves a usable history.
   int LoadResult() const { return m_loadResult; }
 
-  // Looks up the partition (disk, start, count). Returns 1 with the entry
-  // when it is there and the volume of `driveLetter` has the recorded free
+  // Looks up the partition (disk, start, count). True with the entry when
+  // it is there and the volume of `driveLetter` has the recorded free
   // space; the current folder is then the entry's. A changed medium's folder
-  // is forgotten. Returns 0 otherwise.
-  int FindPartitionEntry(uint32_t diskNumber, uint64_t startSector, uint64_t sectorCount,
-                         char16_t driveLetter, ScanHistoryEntry& out);
+  // is forgotten.
+  bool FindPartitionEntry(uint32_t diskNumber, uint64_t startSector, uint64_t sectorCount,
+                          char16_t driveLetter, ScanHistoryEntry& out) override;
   // The same for an image file, by path (case-insensitive) and last-write time.
-  int FindImageEntry(const std::filesystem::path& imagePath, ScanHistoryEntry& out);
+  bool FindImageEntry(const std::filesystem::path& imagePath, ScanHistoryEntry& out) override;
 
   // Records a finished full scan and saves the history. An empty
   // `imagePath` means a partition. Returns 0, 206 when a path does not fit
   // its 259-unit field, or the error of SaveHistory.
   int RecordScan(char16_t driveLetter, uint32_t diskNumber, uint64_t startSector,
-                 uint64_t sectorCount, const CoordinatorValues& values,
-                 const std::filesystem::path& folder, const std::filesystem::path& imagePath);
+                 uint64_t sectorCount, const ResumePoint& resume,
+                 const std::filesystem::path& folder,
+                 const std::filesystem::path& imagePath) override;
 
   // Drops the folder's entry (saved with the next SaveHistory) and deletes
   // the folder with its content. Only folders inside the base folder are
   // ever deleted: anything else, or a symbolic link, answers 5 and stays.
-  int ForgetFolder(const std::filesystem::path& folder);
+  int ForgetFolder(const std::filesystem::path& folder) override;
 
   // Moves to the next numbered folder and empties it.
-  void BeginNewFolder();
+  void BeginNewFolder() override;
   // Takes the folder counter back by one, after a new scan that stopped
   // before it had anything to keep.
-  void TakeBackFolder();
+  void TakeBackFolder() override;
 
   // The folder of the last lookup's earlier scan, or else the numbered
   // folder of the counter ("<base>/<counter>/").
-  std::filesystem::path CurrentFolder() const;
+  std::filesystem::path CurrentFolder() const override;
 
-  // The first file name (in name order) in `folder` that contains `prefix`,
-  // skipping names that begin with ".". Returns 0, 2 when none matches, or
-  // the error of listing the folder.
+  // FindScanLogFile in `folder`.
   int FindLogFile(std::string_view prefix, std::string& name,
-                  const std::filesystem::path& folder) const;
+                  const std::filesystem::path& folder) const {
+    return FindScanLogFile(folder, prefix, name);
+  }
 
   // Writes "config.tmp" whole, then puts it in place of "config". On
   // failure "config" stays as it was.
@@ -94,8 +97,8 @@ class ScanHistory {
 
  private:
   void Load();
-  int FindEntry(size_t index, uint64_t stamp, uint64_t ScanHistoryEntry::*field,
-                ScanHistoryEntry& out);
+  bool FindEntry(size_t index, uint64_t stamp, uint64_t ScanHistoryEntry::*field,
+                 ScanHistoryEntry& out);
   std::filesystem::path NumberedFolder() const;
   std::filesystem::path HistoryPath() const { return m_base / "config"; }
   std::filesystem::path TempPath() const { return m_base / "config.tmp"; }

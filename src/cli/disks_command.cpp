@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/size_text.h"
+#include "common/size_text.h"
 #include "platform/disk_enumeration.h"
 
 namespace brinvale::cli {
@@ -130,7 +130,7 @@ int RunDisks(int argc, char** argv) {
     }
   }
   DiskEnumerator enumerator;
-  if (RefreshDisks(enumerator) != 1) {
+  if (!RefreshDisks(enumerator)) {
     std::fprintf(stderr, "brinvale-cli: the list of volumes cannot be read\n");
     return 1;
   }

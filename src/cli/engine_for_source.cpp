@@ -9,16 +9,16 @@
 namespace brinvale::cli {
 
 std::unique_ptr<IRidiRedazuvoParse> EngineForSource(const SourceSpec& source, ScanMode mode,
-                                                    std::string& fileSystem,
-                                                    std::string& error) {
+                                                    const EngineSetup& setup,
+                                                    std::string& fileSystem, std::string& error) {
   VolumeKind kind = VolumeKind::kUnknown;
   if (ProbeSource(source, kind, error) != kOk) return nullptr;
   fileSystem = VolumeKindName(kind);
 
   std::unique_ptr<IRidiRedazuvoParse> engine;
   if (source.kind == SourceSpec::Kind::kImage) {
-    engine = CreateEngineForImage(platform::PathFromUtf8(source.imagePath), kImageSourceTag,
-                                  mode);
+    engine = CreateEngineForImage(platform::PathFromUtf8(source.imagePath), kImageSourceTag, mode,
+                                  setup);
   } else {
     uint64_t count = source.sectorCount;
     if (source.kind == SourceSpec::Kind::kDisk) {
@@ -30,12 +30,13 @@ std::unique_ptr<IRidiRedazuvoParse> EngineForSource(const SourceSpec& source, Sc
       }
       count = disk.totalSectors;
     }
-    engine = CreateEngineForPartition(source.diskNumber, source.startSector, count, 0, mode);
+    engine = CreateEngineForPartition(source.diskNumber, source.startSector, count, 0, mode, setup);
   }
   if (!engine) {
     if (mode == ScanMode::kQuick && kind == VolumeKind::kUnknown)
-      error = "no FAT, NTFS or Ext file system starts here; a full scan (--mode full) reads any "
-              "medium";
+      error =
+          "no FAT, NTFS or Ext file system starts here; a full scan (--mode full) reads any "
+          "medium";
     else if (mode == ScanMode::kQuick)
       error = std::string("a quick scan of ") + VolumeKindName(kind) +
               " is not available in this version";

@@ -16,7 +16,7 @@ inline constexpr char16_t kImageSourceTag = 1;
 // was recognised at the start ("FAT", "NTFS", "Ext", "unknown"). Null with
 // `error` set to a sentence for the user when no engine can be made.
 std::unique_ptr<IRidiRedazuvoParse> EngineForSource(const SourceSpec& source, ScanMode mode,
-                                                    std::string& fileSystem,
-                                                    std::string& error);
+                                                    const EngineSetup& setup,
+                                                    std::string& fileSystem, std::string& error);
 
 }  // namespace brinvale::cli

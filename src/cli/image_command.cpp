@@ -4,23 +4,21 @@
 #include <filesystem>
 #include <string>
 
-#include "app/size_text.h"
+#include "cli/duration_text.h"
+#include "cli/interrupt.h"
 #include "cli/source_spec.h"
 #include "common/error_codes.h"
+#include "common/size_text.h"
 #include "device/disk_map.h"
 #include "output/image_job.h"
 #include "output/image_target_check.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 
-#include "cli/duration_text.h"
-#include "cli/interrupt.h"
-
 namespace brinvale::cli {
 namespace {
 
 constexpr int kExitStopped = 130;
-
 
 ImageSource SourceFromSpec(const SourceSpec& given, const DiskMap& disks) {
   ImageSource source;

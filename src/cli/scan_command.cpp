@@ -5,13 +5,13 @@
 #include <functional>
 
 #include "app/scan_history.h"
-#include "app/size_text.h"
 #include "cli/duration_text.h"
 #include "cli/engine_for_source.h"
 #include "cli/interrupt.h"
 #include "cli/json_writer.h"
 #include "cli/scan_options.h"
 #include "common/error_codes.h"
+#include "common/size_text.h"
 #include "engines/professional_recovery.h"
 #include "output/recovery_job.h"
 #include "platform/clock.h"
@@ -155,11 +155,9 @@ void ChooseResume(CProfessionalRecovery& scan, ResumeChoice choice) {
       std::fputs("No earlier scan of this medium is on record; a new scan starts.\n", stderr);
     return;
   }
-  const CoordinatorValues& v = scan.EarlierScan().values;
-  const uint64_t sectorsDone = uint64_t(v[6]) | uint64_t(v[7]) << 32;
-  const uint64_t filesFound = uint64_t(v[8]) | uint64_t(v[9]) << 32;
-  const std::string facts =
-      std::to_string(sectorsDone) + " sectors read, " + std::to_string(filesFound) + " files found";
+  const ResumePoint& earlier = scan.EarlierScan().resume;
+  const std::string facts = std::to_string(earlier.doneTotal) + " sectors read, " +
+                            std::to_string(earlier.filesFound) + " files found";
   bool resume = choice == ResumeChoice::kResume;
   if (choice == ResumeChoice::kAsk) {
     if (platform::StdinIsTerminal()) {
@@ -192,12 +190,17 @@ int RunScan(const std::vector<std::string>& args) {
   const ScanMode mode = options->fullScan ? ScanMode::kFull : ScanMode::kQuick;
   InstallInterruptHandler();
 
-  // A quick scan always starts in a fresh numbered scan-log folder.
-  if (mode == ScanMode::kQuick) ScanHistory::Instance().BeginNewFolder();
+  // A quick scan always starts in a fresh numbered scan-log folder; a full
+  // scan chooses its folder through the history.
+  ScanHistory& history = ScanHistory::Instance();
+  if (mode == ScanMode::kQuick) history.BeginNewFolder();
+  EngineSetup setup;
+  setup.logFolder = history.CurrentFolder();
+  setup.history = &history;
 
   std::string fileSystem;
   std::unique_ptr<IRidiRedazuvoParse> engine =
-      EngineForSource(options->source, mode, fileSystem, error);
+      EngineForSource(options->source, mode, setup, fileSystem, error);
   if (!engine) {
     std::fprintf(stderr, "brinvale-cli: %s\n", error.c_str());
     return kExitUsage;

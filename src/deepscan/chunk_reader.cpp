@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "common/error_codes.h"
+#include "deepscan/fat_directory_tests.h"
 #include "deepscan/file_type_codes.h"
 #include "deepscan/file_type_table.h"
 #include "deepscan/format_bytes.h"
-#include "engines/fat/fat_directory_tests.h"
 
 namespace brinvale {
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <new>
 
-#include "app/scan_history.h"
 #include "common/error_codes.h"
 #include "deepscan/file_type_codes.h"
 #include "deepscan/file_type_table.h"
 #include "platform/clock.h"
 #include "platform/text.h"
+#include "results/scan_log_folders.h"
 #include "results/scan_log_name.h"
 
 namespace brinvale {
@@ -53,8 +53,7 @@ CFileTypeRecovery::~CFileTypeRecovery() {
 }
 
 int CFileTypeRecovery::OpenStore(const std::filesystem::path& logName, uint64_t nameSector) {
-  std::filesystem::path folder =
-      m_logFolder.empty() ? ScanHistory::Instance().CurrentFolder() : m_logFolder;
+  std::filesystem::path folder = m_logFolder;
   std::string base;
   if (logName.empty()) {
     base = ScanLogBaseName(kContentLogPrefix, nameSector, platform::LocalTime());

@@ -8,7 +8,7 @@
 
 #include "deepscan/sizing_context.h"
 #include "device/sector_reader.h"
-#include "engines/recovery_engine.h"
+#include "results/recovery_engine.h"
 #include "results/scan_log_store.h"
 
 namespace brinvale {

@@ -7,16 +7,16 @@
 #include <system_error>
 #include <vector>
 
-#include "app/scan_history.h"
 #include "common/error_codes.h"
 #include "deepscan/file_type_recovery.h"
-#include "output/preview_target.h"
-#include "output/target_paths.h"
 #include "platform/file.h"
 #include "platform/folders.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "results/file_categories.h"
+#include "results/preview_target.h"
+#include "results/scan_log_folders.h"
+#include "results/target_paths.h"
 
 namespace brinvale {
 namespace {
@@ -106,8 +106,8 @@ int CFileTypeRecovery::ExtractRecord(const ScanRecord& record, std::filesystem::
     const uint64_t limit = buffer == nullptr ? 0 : size;
     size = 0;
     const std::string name(record.Name());
-    const std::filesystem::path target = PreviewTarget(
-        name, m_previewFolder.empty() ? ScanHistory::DefaultBaseFolder() : m_previewFolder);
+    const std::filesystem::path target =
+        PreviewTarget(name, m_previewFolder.empty() ? ScanLogBaseFolder() : m_previewFolder);
     platform::UniqueHandle file;
     if (!target.empty()) {
       if (int rc = OpenPreviewFile(target, file); rc != kOk) return rc;

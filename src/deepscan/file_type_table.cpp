@@ -163,9 +163,9 @@ int IdentifyFile(SizingContext& ctx, std::span<const uint8_t> buffer, int64_t fi
   }
 }
 
-int MatchesExtension(SizingContext& ctx, std::span<const uint8_t> buffer,
-                     std::string_view extension, SectorReader& reader, uint32_t bytesPerSector,
-                     uint64_t startSector) {
+bool MatchesExtension(SizingContext& ctx, std::span<const uint8_t> buffer,
+                      std::string_view extension, SectorReader& reader, uint32_t bytesPerSector,
+                      uint64_t startSector) {
   const FileTypeRow* row = nullptr;
   for (const FileTypeRow& candidate : FileTypeTable()) {
     if (EqualsNoCase(candidate.extension, extension)) {
@@ -173,20 +173,20 @@ int MatchesExtension(SizingContext& ctx, std::span<const uint8_t> buffer,
       break;
     }
   }
-  if (row == nullptr) return 1;
+  if (row == nullptr) return true;
   ctx.SetCandidate(reader, bytesPerSector, startSector);
   ctx.inStream = false;
-  if (row->detect == nullptr) return 0;
-  return row->detect(ctx, buffer) == row->typeCode ? 1 : 0;
+  if (row->detect == nullptr) return false;
+  return row->detect(ctx, buffer) == row->typeCode;
 }
 
-int MatchesExtension(std::span<const uint8_t> buffer, std::string_view extension,
-                     SectorReader& reader, uint32_t bytesPerSector, uint64_t startSector) {
+bool MatchesExtension(std::span<const uint8_t> buffer, std::string_view extension,
+                      SectorReader& reader, uint32_t bytesPerSector, uint64_t startSector) {
   try {
     SizingContext ctx;
     return MatchesExtension(ctx, buffer, extension, reader, bytesPerSector, startSector);
   } catch (const std::bad_alloc&) {
-    return 1;
+    return true;
   }
 }
 

@@ -54,15 +54,15 @@ int IdentifyFile(SizingContext& ctx, std::span<const uint8_t> buffer, int64_t fi
                  std::string& name, int& typeCode, uint64_t& size);
 
 // Whether the data at a found file's start looks like the format its
-// extension names: 1 or 0. An extension that is not in the table passes.
+// extension names. An extension that is not in the table passes.
 // `buffer` holds the file's first bytes, read from `startSector`; the
 // compound-document, package and stream tests read more through `reader`.
-int MatchesExtension(SizingContext& ctx, std::span<const uint8_t> buffer,
-                     std::string_view extension, SectorReader& reader, uint32_t bytesPerSector,
-                     uint64_t startSector);
+bool MatchesExtension(SizingContext& ctx, std::span<const uint8_t> buffer,
+                      std::string_view extension, SectorReader& reader, uint32_t bytesPerSector,
+                      uint64_t startSector);
 
 // The same with a context of its own, made for the call (allocates 128 KiB).
-int MatchesExtension(std::span<const uint8_t> buffer, std::string_view extension,
-                     SectorReader& reader, uint32_t bytesPerSector, uint64_t startSector);
+bool MatchesExtension(std::span<const uint8_t> buffer, std::string_view extension,
+                      SectorReader& reader, uint32_t bytesPerSector, uint64_t startSector);
 
 }  // namespace brinvale

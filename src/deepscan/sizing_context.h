@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "device/sector_reader.h"
-#include "engines/recovery_engine.h"
+#include "results/recovery_engine.h"
 
 namespace brinvale {
 

@@ -144,14 +144,14 @@ void DiskEnumerator::AddGapsAndDisks() {
   }
 }
 
-int RefreshDisks(DiskEnumerator& enumerator) {
+bool RefreshDisks(DiskEnumerator& enumerator) {
   enumerator.m_disks.clear();
   enumerator.m_cursorDisk = 0;
   enumerator.m_cursorIndex = 0;
 
   std::vector<platform::SystemVolume> volumes;
   try {
-    if (enumerator.m_system->ListVolumes(volumes) != kOk) return 0;
+    if (enumerator.m_system->ListVolumes(volumes) != kOk) return false;
     for (const platform::SystemVolume& v : volumes) {
       VolumeInfo info = FromSystem(v);
       if (info.typeCode == 0 || info.diskNumber == -1) continue;
@@ -162,7 +162,7 @@ int RefreshDisks(DiskEnumerator& enumerator) {
     SortByStart(enumerator.m_disks);
   } catch (const std::bad_alloc&) {
     enumerator.m_disks.clear();
-    return 0;
+    return false;
   }
 
   // Every record advances the counter, so a letterless volume's number is
@@ -177,10 +177,10 @@ int RefreshDisks(DiskEnumerator& enumerator) {
       ++counter;
     }
   }
-  return 1;
+  return true;
 }
 
-int NextVolume(DiskEnumerator& enumerator, VolumeInfo& out) {
+bool NextVolume(DiskEnumerator& enumerator, VolumeInfo& out) {
   for (auto it = enumerator.m_disks.lower_bound(enumerator.m_cursorDisk);
        it != enumerator.m_disks.end(); ++it) {
     if (it->first != enumerator.m_cursorDisk) {
@@ -189,10 +189,10 @@ int NextVolume(DiskEnumerator& enumerator, VolumeInfo& out) {
     }
     if (enumerator.m_cursorIndex < it->second.size()) {
       out = it->second[enumerator.m_cursorIndex++];
-      return 1;
+      return true;
     }
   }
-  return 0;
+  return false;
 }
 
 }  // namespace brinvale

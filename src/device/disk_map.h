@@ -28,8 +28,8 @@ class DiskEnumerator {
   uint32_t BytesPerSector() const { return m_bytesPerSector; }
 
  private:
-  friend int RefreshDisks(DiskEnumerator& enumerator);
-  friend int NextVolume(DiskEnumerator& enumerator, VolumeInfo& out);
+  friend bool RefreshDisks(DiskEnumerator& enumerator);
+  friend bool NextVolume(DiskEnumerator& enumerator, VolumeInfo& out);
   void AddGapsAndDisks();
 
   std::unique_ptr<platform::DiskEnumeration> m_system;
@@ -43,13 +43,13 @@ class DiskEnumerator {
 // a type code and a known disk number), sorted by start; a gap record for
 // every stretch of more than one cylinder before, between and after them;
 // one whole-disk record for each disk that carries no volume; and small
-// numbers in place of missing drive letters. Resets the cursor. Returns 1,
-// or 0 (with an empty list) when the system's volume list cannot be had.
-int RefreshDisks(DiskEnumerator& enumerator);
+// numbers in place of missing drive letters. Resets the cursor. False (with
+// an empty list) when the system's volume list cannot be had.
+bool RefreshDisks(DiskEnumerator& enumerator);
 
 // Hands out the next record, disks ascending and each disk's records in
-// order: 1 and the record, or 0 at the end.
-int NextVolume(DiskEnumerator& enumerator, VolumeInfo& out);
+// order: true and the record, or false at the end.
+bool NextVolume(DiskEnumerator& enumerator, VolumeInfo& out);
 
 // The type code for a file-system name: 7 for "NTFS", 11 for "FAT32", 6 for
 // "FAT" (compared without case), otherwise `partitionType` unchanged.

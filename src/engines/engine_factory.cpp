@@ -13,13 +13,29 @@
 
 namespace brinvale {
 
-std::unique_ptr<IRidiRedazuvoParse> MakeEngine(VolumeKind kind, ScanMode mode) {
+std::unique_ptr<IRidiRedazuvoParse> MakeEngine(VolumeKind kind, ScanMode mode,
+                                               const EngineSetup& setup) {
   // The full scan reads any medium, whatever it holds.
-  if (mode != ScanMode::kQuick) return std::make_unique<CProfessionalRecovery>();
+  if (mode != ScanMode::kQuick) {
+    if (setup.history == nullptr) return nullptr;
+    auto engine = std::make_unique<CProfessionalRecovery>(*setup.history);
+    engine->SetPreviewFolder(setup.previewFolder);
+    return engine;
+  }
   switch (kind) {
     case VolumeKind::kExt: return std::make_unique<CFastExtRecovery>();
-    case VolumeKind::kFat: return std::make_unique<CFastFatRecovery>();
-    case VolumeKind::kNtfs: return std::make_unique<CFastNtfsRecovery>();
+    case VolumeKind::kFat: {
+      auto engine = std::make_unique<CFastFatRecovery>();
+      engine->SetScanLogFolder(setup.logFolder);
+      engine->SetPreviewFolder(setup.previewFolder);
+      return engine;
+    }
+    case VolumeKind::kNtfs: {
+      auto engine = std::make_unique<CFastNtfsRecovery>();
+      engine->SetScanLogFolder(setup.logFolder);
+      engine->SetPreviewFolder(setup.previewFolder);
+      return engine;
+    }
     default: return nullptr;
   }
 }
@@ -29,8 +45,7 @@ int ReadRecognitionBytes(ByteSource& source, uint64_t offset,
   size_t done = 0;
   while (done < out.size()) {
     size_t got = 0;
-    if (int rc = source.ReadAt(offset + done, out.data() + done, out.size() - done, got);
-        rc != kOk)
+    if (int rc = source.ReadAt(offset + done, out.data() + done, out.size() - done, got); rc != kOk)
       return rc;
     if (got == 0) return kErrReadFault;
     done += got;
@@ -39,9 +54,9 @@ int ReadRecognitionBytes(ByteSource& source, uint64_t offset,
 }
 
 std::unique_ptr<IRidiRedazuvoParse> CreateEngineForPartition(int diskNumber, uint64_t start,
-                                                             uint64_t count,
-                                                             char16_t driveLetter,
-                                                             ScanMode mode) {
+                                                             uint64_t count, char16_t driveLetter,
+                                                             ScanMode mode,
+                                                             const EngineSetup& setup) {
   platform::UniqueHandle disk;
   if (platform::OpenDisk(diskNumber, disk) != kOk) return nullptr;
   if (driveLetter != 0) FlushVolume(driveLetter);
@@ -49,19 +64,20 @@ std::unique_ptr<IRidiRedazuvoParse> CreateEngineForPartition(int diskNumber, uin
   FileByteSource source(std::move(disk));
   std::array<uint8_t, kRecognitionBytes> head{};
   if (ReadRecognitionBytes(source, start * bps, head) != kOk) return nullptr;
-  auto engine = MakeEngine(ClassifyVolumeStart(head), mode);
+  auto engine = MakeEngine(ClassifyVolumeStart(head), mode, setup);
   if (engine) (void)engine->OpenPartition(diskNumber, start, count, driveLetter);
   return engine;
 }
 
 std::unique_ptr<IRidiRedazuvoParse> CreateEngineForImage(const std::filesystem::path& path,
-                                                         char16_t driveLetter, ScanMode mode) {
+                                                         char16_t driveLetter, ScanMode mode,
+                                                         const EngineSetup& setup) {
   platform::UniqueHandle file;
   if (platform::OpenFile(path, platform::OpenMode::kReadExisting, file) != kOk) return nullptr;
   FileByteSource source(std::move(file));
   std::array<uint8_t, kRecognitionBytes> head{};
   if (ReadRecognitionBytes(source, 0, head) != kOk) return nullptr;
-  auto engine = MakeEngine(ClassifyVolumeStart(head), mode);
+  auto engine = MakeEngine(ClassifyVolumeStart(head), mode, setup);
   if (engine) (void)engine->OpenImage(path, driveLetter);
   return engine;
 }

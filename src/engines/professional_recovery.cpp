@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <new>
 
-#include "app/scan_history.h"
 #include "common/error_codes.h"
 #include "deepscan/file_type_recovery.h"
 #include "engines/engine_factory.h"
 #include "engines/fat/fast_fat_recovery.h"
-#include "engines/fat/pro_fat_recovery.h"
+#include "engines/fat/professional_fat_recovery.h"
 #include "engines/ntfs/fast_ntfs_recovery.h"
-#include "engines/ntfs/pro_ntfs_recovery.h"
+#include "engines/ntfs/professional_ntfs_recovery.h"
 #include "platform/disk.h"
 #include "platform/file.h"
 #include "platform/text.h"
@@ -20,15 +19,20 @@ namespace brinvale {
 
 namespace fs = std::filesystem;
 
-CProfessionalRecovery::CProfessionalRecovery() : CProfessionalRecovery(ScanHistory::Instance()) {}
-
-CProfessionalRecovery::CProfessionalRecovery(ScanHistory& history)
+CProfessionalRecovery::CProfessionalRecovery(IScanHistory& history)
     : m_history(history),
       m_fat(std::make_unique<CProfessionalFatRecovery>()),
       m_ntfs(std::make_unique<CProfessionalNtfsRecovery>()),
       m_content(std::make_unique<CFileTypeRecovery>()) {}
 
 CProfessionalRecovery::~CProfessionalRecovery() = default;
+
+EngineSetup CProfessionalRecovery::QuickSetup() const {
+  // The quick engine learns its log folder when the scan has chosen one.
+  EngineSetup setup;
+  setup.previewFolder = m_previewFolder;
+  return setup;
+}
 
 int CProfessionalRecovery::OpenImage(const fs::path& imagePath, char16_t sourceKey) {
   std::error_code ec;
@@ -44,10 +48,10 @@ int CProfessionalRecovery::OpenImage(const fs::path& imagePath, char16_t sourceK
   if (int rc = OpenImageReader(m_reader, path); rc != kOk) return m_openResult = rc;
   m_count = m_reader.totalSectors;
   m_entry = ScanHistoryEntry{};
-  m_earlierScan = m_history.FindImageEntry(path, m_entry) == 1;
+  m_earlierScan = m_history.FindImageEntry(path, m_entry);
   (void)m_fat->OpenImage(path, sourceKey);
   m_openResult = m_ntfs->OpenImage(path, sourceKey);
-  m_quick = CreateEngineForImage(path, sourceKey, ScanMode::kQuick);
+  m_quick = CreateEngineForImage(path, sourceKey, ScanMode::kQuick, QuickSetup());
   return m_openResult;
 }
 
@@ -66,10 +70,11 @@ int CProfessionalRecovery::OpenPartition(int diskNumber, uint64_t start, uint64_
   if (int rc = OpenDiskReader(m_reader, diskNumber); rc != kOk) return m_openResult = rc;
   m_entry = ScanHistoryEntry{};
   m_earlierScan =
-      m_history.FindPartitionEntry(uint32_t(diskNumber), start, count, driveLetter, m_entry) == 1;
+      m_history.FindPartitionEntry(uint32_t(diskNumber), start, count, driveLetter, m_entry);
   (void)m_fat->OpenPartition(diskNumber, start, count, driveLetter);
   m_openResult = m_ntfs->OpenPartition(diskNumber, start, count, driveLetter);
-  m_quick = CreateEngineForPartition(diskNumber, start, count, driveLetter, ScanMode::kQuick);
+  m_quick = CreateEngineForPartition(diskNumber, start, count, driveLetter, ScanMode::kQuick,
+                                     QuickSetup());
   return m_openResult;
 }
 

@@ -3,15 +3,17 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 #include <vector>
 
-#include "app/scan_history_file.h"
 #include "device/sector_reader.h"
-#include "engines/recovery_engine.h"
+#include "engines/engine_factory.h"
+#include "results/recovery_engine.h"
+#include "results/scan_history_file.h"
+#include "results/scan_history_interface.h"
 
 namespace brinvale {
 
-class ScanHistory;
 class CProfessionalFatRecovery;
 class CProfessionalNtfsRecovery;
 class CFileTypeRecovery;
@@ -44,10 +46,9 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
   // Requests the read-ahead thread keeps ready.
   static constexpr size_t kRequestsAhead = 8;
 
-  CProfessionalRecovery();
-  // Uses `history` in place of the process-wide scan history (tests, tools);
-  // borrowed, must outlive the engine.
-  explicit CProfessionalRecovery(ScanHistory& history);
+  // Finds earlier scans in `history` and records into it; borrowed, must
+  // outlive the engine.
+  explicit CProfessionalRecovery(IScanHistory& history);
   ~CProfessionalRecovery() override;
 
   int OpenImage(const std::filesystem::path& imagePath, char16_t sourceKey) override;
@@ -100,7 +101,30 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
   IRidiRedazuvoParse* EngineFor(const ScanRecord& record);
   void FinishOpen();
   void SetLogFolders(const std::filesystem::path& folder);
+  // What the quick engine is made with.
+  EngineSetup QuickSetup() const;
+
+  // The steps of Scan, in order.
+  // The earlier scan's folder when resuming, else a new numbered one.
+  void ChooseLogFolder(bool resuming);
+  // The name of the earlier scan's log whose name holds `prefix`; false
+  // when there is none or the scan is not resumed.
+  bool FindEarlierLog(bool resuming, std::string_view prefix, std::filesystem::path& name) const;
+  // Runs (or reloads) the quick engine and learns whether its free ranges
+  // can be used. Returns 0, or kCancelled after a stop.
+  int RunQuickStep(bool resuming, Pass& pass);
+  // Opens (or reloads) the logs of the content, formatted FAT and formatted
+  // NTFS engines.
+  int OpenPassEngines(bool resuming);
+  // The sectors the pass covers and where it begins.
+  void PlanPass(Pass& pass);
+  void ApplyResumePoint(Pass& pass);
   int RunPass(Pass& pass);
+  // The folder passes of the FAT and NTFS engines and the content log
+  // flush: also after a stop, so what was found is browsable.
+  void FinishEngines();
+  void RecordResumePoint(const Pass& pass);
+
   // A second reader on the medium, read on its own thread; null when it
   // cannot be had.
   std::unique_ptr<ReadAhead> MakeReadAhead();
@@ -109,7 +133,7 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
   int64_t Dispatch(Pass& pass, const uint8_t* data, size_t count, uint64_t first);
   int ReportPass(Pass& pass);
 
-  ScanHistory& m_history;
+  IScanHistory& m_history;
   char16_t m_letter = 0;
   uint32_t m_bytesPerSector = 512;
   int m_diskNumber = -1;

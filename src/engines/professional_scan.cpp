@@ -5,19 +5,19 @@
 #include <exception>
 #include <new>
 
-#include "app/scan_history.h"
 #include "common/bytes.h"
 #include "common/error_codes.h"
+#include "deepscan/fat_directory_tests.h"
 #include "deepscan/file_type_recovery.h"
 #include "device/read_ahead.h"
 #include "engines/fat/fast_fat_recovery.h"
-#include "engines/fat/fat_directory_tests.h"
-#include "engines/fat/pro_fat_recovery.h"
+#include "engines/fat/professional_fat_recovery.h"
 #include "engines/ntfs/fast_ntfs_recovery.h"
-#include "engines/ntfs/pro_ntfs_recovery.h"
+#include "engines/ntfs/professional_ntfs_recovery.h"
 #include "engines/professional_recovery.h"
 #include "platform/clock.h"
 #include "platform/text.h"
+#include "results/scan_log_folders.h"
 #include "results/scan_log_name.h"
 
 namespace brinvale {
@@ -54,7 +54,7 @@ fs::path PathFromUtf16(const std::u16string& text) {
 
 }  // namespace
 
-// Where the pass stands; the five resume values are its first five fields.
+// Where the pass stands; its first four fields are kept in the resume point.
 struct CProfessionalRecovery::Pass {
   uint64_t rangeStart = 0;  // sectors from the partition start
   uint64_t rangeLength = 0;
@@ -97,136 +97,138 @@ bool NextRange(IRidiRedazuvoParse& quick, uint32_t quickBytes, uint32_t bytesPer
 int CProfessionalRecovery::Scan(const fs::path*) {
   if (m_openResult != kOk) return m_openResult;
   try {
-    // 1. Resume the earlier scan of this medium, or start a new folder.
     const bool resuming = m_earlierScan;
-    if (resuming) {
-      m_folder = PathFromUtf16(m_entry.folder);
-    } else {
-      m_history.BeginNewFolder();
-      m_folder = m_history.CurrentFolder();
-    }
-    SetLogFolders(m_folder);
-    auto findLog = [&](std::string_view prefix, fs::path& name) {
-      std::string found;
-      if (!resuming || m_history.FindLogFile(prefix, found, m_folder) != kOk) return false;
-      name = platform::PathFromUtf8(found);
-      return true;
-    };
-
-    // 2. The quick step.
+    ChooseLogFolder(resuming);
     Pass pass;
-    if (m_quick) {
-      m_quick->SetProgressCallback(m_scanCallback, m_copyCallback, m_user, 9);
-      pass.freeRanges = m_quick->BuildAllocationMap() == kOk;
-      fs::path quickLog;
-      const int rc =
-          findLog(kQuickLogPrefix, quickLog) ? m_quick->Scan(&quickLog) : m_quick->Scan(nullptr);
-      if (rc == kCancelled) {
-        if (!resuming) m_history.TakeBackFolder();
-        return rc;
-      }
-      if (rc != kOk) {
-        // A damaged file system is what this scan is for: without the quick
-        // engine's results the pass simply covers the whole volume.
-        m_quick.reset();
-        pass.freeRanges = false;
-      }
-    }
-
-    // 3. The other engines' logs.
-    fs::path log;
-    int rc;
-    if (findLog(kContentLogPrefix, log)) {
-      rc = m_imagePath.empty()
-               ? m_content->OpenForDisk(m_bytesPerSector, m_diskNumber, log, m_letter)
-               : m_content->OpenForImage(m_bytesPerSector, log, m_letter, m_imagePath);
-    } else {
-      rc = m_imagePath.empty() ? m_content->OpenPartition(m_diskNumber, m_start, m_count, m_letter)
-                               : m_content->OpenImage(m_imagePath, m_letter);
-    }
-    if (rc != kOk) return rc;
-    m_content->SetProgressCallback(m_scanCallback, m_copyCallback, m_user, 90);
-    m_content->SetSearchCallback(m_searchCallback, m_searchUser);
-    if (findLog(kFormattedFatLogPrefix, log)) {
-      rc = m_fat->PrepareFatScan(&log);
-    } else {
-      rc = m_fat->PrepareFatScan(nullptr);
-    }
-    if (rc != kOk) return rc;
-    if (findLog(kFormattedNtfsLogPrefix, log)) {
-      rc = m_ntfs->OpenProLog(&log);
-    } else {
-      rc = m_ntfs->OpenProLog(nullptr);
-    }
-    if (rc != kOk) return rc;
-
-    // 4. The layout of a FAT boot sector still in place.
+    if (int rc = RunQuickStep(resuming, pass); rc != kOk) return rc;
+    if (int rc = OpenPassEngines(resuming); rc != kOk) return rc;
+    // The layout of a FAT boot sector still in place.
     (void)m_fat->ReadBootGeometry();
-
-    // 5.-7. Buffers, the sectors to cover and where to begin.
-    pass.buffer.resize(kReadBytes);
-    pass.record.resize(kRecordReadBytes);
-    if (pass.freeRanges) {
-      pass.quickBytes = QuickSectorBytes(m_quick.get(), m_bytesPerSector);
-      uint64_t from = 0, start = 0, length = 0;
-      bool first = true;
-      // Every range starts past the one before, so the walk ends.
-      while (NextRange(*m_quick, pass.quickBytes, m_bytesPerSector, from, start, length)) {
-        if (first) {
-          pass.rangeStart = start;
-          pass.rangeLength = length;
-          first = false;
-        }
-        pass.total += length;
-        from = start + length;
-      }
-      // No free range at all (an engine that does not map free space, as
-      // the Ext one, or a full volume): the pass covers the whole volume.
-      if (first) pass.freeRanges = false;
-    }
-    if (!pass.freeRanges) {
-      pass.rangeStart = 0;
-      pass.rangeLength = m_count;
-      pass.total = m_count;
-    }
-    if (resuming) {
-      const CoordinatorValues& v = m_entry.values;
-      auto value = [&v](int i) { return uint64_t(v[2 * i]) | uint64_t(v[2 * i + 1]) << 32; };
-      pass.rangeStart = value(0);
-      pass.rangeLength = value(1);
-      pass.doneInRange = std::min(value(2), pass.rangeLength);
-      pass.doneTotal = std::min(value(3), pass.total);
-      m_earlierScan = false;  // the values are used once
-    }
-
-    // 8. The pass.
+    PlanPass(pass);
+    if (resuming) ApplyResumePoint(pass);
     const int stop = RunPass(pass);
-
-    // 9. Also after a stop: the FAT and NTFS engines write their folders,
-    // so what was found is browsable and the logs are whole on disk.
-    (void)m_fat->FinishFatScan();
-    (void)m_ntfs->RunFolderPass();
-    (void)m_content->FlushLog();
-
-    // 10. The final report.
+    FinishEngines();
     if (stop == kOk && m_scanCallback != nullptr)
       (void)m_scanCallback(m_user, 100, 100, 0, 0, 0, 0, 0);
-
-    // 11. Where the scan got to, for a later resume.
-    CoordinatorValues values{};
-    const uint64_t five[5] = {pass.rangeStart, pass.rangeLength, pass.doneInRange, pass.doneTotal,
-                              GetRecordCount()};
-    for (int i = 0; i < 5; ++i) {
-      values[size_t(2 * i)] = uint32_t(five[i]);
-      values[size_t(2 * i + 1)] = uint32_t(five[i] >> 32);
-    }
-    // A history that cannot be saved costs only the resume, not the scan.
-    (void)m_history.RecordScan(m_letter, uint32_t(m_diskNumber), m_start, m_count, values, m_folder,
-                               m_imagePath);
+    RecordResumePoint(pass);
     return stop;
   } catch (const std::bad_alloc&) {
     return kErrOutOfMemory;
   }
+}
+
+void CProfessionalRecovery::ChooseLogFolder(bool resuming) {
+  if (resuming) {
+    m_folder = PathFromUtf16(m_entry.folder);
+  } else {
+    m_history.BeginNewFolder();
+    m_folder = m_history.CurrentFolder();
+  }
+  SetLogFolders(m_folder);
+}
+
+bool CProfessionalRecovery::FindEarlierLog(bool resuming, std::string_view prefix,
+                                           fs::path& name) const {
+  std::string found;
+  if (!resuming || FindScanLogFile(m_folder, prefix, found) != kOk) return false;
+  name = platform::PathFromUtf8(found);
+  return true;
+}
+
+int CProfessionalRecovery::RunQuickStep(bool resuming, Pass& pass) {
+  if (!m_quick) return kOk;
+  m_quick->SetProgressCallback(m_scanCallback, m_copyCallback, m_user, 9);
+  pass.freeRanges = m_quick->BuildAllocationMap() == kOk;
+  fs::path quickLog;
+  const int rc = FindEarlierLog(resuming, kQuickLogPrefix, quickLog) ? m_quick->Scan(&quickLog)
+                                                                     : m_quick->Scan(nullptr);
+  if (rc == kCancelled) {
+    if (!resuming) m_history.TakeBackFolder();
+    return rc;
+  }
+  if (rc != kOk) {
+    // A damaged file system is what this scan is for: without the quick
+    // engine's results the pass simply covers the whole volume.
+    m_quick.reset();
+    pass.freeRanges = false;
+  }
+  return kOk;
+}
+
+int CProfessionalRecovery::OpenPassEngines(bool resuming) {
+  fs::path log;
+  int rc;
+  if (FindEarlierLog(resuming, kContentLogPrefix, log)) {
+    rc = m_imagePath.empty()
+             ? m_content->OpenForDisk(m_bytesPerSector, m_diskNumber, log, m_letter)
+             : m_content->OpenForImage(m_bytesPerSector, log, m_letter, m_imagePath);
+  } else {
+    rc = m_imagePath.empty() ? m_content->OpenPartition(m_diskNumber, m_start, m_count, m_letter)
+                             : m_content->OpenImage(m_imagePath, m_letter);
+  }
+  if (rc != kOk) return rc;
+  m_content->SetProgressCallback(m_scanCallback, m_copyCallback, m_user, 90);
+  m_content->SetSearchCallback(m_searchCallback, m_searchUser);
+  rc = FindEarlierLog(resuming, kFormattedFatLogPrefix, log) ? m_fat->PrepareFatScan(&log)
+                                                             : m_fat->PrepareFatScan(nullptr);
+  if (rc != kOk) return rc;
+  return FindEarlierLog(resuming, kFormattedNtfsLogPrefix, log) ? m_ntfs->OpenProLog(&log)
+                                                                : m_ntfs->OpenProLog(nullptr);
+}
+
+void CProfessionalRecovery::PlanPass(Pass& pass) {
+  pass.buffer.resize(kReadBytes);
+  pass.record.resize(kRecordReadBytes);
+  if (pass.freeRanges) {
+    pass.quickBytes = QuickSectorBytes(m_quick.get(), m_bytesPerSector);
+    uint64_t from = 0, start = 0, length = 0;
+    bool first = true;
+    // Every range starts past the one before, so the walk ends.
+    while (NextRange(*m_quick, pass.quickBytes, m_bytesPerSector, from, start, length)) {
+      if (first) {
+        pass.rangeStart = start;
+        pass.rangeLength = length;
+        first = false;
+      }
+      pass.total += length;
+      from = start + length;
+    }
+    // No free range at all (an engine that does not map free space, as the
+    // Ext one, or a full volume): the pass covers the whole volume.
+    if (first) pass.freeRanges = false;
+  }
+  if (!pass.freeRanges) {
+    pass.rangeStart = 0;
+    pass.rangeLength = m_count;
+    pass.total = m_count;
+  }
+}
+
+void CProfessionalRecovery::ApplyResumePoint(Pass& pass) {
+  const ResumePoint& r = m_entry.resume;
+  pass.rangeStart = r.rangeStart;
+  pass.rangeLength = r.rangeLength;
+  pass.doneInRange = std::min(r.doneInRange, pass.rangeLength);
+  pass.doneTotal = std::min(r.doneTotal, pass.total);
+  m_earlierScan = false;  // the point is used once
+}
+
+void CProfessionalRecovery::FinishEngines() {
+  (void)m_fat->FinishFatScan();
+  (void)m_ntfs->RunFolderPass();
+  (void)m_content->FlushLog();
+}
+
+void CProfessionalRecovery::RecordResumePoint(const Pass& pass) {
+  ResumePoint r;
+  r.rangeStart = pass.rangeStart;
+  r.rangeLength = pass.rangeLength;
+  r.doneInRange = pass.doneInRange;
+  r.doneTotal = pass.doneTotal;
+  r.filesFound = GetRecordCount();
+  // A history that cannot be saved costs only the resume, not the scan.
+  (void)m_history.RecordScan(m_letter, uint32_t(m_diskNumber), m_start, m_count, r, m_folder,
+                             m_imagePath);
 }
 
 std::unique_ptr<ReadAhead> CProfessionalRecovery::MakeReadAhead() {

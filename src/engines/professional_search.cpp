@@ -8,9 +8,9 @@
 
 #include "common/error_codes.h"
 #include "deepscan/file_type_recovery.h"
-#include "engines/fat/pro_fat_recovery.h"
+#include "engines/fat/professional_fat_recovery.h"
 #include "engines/ntfs/fast_ntfs_recovery.h"
-#include "engines/ntfs/pro_ntfs_recovery.h"
+#include "engines/ntfs/professional_ntfs_recovery.h"
 #include "engines/professional_recovery.h"
 #include "results/file_categories.h"
 #include "results/record_rules.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/size_text.h"
+#include "common/size_text.h"
 
 namespace brinvale {
 namespace {

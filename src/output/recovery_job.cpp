@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <system_error>
 
-#include "output/target_paths.h"
 #include "platform/text.h"
 #include "results/file_categories.h"
+#include "results/target_paths.h"
 
 namespace brinvale {
 namespace {
@@ -90,8 +90,8 @@ void RecoverKeepingPaths(IRidiRedazuvoParse& engine, const std::filesystem::path
       report.result = kCancelled;
       return;
     }
-    const std::filesystem::path target = MakeUniquePath(
-        targetFolder / platform::PathFromUtf8(SanitizeFileName(record.Name())));
+    const std::filesystem::path target =
+        MakeUniquePath(targetFolder / platform::PathFromUtf8(SanitizeFileName(record.Name())));
     engine.SetProgressCallback(nullptr, OnCopyProgress, &ctx, 100);
     if (RecoverOne(engine, record, target, separators, report) == kCancelled) {
       report.result = kCancelled;

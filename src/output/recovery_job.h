@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "engines/recovery_engine.h"
+#include "results/recovery_engine.h"
 
 // Recovering found files into a folder the user chose.
 namespace brinvale {

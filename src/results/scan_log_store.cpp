@@ -56,6 +56,8 @@ ScanLogStore::~ScanLogStore() { CloseLog(); }
 
 int ScanLogStore::OpenLog(const fs::path& folder, std::string_view baseName) {
   CloseLog();
+  // An engine that was given no folder must not write into the working one.
+  if (folder.empty()) return kErrInvalidParameter;
   try {
     std::error_code ec;
     fs::create_directories(folder, ec);

@@ -62,8 +62,8 @@ std::vector<uint8_t> Entry(uint32_t disk, uint64_t start, uint64_t count, uint64
   StoreLe32(e, 0, disk);        // disk number
   StoreLe64(e, 8, start);       // start sector
   StoreLe64(e, 16, count);      // sector count
-  StoreLe32(e, 24, 0xA1);       // first of the ten coordinator values
-  StoreLe32(e, 60, 0xA10);      // last of the ten
+  StoreLe32(e, 24, 0xA1);       // resume point: range start, low half
+  StoreLe32(e, 60, 0xA10);      // resume point: files found, high half
   StoreLe64(e, 64, freeSpace);  // free-space stamp
   StoreLe64(e, 72, 0);          // image write time (none for a partition)
   for (size_t i = 0; i < folder.size(); ++i) StoreLe16(e, 600 + 2 * i, folder[i]);  // folder
@@ -85,8 +85,8 @@ TEST_F(ScanHistoryTest, LoadsWholeEntriesAndIgnoresATrailingPart) {
     EXPECT_EQ(h.FolderCounter(), 9u);
     ASSERT_EQ(h.Entries().size(), 2u);
     EXPECT_EQ(h.Entries()[0].startSector, 2048u);
-    EXPECT_EQ(h.Entries()[0].values[0], 0xA1u);
-    EXPECT_EQ(h.Entries()[0].values[9], 0xA10u);
+    EXPECT_EQ(h.Entries()[0].resume.rangeStart, 0xA1u);
+    EXPECT_EQ(h.Entries()[0].resume.filesFound, uint64_t(0xA10) << 32);
     EXPECT_EQ(h.Entries()[1].diskNumber, 2u);
     EXPECT_EQ(h.Entries()[1].folder, u"/x/2/");
   }
@@ -156,8 +156,12 @@ TEST_F(ScanHistoryTest, LeftoverTempFileNextToAHistoryIsIgnored) {
 TEST_F(ScanHistoryTest, RecordScanWritesTheEntryLayout) {
   stamps.freeSpace[u'E'] = 0x1122334455ULL;
   ScanHistory h(base, stamps);
-  CoordinatorValues v{};
-  for (uint32_t i = 0; i < 10; ++i) v[i] = 100 + i;
+  // Five values, each as two 32-bit halves: 100, 101, ... 109 in turn.
+  ResumePoint v;
+  uint64_t ResumePoint::*fields[] = {&ResumePoint::rangeStart, &ResumePoint::rangeLength,
+                                     &ResumePoint::doneInRange, &ResumePoint::doneTotal,
+                                     &ResumePoint::filesFound};
+  for (uint32_t i = 0; i < 5; ++i) v.*fields[i] = uint64_t(101 + 2 * i) << 32 | (100 + 2 * i);
   h.BeginNewFolder();
   fs::path folder = h.CurrentFolder();
   ASSERT_EQ(h.RecordScan(u'E', 3, 2048, 99999, v, folder, {}), kOk);
@@ -197,14 +201,14 @@ TEST_F(ScanHistoryTest, UnchangedPartitionReusesItsFolderAndAChangedOneLosesIt) 
   }
   ScanHistory h(base, stamps);
   ScanHistoryEntry e;
-  ASSERT_EQ(h.FindPartitionEntry(1, 2048, 4096, u'F', e), 1);
+  ASSERT_TRUE(h.FindPartitionEntry(1, 2048, 4096, u'F', e));
   EXPECT_TRUE(h.HasEarlierScan());
   EXPECT_EQ(h.CurrentFolder(), old);
-  EXPECT_EQ(h.FindPartitionEntry(1, 2048, 4097, u'F', e), 0) << "another partition";
+  EXPECT_FALSE(h.FindPartitionEntry(1, 2048, 4097, u'F', e)) << "another partition";
   EXPECT_FALSE(h.HasEarlierScan());
 
   stamps.freeSpace[u'F'] = 4096;  // a file was written to the volume
-  EXPECT_EQ(h.FindPartitionEntry(1, 2048, 4096, u'F', e), 0);
+  EXPECT_FALSE(h.FindPartitionEntry(1, 2048, 4096, u'F', e));
   EXPECT_FALSE(fs::exists(old));
   EXPECT_TRUE(h.Entries().empty());
   EXPECT_EQ(h.CurrentFolder(), base / "1" / "");
@@ -220,10 +224,10 @@ TEST_F(ScanHistoryTest, ImageIsFoundByPathWithoutCaseAndByWriteTime) {
   EXPECT_EQ(h.Entries()[0].imageWriteTime, 777u);
   EXPECT_EQ(h.Entries()[0].freeSpace, 0u);
   ScanHistoryEntry e;
-  EXPECT_EQ(h.FindImageEntry("/img/disk.img", e), 1);
+  EXPECT_TRUE(h.FindImageEntry("/img/disk.img", e));
   EXPECT_EQ(e.imagePath, u"/img/Disk.IMG");
   stamps.writeTime["/img/disk.img"] = 778;
-  EXPECT_EQ(h.FindImageEntry("/img/disk.img", e), 0);
+  EXPECT_FALSE(h.FindImageEntry("/img/disk.img", e));
   EXPECT_TRUE(h.Entries().empty());
 }
 
@@ -287,7 +291,7 @@ TEST_F(ScanHistoryTest, ForgetFolderNeverDeletesOutsideTheBaseFolder) {
   ScanHistory planted(base, stamps);
   stamps.freeSpace[u'Z'] = 99;
   ScanHistoryEntry e;
-  EXPECT_EQ(planted.FindPartitionEntry(4, 4, 4, u'Z', e), 0);
+  EXPECT_FALSE(planted.FindPartitionEntry(4, 4, 4, u'Z', e));
   EXPECT_TRUE(planted.Entries().empty());
   EXPECT_TRUE(fs::exists(root / "precious" / "a"));
 }

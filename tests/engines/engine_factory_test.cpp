@@ -13,6 +13,30 @@
 namespace brinvale {
 namespace {
 
+// A history with no earlier scans that records nothing.
+class EmptyHistory final : public IScanHistory {
+ public:
+  bool FindPartitionEntry(uint32_t, uint64_t, uint64_t, char16_t, ScanHistoryEntry&) override {
+    return false;
+  }
+  bool FindImageEntry(const std::filesystem::path&, ScanHistoryEntry&) override { return false; }
+  int RecordScan(char16_t, uint32_t, uint64_t, uint64_t, const ResumePoint&,
+                 const std::filesystem::path&, const std::filesystem::path&) override {
+    return kOk;
+  }
+  int ForgetFolder(const std::filesystem::path&) override { return kOk; }
+  void BeginNewFolder() override {}
+  void TakeBackFolder() override {}
+  std::filesystem::path CurrentFolder() const override { return {}; }
+};
+
+EngineSetup Setup() {
+  static EmptyHistory history;
+  EngineSetup setup;
+  setup.history = &history;
+  return setup;
+}
+
 // The engine classes the factory hands out.
 enum class EngineClass { kNone, kFastExt, kFastFat, kFastNtfs, kProfessional, kOther };
 
@@ -54,7 +78,7 @@ TEST(CreateEngineForImage, FollowsTheFactoryTable) {
     SCOPED_TRACE(std::string(row.sample) + (row.mode == ScanMode::kQuick ? " quick" : " full"));
     const auto path = test::FixturePath(row.sample);
     ASSERT_TRUE(std::filesystem::exists(path)) << path;
-    auto engine = CreateEngineForImage(path, u'X', row.mode);
+    auto engine = CreateEngineForImage(path, u'X', row.mode, Setup());
     EXPECT_EQ(ClassOf(engine.get()), row.expected);
   }
 }
@@ -62,8 +86,8 @@ TEST(CreateEngineForImage, FollowsTheFactoryTable) {
 TEST(CreateEngineForImage, UnrecognisedImageGivesNullInQuickModeAndTheCoordinatorInFull) {
   test::TempFile zeros("zeros.img");
   test::WriteFileBytes(zeros.Path(), std::vector<uint8_t>(65536, 0));
-  EXPECT_EQ(CreateEngineForImage(zeros.Path(), u'X', ScanMode::kQuick), nullptr);
-  EXPECT_EQ(ClassOf(CreateEngineForImage(zeros.Path(), u'X', ScanMode::kFull).get()),
+  EXPECT_EQ(CreateEngineForImage(zeros.Path(), u'X', ScanMode::kQuick, Setup()), nullptr);
+  EXPECT_EQ(ClassOf(CreateEngineForImage(zeros.Path(), u'X', ScanMode::kFull, Setup()).get()),
             EngineClass::kProfessional);
 }
 
@@ -74,29 +98,57 @@ TEST(CreateEngineForImage, ImageShorterThan16KiBGivesNull) {
   head.resize(kRecognitionBytes);
   test::TempFile image("short.img");
   test::WriteFileBytes(image.Path(), head);
-  EXPECT_EQ(ClassOf(CreateEngineForImage(image.Path(), u'X', ScanMode::kQuick).get()),
+  EXPECT_EQ(ClassOf(CreateEngineForImage(image.Path(), u'X', ScanMode::kQuick, Setup()).get()),
             EngineClass::kFastExt);
   head.resize(kRecognitionBytes - 1);
   test::WriteFileBytes(image.Path(), head);
   for (ScanMode mode : {ScanMode::kQuick, ScanMode::kFull})
-    EXPECT_EQ(CreateEngineForImage(image.Path(), u'X', mode), nullptr);
+    EXPECT_EQ(CreateEngineForImage(image.Path(), u'X', mode, Setup()), nullptr);
   test::WriteFileBytes(image.Path(), {});
-  EXPECT_EQ(CreateEngineForImage(image.Path(), u'X', ScanMode::kQuick), nullptr);
+  EXPECT_EQ(CreateEngineForImage(image.Path(), u'X', ScanMode::kQuick, Setup()), nullptr);
 }
 
 TEST(CreateEngineForImage, MissingImageGivesNull) {
-  EXPECT_EQ(CreateEngineForImage("/nonexistent/brinvale.img", u'X', ScanMode::kQuick), nullptr);
+  EXPECT_EQ(CreateEngineForImage("/nonexistent/brinvale.img", u'X', ScanMode::kQuick, Setup()),
+            nullptr);
 }
 
 TEST(CreateEngineForPartition, MissingDiskGivesNull) {
-  EXPECT_EQ(CreateEngineForPartition(-1, 0, 100, 0, ScanMode::kQuick), nullptr);
-  EXPECT_EQ(CreateEngineForPartition(100000, 0, 100, 0, ScanMode::kQuick), nullptr);
+  EXPECT_EQ(CreateEngineForPartition(-1, 0, 100, 0, ScanMode::kQuick, Setup()), nullptr);
+  EXPECT_EQ(CreateEngineForPartition(100000, 0, 100, 0, ScanMode::kQuick, Setup()), nullptr);
 }
 
 TEST(MakeEngine, UnrecognisedVolumeHasNoQuickEngine) {
-  EXPECT_EQ(MakeEngine(VolumeKind::kUnknown, ScanMode::kQuick), nullptr);
-  EXPECT_EQ(ClassOf(MakeEngine(VolumeKind::kExt, ScanMode::kQuick).get()), EngineClass::kFastExt);
-  EXPECT_EQ(ClassOf(MakeEngine(VolumeKind::kFat, ScanMode::kQuick).get()), EngineClass::kFastFat);
+  EXPECT_EQ(MakeEngine(VolumeKind::kUnknown, ScanMode::kQuick, Setup()), nullptr);
+  EXPECT_EQ(ClassOf(MakeEngine(VolumeKind::kExt, ScanMode::kQuick, Setup()).get()),
+            EngineClass::kFastExt);
+  EXPECT_EQ(ClassOf(MakeEngine(VolumeKind::kFat, ScanMode::kQuick, Setup()).get()),
+            EngineClass::kFastFat);
+}
+
+TEST(MakeEngine, FullModeNeedsAHistory) {
+  EXPECT_EQ(MakeEngine(VolumeKind::kFat, ScanMode::kFull, EngineSetup{}), nullptr);
+  EXPECT_EQ(ClassOf(MakeEngine(VolumeKind::kFat, ScanMode::kFull, Setup()).get()),
+            EngineClass::kProfessional);
+}
+
+TEST(CreateEngineForImage, QuickEngineKeepsItsLogsInTheFolderItWasGiven) {
+  test::TempDir logs("factory_logs");
+  EngineSetup setup = Setup();
+  setup.logFolder = logs.Path() / "7";
+  auto engine =
+      CreateEngineForImage(test::FixturePath("sample.img"), u'X', ScanMode::kQuick, setup);
+  ASSERT_NE(engine, nullptr);
+  ASSERT_EQ(engine->Scan(nullptr), kOk);
+  std::error_code ec;
+  EXPECT_FALSE(std::filesystem::is_empty(setup.logFolder, ec));
+  EXPECT_FALSE(ec) << ec.message();
+
+  // Without a folder the engine has nowhere to keep its log and says so.
+  auto lost =
+      CreateEngineForImage(test::FixturePath("sample.img"), u'X', ScanMode::kQuick, Setup());
+  ASSERT_NE(lost, nullptr);
+  EXPECT_EQ(lost->Scan(nullptr), kErrInvalidParameter);
 }
 
 }  // namespace

@@ -434,8 +434,7 @@ TEST(FullScanResume, AStoppedScanResumesWhereItStoppedAndEndsWithWhatOneScanFind
     // whole pass). The bar may run ahead of it: while the content engine
     // sizes a long file it reports the sectors it reads on.
     ASSERT_EQ(s.history.Entries().size(), 1u);
-    const CoordinatorValues& v = s.history.Entries().front().values;
-    stoppedAt = uint64_t(v[6]) | uint64_t(v[7]) << 32;
+    stoppedAt = s.history.Entries().front().resume.doneTotal;
     const uint64_t total = s.progress.PassCalls().back().total;
     EXPECT_GT(stoppedAt, 0u);
     EXPECT_LT(stoppedAt, total);

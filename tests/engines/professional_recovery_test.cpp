@@ -15,8 +15,8 @@
 #include "common/error_codes.h"
 #include "deepscan/file_type_recovery.h"
 #include "engines/fat/fast_fat_recovery.h"
-#include "engines/fat/pro_fat_recovery.h"
-#include "engines/ntfs/pro_ntfs_recovery.h"
+#include "engines/fat/professional_fat_recovery.h"
+#include "engines/ntfs/professional_ntfs_recovery.h"
 #include "platform/clock.h"
 #include "results/type_view.h"
 #include "support/fixture_path.h"
@@ -250,8 +250,7 @@ TEST_F(ProfessionalRecoveryTest, CancelledPassResumesToWhatOneScanFinds) {
   first.reset();
   // Where the pass stood: sectors done in the whole pass.
   ASSERT_EQ(history->Entries().size(), 1u);
-  const CoordinatorValues& v = history->Entries().front().values;
-  const uint64_t stoppedAt = uint64_t(v[6]) | uint64_t(v[7]) << 32;
+  const uint64_t stoppedAt = history->Entries().front().resume.doneTotal;
   EXPECT_GT(stoppedAt, 0u);
 
   auto second = Open("content.img");

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <span>
 
-#include "engines/fat/fat_directory_tests.h"
+#include "deepscan/fat_directory_tests.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::span<const uint8_t> sector(data, size);

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <span>
 
-#include "engines/fat/fat_directory_tests.h"
-#include "engines/fat/fat_entry_times.h"
+#include "deepscan/fat_directory_tests.h"
+#include "deepscan/fat_entry_times.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::span<const uint8_t> bytes(data, size);

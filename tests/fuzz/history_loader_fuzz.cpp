@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "app/scan_history_file.h"
+#include "results/scan_history_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace brinvale;
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < again.entries.size(); ++i) {
     // A lone high surrogate at the cut is dropped on writing; compare the rest.
     auto a = again.entries[i], b = parsed.entries[i];
-    if (a.diskNumber != b.diskNumber || a.values != b.values || a.freeSpace != b.freeSpace)
+    if (a.diskNumber != b.diskNumber || a.resume != b.resume || a.freeSpace != b.freeSpace)
       std::abort();
     if (b.folder.compare(0, a.folder.size(), a.folder) != 0) std::abort();
   }

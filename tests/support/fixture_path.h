@@ -66,4 +66,24 @@ class TempFile {
   std::filesystem::path m_path;
 };
 
+// A temporary folder, deleted with its content when the test ends.
+class TempDir {
+ public:
+  explicit TempDir(const std::string& name) : m_path(TempFile(name).Path()) {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+    std::filesystem::create_directories(m_path, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+  }
+  const std::filesystem::path& Path() const { return m_path; }
+
+ private:
+  std::filesystem::path m_path;
+};
+
 }  // namespace brinvale::test

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "device/sector_reader.h"
-#include "engines/recovery_engine.h"
+#include "results/recovery_engine.h"
 
 namespace brinvale {
 
@@ -9,8 +9,7 @@ namespace brinvale {
 // partition's place, and finds nothing (a quick scan of Ext is empty).
 class CFastExtRecovery final : public CNullRecoveryEngine {
  public:
-  int OpenPartition(int diskNumber, uint64_t start, uint64_t count,
-                    char16_t driveLetter) override;
+  int OpenPartition(int diskNumber, uint64_t start, uint64_t count, char16_t driveLetter) override;
 
   uint64_t StartSector() const { return m_start; }
   uint64_t SectorCount() const { return m_count; }

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <array>
 
-#include "app/scan_history.h"
 #include "common/error_codes.h"
 #include "deepscan/sizing_context.h"
 #include "engines/fat/fat_disk_reader.h"
 #include "platform/clock.h"
 #include "platform/text.h"
+#include "results/scan_log_folders.h"
 #include "results/scan_log_name.h"
 
 namespace brinvale {
@@ -132,12 +132,10 @@ int CFastFatRecovery::Report(int percent, int secondsLeft) {
   return m_scanCallback(m_user, percent, m_scale, secondsLeft, 0, 0, 0, 0);
 }
 
-std::filesystem::path CFastFatRecovery::LogFolder() const {
-  return m_logFolder.empty() ? ScanHistory::Instance().CurrentFolder() : m_logFolder;
-}
+std::filesystem::path CFastFatRecovery::LogFolder() const { return m_logFolder; }
 
 std::filesystem::path CFastFatRecovery::PreviewFolder() const {
-  return m_previewFolder.empty() ? ScanHistory::DefaultBaseFolder() : m_previewFolder;
+  return m_previewFolder.empty() ? ScanLogBaseFolder() : m_previewFolder;
 }
 
 int CFastFatRecovery::Scan(const std::filesystem::path* existingLog) {

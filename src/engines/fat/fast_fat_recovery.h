@@ -17,9 +17,10 @@
 #include "device/byte_source.h"
 #include "device/sector_reader.h"
 #include "engines/fat/fat_boot_sector.h"
+#include "engines/fat/fat_high_word_probe.h"
 #include "engines/fat/fat_record_copy.h"
 #include "engines/fat/fat_table.h"
-#include "engines/recovery_engine.h"
+#include "results/recovery_engine.h"
 #include "results/scan_log_store.h"
 
 namespace brinvale {
@@ -39,8 +40,7 @@ class CFastFatRecovery final : public IRidiRedazuvoParse {
  public:
   // Engine code written at offset 2 of every record.
   static constexpr EngineCode kEngineCode = EngineCode::kQuickFat;
-  // Clusters larger than this are refused by recovery and extraction.
-  static constexpr uint32_t kMaxClusterBytes = 0x6400000;  // 100 MiB
+  static constexpr uint32_t kMaxClusterBytes = kMaxFatClusterBytes;
   static constexpr uint32_t kDefaultReportIntervalMs = 5000;
 
   CFastFatRecovery();
@@ -104,6 +104,8 @@ class CFastFatRecovery final : public IRidiRedazuvoParse {
   // word `low`: the first h from 0 to 256 whose cluster (h << 16 | low)
   // starts with "." and ".." entries; 0 when none does.
   uint32_t GuessFolderHighWord(uint16_t low);
+  // ProbeHighWord over this volume.
+  uint32_t ProbeHigh(uint16_t low, const CandidateTest& test);
   // The same for a file with extension `extension`: the first candidate
   // whose first sector the content detectors accept.
   uint32_t GuessFileHighWord(uint16_t low, std::string_view extension);

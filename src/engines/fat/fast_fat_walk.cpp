@@ -4,29 +4,19 @@
 
 #include "common/bytes.h"
 #include "common/error_codes.h"
+#include "deepscan/fat_directory_tests.h"
+#include "deepscan/fat_entry_times.h"
 #include "deepscan/file_type_table.h"
 #include "deepscan/sizing_context.h"
 #include "engines/fat/fast_fat_recovery.h"
-#include "engines/fat/fat_directory_tests.h"
 #include "engines/fat/fat_entry_layout.h"
-#include "engines/fat/fat_entry_times.h"
+#include "engines/fat/fat_high_word_probe.h"
 #include "engines/fat/fat_names.h"
 #include "results/file_categories.h"
 
 namespace brinvale {
 
 using namespace fatdir;
-
-namespace {
-
-// Whether `bytes` starts with a "." entry (blank after the dot, folder
-// attribute) followed by an entry that starts "..": a folder's first sector.
-bool StartsWithDotEntries(std::span<const uint8_t> bytes) {
-  return bytes.size() >= 2 * kEntryBytes && bytes[0] == '.' && bytes[1] == ' ' &&
-         (bytes[kAttributes] & kAttrFolder) != 0 && bytes[32] == '.' && bytes[33] == '.';
-}
-
-}  // namespace
 
 struct CFastFatRecovery::WalkState {
   uint32_t folder = 0;   // the folder's first cluster (0: the FAT12/16 root)
@@ -63,7 +53,7 @@ void CFastFatRecovery::WalkFolder(uint32_t folder) {
     if (mustLookLikeFolder) {
       // A found folder's first cluster must still hold its "." and "..";
       // otherwise it has been reused and holds something else.
-      if (!StartsWithDotEntries(bytes)) return;
+      if (!IsDotDirectoryStart(bytes)) return;
       mustLookLikeFolder = false;
     }
     if (!WalkEntries(state, bytes, *sector)) return;
@@ -212,7 +202,7 @@ uint32_t CFastFatRecovery::FolderDepth(uint32_t cluster) {
   for (uint64_t step = 0; step <= g.clusterCount; ++step) {
     const auto at = ClusterSector(current);
     if (!at || ReadVolumeSectors(*at, 1, sector) != kOk) break;
-    if (sector[kAttributes] == kAttrLabel || !StartsWithDotEntries(sector)) break;
+    if (sector[kAttributes] == kAttrLabel || !IsDotDirectoryStart(sector)) break;
     ++depth;
     const uint32_t parent =
         (g.IsFat32() ? uint32_t(LoadLe16(sector, 32 + kClusterHigh)) << 16 : 0) |
@@ -224,32 +214,24 @@ uint32_t CFastFatRecovery::FolderDepth(uint32_t cluster) {
   return depth;
 }
 
-uint32_t CFastFatRecovery::GuessFolderHighWord(uint16_t low) {
+uint32_t CFastFatRecovery::ProbeHigh(uint16_t low, const CandidateTest& test) {
   if (!m_geometry) return 0;
-  std::vector<uint8_t> sector;
-  for (uint32_t high = 0; high <= kLastHighWord; ++high) {
-    const uint64_t cluster = uint64_t(high) << 16 | low;
-    if (cluster < 2) continue;
-    const auto at = ClusterSector(cluster);
-    if (!at || *at >= StartSector() + VolumeSectors()) break;
-    if (ReadVolumeSectors(*at, 1, sector) != kOk) continue;
-    if (StartsWithDotEntries(sector)) return high;
-  }
-  return 0;
+  return ProbeHighWord(
+      low, StartSector() + VolumeSectors(), [this](uint64_t c) { return ClusterSector(c); },
+      [this](uint64_t at, std::vector<uint8_t>& out) { return ReadVolumeSectors(at, 1, out); },
+      test);
+}
+
+uint32_t CFastFatRecovery::GuessFolderHighWord(uint16_t low) {
+  return ProbeHigh(low,
+                   [](std::span<const uint8_t> s, uint64_t) { return IsDotDirectoryStart(s); });
 }
 
 uint32_t CFastFatRecovery::GuessFileHighWord(uint16_t low, std::string_view extension) {
-  if (!m_geometry || extension.empty()) return 0;
-  std::vector<uint8_t> sector;
-  for (uint32_t high = 0; high <= kLastHighWord; ++high) {
-    const uint64_t cluster = uint64_t(high) << 16 | low;
-    if (cluster < 2) continue;
-    const auto at = ClusterSector(cluster);
-    if (!at || *at >= StartSector() + VolumeSectors()) break;
-    if (ReadVolumeSectors(*at, 1, sector) != kOk) continue;
-    if (MatchesExtension(*m_sizing, sector, extension, m_reader, m_bps, *at) != 0) return high;
-  }
-  return 0;
+  if (extension.empty()) return 0;
+  return ProbeHigh(low, [&](std::span<const uint8_t> s, uint64_t at) {
+    return MatchesExtension(*m_sizing, s, extension, m_reader, m_bps, at) != 0;
+  });
 }
 
 uint32_t CFastFatRecovery::ContentCheck(uint32_t cluster, std::string_view extension) {

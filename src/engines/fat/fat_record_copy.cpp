@@ -10,11 +10,11 @@
 #include <utility>
 
 #include "common/error_codes.h"
-#include "output/preview_target.h"
-#include "output/target_paths.h"
 #include "platform/file.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
+#include "results/preview_target.h"
+#include "results/target_paths.h"
 
 namespace brinvale {
 namespace {

@@ -5,13 +5,18 @@
 #include <functional>
 
 #include "engines/fat/fat_copy_sink.h"
-#include "engines/recovery_engine.h"
+#include "results/recovery_engine.h"
 #include "results/scan_record.h"
 
 // Copying found FAT files and folders out of a volume, shared by the FAT
 // engines; each engine supplies how a record's data is read and how a
 // folder's children are listed.
 namespace brinvale {
+
+// Clusters larger than this (100 MiB) are refused by recovery and
+// extraction with 29: no FAT volume has them, so the boot sector or the
+// learnt layout that claims them is damaged.
+inline constexpr uint32_t kMaxFatClusterBytes = 100u << 20;
 
 // Reads the data of `record` into `sink`, at most `limit` bytes of its size.
 using FatCopyData = std::function<int(const ScanRecord& record, uint64_t limit, FatCopySink& sink)>;

@@ -2,10 +2,10 @@
 // extraction for a preview.
 #include <new>
 
-#include "app/scan_history.h"
 #include "common/error_codes.h"
 #include "engines/ntfs/fast_ntfs_recovery.h"
 #include "engines/ntfs/ntfs_file_copy.h"
+#include "results/scan_log_folders.h"
 
 namespace brinvale {
 
@@ -29,10 +29,9 @@ int CFastNtfsRecovery::ExtractRecord(const ScanRecord& record, std::filesystem::
                                      uint8_t* buffer, uint64_t& size,
                                      ExtractProgressCallback callback, void* user) {
   try {
-    return ExtractNtfsFile(
-        m_volume, m_reader, record,
-        m_previewFolder.empty() ? ScanHistory::DefaultBaseFolder() : m_previewFolder, path, buffer,
-        size, callback, user);
+    return ExtractNtfsFile(m_volume, m_reader, record,
+                           m_previewFolder.empty() ? ScanLogBaseFolder() : m_previewFolder, path,
+                           buffer, size, callback, user);
   } catch (const std::bad_alloc&) {
     return kErrOutOfMemory;
   }

@@ -2,13 +2,13 @@
 
 #include <new>
 
-#include "app/scan_history.h"
 #include "common/error_codes.h"
 #include "engines/ntfs/ntfs_result_tree.h"
 #include "platform/clock.h"
 #include "platform/disk.h"
 #include "platform/file.h"
 #include "platform/text.h"
+#include "results/scan_log_folders.h"
 #include "results/scan_log_name.h"
 
 namespace brinvale {
@@ -92,8 +92,7 @@ int CFastNtfsRecovery::EnsureStore() {
 int CFastNtfsRecovery::Scan(const std::filesystem::path* existingLog) {
   try {
     ResetScanState();
-    std::filesystem::path folder =
-        m_logFolder.empty() ? ScanHistory::Instance().CurrentFolder() : m_logFolder;
+    std::filesystem::path folder = m_logFolder;
     if (existingLog != nullptr) {
       if (existingLog->has_parent_path()) folder = existingLog->parent_path();
       return m_store->OpenLog(folder, existingLog->filename().string());

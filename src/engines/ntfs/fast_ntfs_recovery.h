@@ -14,7 +14,7 @@
 #include "device/sector_reader.h"
 #include "engines/ntfs/file_name_attribute.h"
 #include "engines/ntfs/ntfs_volume.h"
-#include "engines/recovery_engine.h"
+#include "results/recovery_engine.h"
 #include "results/scan_log_store.h"
 
 namespace brinvale {

@@ -10,12 +10,12 @@
 #include "engines/ntfs/attribute_runs.h"
 #include "engines/ntfs/ntfs_layout.h"
 #include "engines/ntfs/resident_data.h"
-#include "output/preview_target.h"
-#include "output/target_paths.h"
 #include "platform/file.h"
 #include "platform/folders.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
+#include "results/preview_target.h"
+#include "results/target_paths.h"
 
 namespace brinvale {
 namespace {

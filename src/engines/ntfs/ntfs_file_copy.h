@@ -6,7 +6,7 @@
 
 #include "device/sector_reader.h"
 #include "engines/ntfs/ntfs_volume.h"
-#include "engines/recovery_engine.h"
+#include "results/recovery_engine.h"
 #include "results/scan_log_store.h"
 
 // Copying a found NTFS file out of the volume, shared by the NTFS engines:

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "engines/recovery_engine.h"
+#include "results/recovery_engine.h"
 #include "results/scan_log_store.h"
 
 // The NTFS engines' ListChildren and CountFiles over their scan log: the

@@ -8,8 +8,8 @@
 #include "common/bytes.h"
 #include "common/error_codes.h"
 #include "engines/fat/fast_fat_fixture.h"
-#include "output/target_paths.h"
 #include "platform/text.h"
+#include "results/target_paths.h"
 
 namespace brinvale {
 namespace {

@@ -14,8 +14,8 @@
 #include "engines/ntfs/ntfs_layout.h"
 #include "engines/ntfs/ntfs_manifest.h"
 #include "engines/ntfs/record_to_sector.h"
-#include "output/target_paths.h"
 #include "platform/text.h"
+#include "results/target_paths.h"
 #include "support/fixture_path.h"
 #include "support/sha256.h"
 

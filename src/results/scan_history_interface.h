@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "results/scan_history_file.h"
+
+namespace brinvale {
+
+// What a full scan needs of the per-user index of scan-log folders: find the
+// earlier scan of an unchanged medium, open a new numbered folder or give
+// one back, forget a folder, and record how far a scan got. The index
+// itself lives with the application; engines are handed one by whoever
+// makes them. Used by one thread at a time.
+class IScanHistory {
+ public:
+  virtual ~IScanHistory() = default;
+
+  // Looks up the partition (disk, start, count). True with the entry when
+  // it is there and the medium is unchanged since; the current folder is
+  // then the entry's. A changed medium's folder is forgotten.
+  virtual bool FindPartitionEntry(uint32_t diskNumber, uint64_t startSector, uint64_t sectorCount,
+                                  char16_t driveLetter, ScanHistoryEntry& out) = 0;
+  // The same for an image file, by path and last-write time.
+  virtual bool FindImageEntry(const std::filesystem::path& imagePath, ScanHistoryEntry& out) = 0;
+
+  // Records a finished or stopped full scan and saves the index. An empty
+  // `imagePath` means a partition. Returns 0 or a system error code.
+  virtual int RecordScan(char16_t driveLetter, uint32_t diskNumber, uint64_t startSector,
+                         uint64_t sectorCount, const ResumePoint& resume,
+                         const std::filesystem::path& folder,
+                         const std::filesystem::path& imagePath) = 0;
+
+  // Drops the folder's entry and deletes the folder with its content.
+  // Returns 0 or a system error code.
+  virtual int ForgetFolder(const std::filesystem::path& folder) = 0;
+
+  // Moves to the next numbered folder and empties it.
+  virtual void BeginNewFolder() = 0;
+  // Takes the folder counter back by one, after a new scan that stopped
+  // before it had anything to keep.
+  virtual void TakeBackFolder() = 0;
+  // The folder of the last lookup's earlier scan, or else the numbered
+  // folder of the counter.
+  virtual std::filesystem::path CurrentFolder() const = 0;
+};
+
+}  // namespace brinvale

@@ -1,0 +1,63 @@
+#include "results/target_paths.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+#include "platform/text.h"
+
+namespace brinvale {
+namespace {
+
+bool IsWindowsDeviceName(std::string_view name) {
+  // The part before the first dot decides: "con.txt" is the console too.
+  std::string_view stem = name.substr(0, name.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+  std::string upper;
+  for (char c : stem) upper += char(std::toupper(static_cast<unsigned char>(c)));
+  static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+  if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end()) return true;
+  return upper.size() == 4 && (upper.rfind("COM", 0) == 0 || upper.rfind("LPT", 0) == 0) &&
+         upper[3] >= '1' && upper[3] <= '9';
+}
+
+bool IsForbidden(unsigned char c, TargetSystem system) {
+  if (c == '/' || c == '\0') return true;
+  if (system == TargetSystem::kPosix) return false;
+  return c < 0x20 || std::string_view("\\:*?\"<>|").find(char(c)) != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string SanitizeFileName(std::string_view name, TargetSystem system) {
+  std::string out;
+  out.reserve(name.size());
+  for (char c : name) out += IsForbidden(static_cast<unsigned char>(c), system) ? '_' : c;
+  if (out.empty() || out == "." || out == "..") return std::string(out.size() + 1, '_');
+  if (system == TargetSystem::kWindows) {
+    if (out.back() == '.' || out.back() == ' ') out.back() = '_';
+    if (IsWindowsDeviceName(out)) out.insert(out.begin(), '_');
+  }
+  return out;
+}
+
+std::filesystem::path MakeUniquePath(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return path;
+  const std::filesystem::path folder = path.parent_path();
+  const std::string stem = platform::PathToUtf8(path.stem());
+  const std::string extension = platform::PathToUtf8(path.extension());
+  for (unsigned long n = 1;; ++n) {
+    std::filesystem::path candidate =
+        folder / platform::PathFromUtf8(stem + "(" + std::to_string(n) + ")" + extension);
+    if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, ec))) return candidate;
+  }
+}
+
+int CountSeparators(std::string_view path) {
+  if (path.empty()) return 0;
+  path.remove_suffix(1);
+  return int(std::count_if(path.begin(), path.end(), [](char c) { return c == '\\' || c == '/'; }));
+}
+
+}  // namespace brinvale
