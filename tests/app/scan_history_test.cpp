@@ -181,7 +181,7 @@ TEST_F(ScanHistoryTest, RecordScanWritesTheEntryLayout) {
   EXPECT_EQ(LoadLe16(bytes, 8 + 600 + 2 * f.size()), 0u);  // NUL
 
   // Recording the same partition again overwrites the values only.
-  v[0] = 7;
+  v.rangeStart = 7;
   ASSERT_EQ(h.RecordScan(u'E', 3, 2048, 99999, v, folder, {}), kOk);
   bytes = ReadConfig();
   ASSERT_EQ(bytes.size(), 8u + 1120u);
