@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "cli/duration_text.h"
+#include "app/duration_text.h"
 #include "cli/interrupt.h"
 #include "cli/source_spec.h"
 #include "common/error_codes.h"

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "app/scan_history.h"
-#include "cli/duration_text.h"
+#include "app/duration_text.h"
 #include "cli/engine_for_source.h"
 #include "cli/interrupt.h"
 #include "cli/json_writer.h"

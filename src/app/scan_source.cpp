@@ -1,0 +1,18 @@
+#include "app/scan_source.h"
+
+#include "platform/text.h"
+
+namespace brinvale {
+
+std::string ScanSource::ImageName() const {
+  const std::string path = platform::PathToUtf8(imagePath);
+  const size_t cut = path.find_last_of("/\\");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool HasDriveLetter(const VolumeInfo& partition) {
+  const char16_t c = partition.driveLetter;
+  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+}  // namespace brinvale

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "device/volume_info.h"
+#include "results/recovery_engine.h"
+
+namespace brinvale {
+
+// One volume or image on the list of things to scan, with the engine of its
+// last scan. The front end owns its sources; the scan job replaces their
+// engines, the search and recovery jobs only read them. Not copyable.
+struct ScanSource {
+  ScanSource() = default;
+  ScanSource(const ScanSource&) = delete;
+  ScanSource& operator=(const ScanSource&) = delete;
+  ScanSource(ScanSource&&) = default;
+  ScanSource& operator=(ScanSource&&) = default;
+
+  // Set for a partition (or whole disk) of a physical disk.
+  std::optional<VolumeInfo> partition;
+  // The engine of the last scan of this source, if any.
+  std::unique_ptr<IRidiRedazuvoParse> engine;
+  // A disk image file; empty for a partition.
+  std::filesystem::path imagePath;
+  // For an image: its running number, given when it is added (1, 2, ...).
+  uint16_t sourceTag = 0;
+
+  // A source is a partition when it has no image path and has a partition.
+  bool IsPartition() const { return imagePath.empty() && partition.has_value(); }
+  // The key written into the records of this source's scans, by which a
+  // found file finds its engine again: the partition's drive letter (or
+  // number), or the image's tag.
+  uint16_t Key() const { return IsPartition() ? uint16_t(partition->driveLetter) : sourceTag; }
+  // The image file's name: the part of its path after the last separator.
+  std::string ImageName() const;
+};
+
+// Whether a partition's drive-letter field holds a letter rather than a
+// number given in place of one.
+bool HasDriveLetter(const VolumeInfo& partition);
+
+}  // namespace brinvale
