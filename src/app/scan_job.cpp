@@ -41,12 +41,9 @@ std::unique_ptr<IRidiRedazuvoParse> MakeSourceEngine(const ScanSource& source, S
 }
 
 std::string ScanStageText(const ScanSource& source, const MessageLookup& messages) {
-  if (source.IsPartition()) {
-    const char16_t letter = source.partition->driveLetter;
-    if (HasDriveLetter(*source.partition))
-      return FormatMessage(Text(messages, "MSG0701"), {char32_t(letter)});
-    return FormatMessage(Text(messages, "MSG0702"), {int64_t(letter)});
-  }
+  if (source.IsPartition())
+    return PartitionStageText(*source.partition, Text(messages, "MSG0701"),
+                              Text(messages, "MSG0702"));
   return FormatMessage("%s %s", {Text(messages, "MSG0703"), source.ImageName()});
 }
 

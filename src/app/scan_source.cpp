@@ -1,5 +1,6 @@
 #include "app/scan_source.h"
 
+#include "app/message_format.h"
 #include "platform/text.h"
 
 namespace brinvale {
@@ -13,6 +14,13 @@ std::string ScanSource::ImageName() const {
 bool HasDriveLetter(const VolumeInfo& partition) {
   const char16_t c = partition.driveLetter;
   return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+std::string PartitionStageText(const VolumeInfo& partition, const std::string& letterFormat,
+                               const std::string& numberFormat) {
+  const char16_t letter = partition.driveLetter;
+  if (HasDriveLetter(partition)) return FormatMessage(letterFormat, {char32_t(letter)});
+  return FormatMessage(numberFormat, {int64_t(letter)});
 }
 
 }  // namespace brinvale

@@ -44,4 +44,10 @@ struct ScanSource {
 // number given in place of one.
 bool HasDriveLetter(const VolumeInfo& partition);
 
+// A progress window's stage text for a partition: `letterFormat` filled
+// with its drive letter, or `numberFormat` with the number that stands in
+// for one.
+std::string PartitionStageText(const VolumeInfo& partition, const std::string& letterFormat,
+                               const std::string& numberFormat);
+
 }  // namespace brinvale

@@ -58,12 +58,9 @@ std::string SearchFilterText(const std::vector<std::string>& chosenExtensions) {
 }
 
 std::string SearchStageText(const ScanSource& source, const MessageLookup& messages) {
-  if (source.IsPartition()) {
-    const char16_t letter = source.partition->driveLetter;
-    if (HasDriveLetter(*source.partition))
-      return FormatMessage(Text(messages, "MSG1201"), {char32_t(letter)});
-    return FormatMessage(Text(messages, "MSG1202"), {int64_t(letter)});
-  }
+  if (source.IsPartition())
+    return PartitionStageText(*source.partition, Text(messages, "MSG1201"),
+                              Text(messages, "MSG1202"));
   // The image text takes the name as its argument; a text that has no
   // place for it is followed by the name.
   const std::string text = Text(messages, "MSG1203");
