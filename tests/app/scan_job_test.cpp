@@ -120,7 +120,7 @@ TEST_F(JobFixture, TheCancelQuestionPausesTheWorker) {
     return 2;
   };
   EXPECT_FALSE(ConfirmCancel(state, asker, "Stop the scan?"));
-  EXPECT_EQ(duringQuestion, 0);
+  EXPECT_LE(duringQuestion, 1) << "at most the report that had left the lock when the question opened";
   const int after = reports;
   while (reports < after + 3) std::this_thread::yield();  // it goes on
 
