@@ -61,7 +61,7 @@ int ReportScanProgress(IJobWindow& window, JobState& state, const MessageLookup&
   window.SetText("percent", FormatMessage("%s %d%%", {Text(messages, "MSG0704"), int64_t(shown)}));
   if (totalSectors != 0) {
     window.SetText("sectors", FormatMessage("%s %I64u / %I64u", {Text(messages, "MSG0706"),
-                                                                currentSector, totalSectors}));
+                                                                 currentSector, totalSectors}));
     window.SetText("totalfile", FormatMessage("%s %I64u", {Text(messages, "MSG0707"), filesFound}));
     window.SetVisible("sectors", true);
     window.SetVisible("totalfile", true);

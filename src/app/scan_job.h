@@ -28,10 +28,10 @@ std::unique_ptr<IRidiRedazuvoParse> MakeSourceEngine(const ScanSource& source, S
 struct ScanJobSetup {
   std::vector<ScanSource*> sources;  // scanned in this order
   ScanMode mode = ScanMode::kQuick;
-  IScanHistory* history = nullptr;   // required
+  IScanHistory* history = nullptr;  // required
   std::filesystem::path previewFolder;
-  MessageLookup messages;            // the "Messages" section
-  SourceEngineMaker makeEngine;      // empty: MakeSourceEngine
+  MessageLookup messages;        // the "Messages" section
+  SourceEngineMaker makeEngine;  // empty: MakeSourceEngine
 };
 
 // The scan job, run on the worker thread of the scan window: every source

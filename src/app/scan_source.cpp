@@ -16,6 +16,12 @@ bool HasDriveLetter(const VolumeInfo& partition) {
   return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
 
+ScanSource* FindSourceByKey(const std::vector<ScanSource*>& sources, uint16_t key) {
+  for (ScanSource* s : sources)
+    if (s != nullptr && s->Key() == key) return s;
+  return nullptr;
+}
+
 std::string PartitionStageText(const VolumeInfo& partition, const std::string& letterFormat,
                                const std::string& numberFormat) {
   const char16_t letter = partition.driveLetter;

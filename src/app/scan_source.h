@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "device/volume_info.h"
 #include "results/recovery_engine.h"
@@ -43,6 +44,10 @@ struct ScanSource {
 // Whether a partition's drive-letter field holds a letter rather than a
 // number given in place of one.
 bool HasDriveLetter(const VolumeInfo& partition);
+
+// The first of `sources` whose key is `key`; null when none is. A found
+// file finds its engine through its record's source key this way.
+ScanSource* FindSourceByKey(const std::vector<ScanSource*>& sources, uint16_t key);
 
 // A progress window's stage text for a partition: `letterFormat` filled
 // with its drive letter, or `numberFormat` with the number that stands in

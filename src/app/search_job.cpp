@@ -43,7 +43,8 @@ bool HasConversion(const std::string& text) {
 std::string SearchFilterText(const std::vector<std::string>& chosenExtensions) {
   if (chosenExtensions.empty()) {
     std::string all;
-    for (std::string_view list : {kPhotoList, kAudioList, kVideoList, kDocumentList, kArchiveList}) {
+    for (std::string_view list :
+         {kPhotoList, kAudioList, kVideoList, kDocumentList, kArchiveList}) {
       if (!all.empty()) all += '|';
       all += list;
     }

@@ -89,14 +89,22 @@ class RecorderWindow final : public IJobWindow {
 // Message texts for the job tests, close to the shipped English ones.
 inline MessageLookup TestMessages() {
   static const std::map<std::string, std::string, std::less<>> kTexts = {
-      {"MSG0701", "Scanning drive %c:"},  {"MSG0702", "Scanning partition %d"},
-      {"MSG0703", "Scanning image"},      {"MSG0704", "Progress:"},
-      {"MSG0705", "Estimating time"},     {"MSG0706", "Sectors:"},
-      {"MSG0707", "Files found:"},        {"MSG0708", "Time left: "},
-      {"MSG0709", "Stop the scan?"},      {"MSG1201", "Searching drive %c:"},
-      {"MSG1202", "Searching partition %d"}, {"MSG1203", "Searching image %s"},
-      {"MSG1204", "Searched:"},           {"MSG1205", "Stop the search?"},
+      {"MSG0701", "Scanning drive %c:"},
+      {"MSG0702", "Scanning partition %d"},
+      {"MSG0703", "Scanning image"},
+      {"MSG0704", "Progress:"},
+      {"MSG0705", "Estimating time"},
+      {"MSG0706", "Sectors:"},
+      {"MSG0707", "Files found:"},
+      {"MSG0708", "Time left: "},
+      {"MSG0709", "Stop the scan?"},
+      {"MSG1201", "Searching drive %c:"},
+      {"MSG1202", "Searching partition %d"},
+      {"MSG1203", "Searching image %s"},
+      {"MSG1204", "Searched:"},
+      {"MSG1205", "Stop the search?"},
       {"MSG1206", "Continue the earlier scan?"},
+      {"MSG0901", "Extracting:"},
   };
   return [](std::string_view key) {
     auto it = kTexts.find(key);

@@ -120,7 +120,8 @@ TEST_F(JobFixture, TheCancelQuestionPausesTheWorker) {
     return 2;
   };
   EXPECT_FALSE(ConfirmCancel(state, asker, "Stop the scan?"));
-  EXPECT_LE(duringQuestion, 1) << "at most the report that had left the lock when the question opened";
+  EXPECT_LE(duringQuestion, 1)
+      << "at most the report that had left the lock when the question opened";
   const int after = reports;
   while (reports < after + 3) std::this_thread::yield();  // it goes on
 
@@ -205,8 +206,8 @@ TEST_F(JobFixture, FullScanAsksWhetherToContinueAnEarlierScan) {
   EXPECT_EQ(again.questions[0].kind, kQuestionBoxKind);
   EXPECT_EQ(again.questions[0].text, "Continue the earlier scan?");
   // The window is out of the way while the question is open.
-  const auto ask = std::find(again.history.begin(), again.history.end(),
-                             "ask:Continue the earlier scan?");
+  const auto ask =
+      std::find(again.history.begin(), again.history.end(), "ask:Continue the earlier scan?");
   ASSERT_NE(ask, again.history.end());
   ASSERT_NE(ask, again.history.begin());
   EXPECT_EQ(*(ask - 1), "hide");

@@ -25,8 +25,8 @@ ScanSource Image(const std::string& fixture, uint16_t tag) {
 void Scan(ScanSource& source, const std::filesystem::path& folder) {
   EngineSetup setup;
   setup.logFolder = folder;
-  source.engine = CreateEngineForImage(source.imagePath, char16_t(source.sourceTag),
-                                       ScanMode::kQuick, setup);
+  source.engine =
+      CreateEngineForImage(source.imagePath, char16_t(source.sourceTag), ScanMode::kQuick, setup);
   ASSERT_NE(source.engine, nullptr);
   ASSERT_EQ(source.engine->Scan(nullptr), kOk);
 }
@@ -82,7 +82,8 @@ TEST(SearchJob, GathersTheMatchesOfEverySource) {
   EXPECT_EQ(*window.closed, CloseCode::kDone);
   EXPECT_EQ(window.posted, std::vector<int>{kSearchFinishedMessage});
   EXPECT_TRUE(state.JobFinished());
-  ASSERT_EQ(results.size(), fromA + fromB) << "the second source's matches do not replace the first's";
+  ASSERT_EQ(results.size(), fromA + fromB)
+      << "the second source's matches do not replace the first's";
   EXPECT_EQ(uint32_t(results.front().SourceKey()), 1u);
   EXPECT_EQ(uint32_t(results.back().SourceKey()), 2u);
   EXPECT_EQ(window.texts["stage"], "Searching image fat16.img");
