@@ -105,6 +105,11 @@ inline MessageLookup TestMessages() {
       {"MSG1205", "Stop the search?"},
       {"MSG1206", "Continue the earlier scan?"},
       {"MSG0901", "Extracting:"},
+      {"MSG0301", "Copied:"},
+      {"MSG0302", "Creating image"},
+      {"MSG0303", "Sectors:"},
+      {"MSG0304", "Estimating time"},
+      {"MSG0305", "Time left:"},
   };
   return [](std::string_view key) {
     auto it = kTexts.find(key);
