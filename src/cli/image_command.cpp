@@ -6,6 +6,9 @@
 
 #include "app/duration_text.h"
 #include "cli/interrupt.h"
+#include "cli/source_check.h"
+#include "cli/source_medium.h"
+#include "common/size_text.h"
 #include "cli/source_spec.h"
 #include "common/error_codes.h"
 #include "common/size_text.h"
@@ -20,31 +23,6 @@ namespace {
 
 constexpr int kExitStopped = 130;
 
-ImageSource SourceFromSpec(const SourceSpec& given, const DiskMap& disks) {
-  ImageSource source;
-  source.diskNumber = given.diskNumber;
-  switch (given.kind) {
-    case SourceSpec::Kind::kImage:
-      source.kind = ImageSource::Kind::kImageFile;
-      source.imageFile = platform::PathFromUtf8(given.imagePath);
-      break;
-    case SourceSpec::Kind::kDisk: source.kind = ImageSource::Kind::kWholeDisk; break;
-    case SourceSpec::Kind::kPartition: {
-      source.kind = ImageSource::Kind::kPartition;
-      source.startSector = given.startSector;
-      source.sectorCount = given.sectorCount;
-      // A run that is exactly a listed volume takes its descriptor.
-      if (auto it = disks.find(given.diskNumber); it != disks.end())
-        for (const VolumeInfo& record : it->second)
-          if (record.kind == VolumeInfo::Kind::kVolume && record.start == given.startSector &&
-              record.length == given.sectorCount)
-            source.partition = record;
-      break;
-    }
-  }
-  return source;
-}
-
 }  // namespace
 
 int RunImage(int argc, char** argv) {
@@ -55,6 +33,10 @@ int RunImage(int argc, char** argv) {
   std::string error;
   std::optional<SourceSpec> given = ParseSourceSpec(argv[0], error);
   if (!given) {
+    std::fprintf(stderr, "brinvale-cli: %s\n", error.c_str());
+    return 2;
+  }
+  if (CheckSource(*given, error) != kOk) {
     std::fprintf(stderr, "brinvale-cli: %s\n", error.c_str());
     return 2;
   }
@@ -77,13 +59,13 @@ int RunImage(int argc, char** argv) {
   // file system is named; without it the checks work from less.
   DiskEnumerator enumerator;
   (void)RefreshDisks(enumerator);
-  ImageSource source = SourceFromSpec(*given, enumerator.Disks());
+  ImageSource source = ImageSourceForSpec(*given, enumerator.Disks());
 
   uint64_t imageBytes = 0;
   if (int rc = ImageSourceBytes(source, imageBytes); rc != kOk) {
     std::fprintf(stderr, "brinvale-cli: cannot open %s: %s\n", argv[0],
                  platform::SystemErrorMessage(rc).c_str());
-    return 1;
+    return 2;
   }
   const ImageTargetProblem problem =
       CheckImageTarget(DescribeImageTarget(imagePath, source, enumerator.Disks()), imageBytes);

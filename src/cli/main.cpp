@@ -1,6 +1,7 @@
 // brinvale-cli: the command-line face of the recovery engines.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,8 @@ void PrintUsage() {
                "commands:\n"
                "  probe SOURCE   name the file system at the start of SOURCE\n"
                "  scan SOURCE    find deleted files; --list, --types LIST, --recover-to DIR,\n"
-               "                 --keep-paths, --json, --mode quick|full\n"
+               "                 --keep-paths, --allow-same-medium, --json, --mode quick|full,\n"
+               "                 --resume, --fresh\n"
                "  disks [--json] list disks, volumes and unallocated gaps\n"
                "  image SOURCE OUT.img\n"
                "                 copy SOURCE sector by sector into the image file OUT.img\n"
@@ -29,9 +31,7 @@ void PrintUsage() {
                "(a partition of disk N by start sector and sector count).\n");
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   // Every argument as UTF-8, also on Windows where argv is in the ANSI code
   // page; the commands below see only these.
   std::vector<std::string> args = brinvale::platform::CommandLineUtf8(argc, argv);
@@ -56,5 +56,20 @@ int main(int argc, char** argv) {
   }
   std::fprintf(stderr, "brinvale-cli: unknown command \"%s\"\n", command);
   PrintUsage();
+  return 2;
+}
+
+}  // namespace
+
+// Nothing the commands let escape may end the program with an abort: it is
+// reported, and the exit status says the work did not succeed.
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "brinvale-cli: internal error: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "brinvale-cli: internal error\n");
+  }
   return 2;
 }

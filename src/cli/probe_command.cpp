@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "cli/source_check.h"
 #include "common/error_codes.h"
 #include "device/byte_source.h"
 #include "device/sector_reader.h"
@@ -14,6 +15,7 @@
 namespace brinvale::cli {
 
 int ProbeSource(const SourceSpec& source, VolumeKind& kind, std::string& error) {
+  if (int rc = CheckSource(source, error); rc != kOk) return rc;
   platform::UniqueHandle handle;
   uint64_t offset = 0;
   std::string what;
@@ -59,7 +61,7 @@ int RunProbe(int argc, char** argv) {
   VolumeKind kind = VolumeKind::kUnknown;
   if (ProbeSource(*source, kind, error) != kOk) {
     std::fprintf(stderr, "brinvale-cli: %s\n", error.c_str());
-    return 1;
+    return 2;
   }
   std::printf("%s\n", VolumeKindName(kind));
   return 0;

@@ -12,7 +12,8 @@ namespace brinvale::cli {
 // for the user.
 int ProbeSource(const SourceSpec& source, VolumeKind& kind, std::string& error);
 
-// `brinvale-cli probe SOURCE`: prints NTFS, FAT, Ext or unknown.
+// `brinvale-cli probe SOURCE`: prints NTFS, FAT, Ext or unknown. Exit
+// status 0, or 2 on a usage error or a source that cannot be read.
 int RunProbe(int argc, char** argv);
 
 }  // namespace brinvale::cli

@@ -10,11 +10,18 @@
 #include "cli/interrupt.h"
 #include "cli/json_writer.h"
 #include "cli/scan_options.h"
+#include "cli/source_check.h"
+#include "cli/source_medium.h"
+#include "cli/terminal_text.h"
 #include "common/error_codes.h"
 #include "common/size_text.h"
+#include "device/disk_map.h"
 #include "engines/professional_recovery.h"
+#include "output/recovery_folder_check.h"
 #include "output/recovery_job.h"
+#include "output/same_medium_check.h"
 #include "platform/clock.h"
+#include "platform/folders.h"
 #include "platform/system_error.h"
 #include "platform/terminal.h"
 #include "platform/text.h"
@@ -28,7 +35,8 @@ constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "usage: brinvale-cli scan SOURCE [--mode quick|full] [--list] [--types LIST]\n"
-    "                         [--recover-to DIR] [--keep-paths] [--json] [--resume|--fresh]\n";
+    "                         [--recover-to DIR [--keep-paths] [--allow-same-medium]]\n"
+    "                         [--json] [--resume|--fresh]\n";
 
 struct ProgressState {
   bool draw = false;
@@ -106,12 +114,14 @@ void PrintTree(IRidiRedazuvoParse& engine) {
       engine, nullptr, 0,
       [](const ScanRecord& r, uint32_t level) {
         std::string indent(size_t(level) * 2, ' ');
+        // Found names are data from the medium: never raw to the terminal.
+        const std::string name = TerminalSafe(r.Name());
         if (r.IsFolder()) {
-          std::printf("%s%s/\n", indent.c_str(), std::string(r.Name()).c_str());
+          std::printf("%s%s/\n", indent.c_str(), name.c_str());
           return;
         }
-        std::printf("%s%s  %" PRIu64 " bytes  %s%s\n", indent.c_str(),
-                    std::string(r.Name()).c_str(), r.FileSize(), TimeText(r.Written()).c_str(),
+        std::printf("%s%s  %" PRIu64 " bytes  %s%s\n", indent.c_str(), name.c_str(),
+                    r.FileSize(), TimeText(r.Written()).c_str(),
                     r.ContentCheck() == 0 ? "  [content does not match the extension]" : "");
       },
       kMaxListingDepth);
@@ -178,6 +188,52 @@ void ChooseResume(CProfessionalRecovery& scan, ResumeChoice choice) {
   }
 }
 
+// The checks on where the scan writes, before anything is read or written:
+// the recovery folder must be one that can be made, and off the scanned
+// medium unless --allow-same-medium; the scan logs should be off it too.
+// Returns kExitOk, or the exit status after telling why.
+int CheckWhereThingsGo(const ScanOptions& options, const std::filesystem::path& target) {
+  // The volume list tells the drive letters and devices of a disk source;
+  // an image file needs none of it.
+  DiskEnumerator enumerator;
+  if (options.source.kind != SourceSpec::Kind::kImage) (void)RefreshDisks(enumerator);
+  const ImageSource medium = ImageSourceForSpec(options.source, enumerator.Disks());
+  if (!options.recoverTo.empty()) {
+    const RecoveryFolderCheck check = CheckRecoveryFolder(target);
+    if (check.problem != RecoveryFolderProblem::kNone) {
+      std::fprintf(stderr, "brinvale-cli: --recover-to: %s\n",
+                   RecoveryFolderSentence(check, options.recoverTo).c_str());
+      return kExitUsage;
+    }
+    if (!options.allowSameMedium && TargetOnSourceMedium(target, medium, enumerator.Disks())) {
+      std::fprintf(stderr,
+                   "brinvale-cli: %s lies on the medium being scanned (%s): recovering there "
+                   "would overwrite the deleted files still to be found. Choose a folder on "
+                   "another disk, or give --allow-same-medium to recover there all the same.\n",
+                   options.recoverTo.c_str(), SourceText(options.source).c_str());
+      return kExitUsage;
+    }
+    if (int rc = platform::CreateFolders(target); rc != kOk) {
+      std::fprintf(stderr, "brinvale-cli: --recover-to: %s cannot be made: %s\n",
+                   options.recoverTo.c_str(), platform::SystemErrorMessage(rc).c_str());
+      return kExitUsage;
+    }
+  }
+  const std::filesystem::path data = ScanHistory::DefaultBaseFolder();
+  if (!data.empty() && TargetOnSourceMedium(data, medium, enumerator.Disks())) {
+    const std::string setting = platform::AppDataFolderSetting();
+    const std::string advice =
+        setting.empty() ? std::string()
+                        : " Set " + setting + " to a folder on another disk to keep them elsewhere.";
+    std::fprintf(stderr,
+                 "brinvale-cli: warning: the scan logs and previews are kept in %s, which lies "
+                 "on the medium being scanned (%s); writing them may overwrite deleted files.%s\n",
+                 TerminalSafe(platform::PathToUtf8(data)).c_str(),
+                 SourceText(options.source).c_str(), advice.c_str());
+  }
+  return kExitOk;
+}
+
 }  // namespace
 
 int RunScan(const std::vector<std::string>& args) {
@@ -188,6 +244,12 @@ int RunScan(const std::vector<std::string>& args) {
     return kExitUsage;
   }
   const ScanMode mode = options->fullScan ? ScanMode::kFull : ScanMode::kQuick;
+  if (CheckSource(options->source, error) != kOk) {
+    std::fprintf(stderr, "brinvale-cli: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  const std::filesystem::path target = platform::PathFromUtf8(options->recoverTo);
+  if (int rc = CheckWhereThingsGo(*options, target); rc != kExitOk) return rc;
   InstallInterruptHandler();
 
   // A quick scan always starts in a fresh numbered scan-log folder; a full
@@ -232,7 +294,6 @@ int RunScan(const std::vector<std::string>& args) {
     engine->Search(options->filter, matches);
 
   RecoveryReport report;
-  const std::filesystem::path target = platform::PathFromUtf8(options->recoverTo);
   if (!cancelled && !options->recoverTo.empty()) {
     if (options->keepPaths)
       RecoverKeepingPaths(*engine, target, report, &InterruptFlag());
@@ -281,7 +342,7 @@ int RunScan(const std::vector<std::string>& args) {
       std::printf("%s\n", recoveryCancelled ? " (recovery cancelled)" : "");
       for (const RecoveredFile& f : report.files) {
         if (f.error == 0) continue;
-        std::printf("  failed: %s: %s\n", platform::PathToUtf8(f.target).c_str(),
+        std::printf("  failed: %s: %s\n", TerminalSafe(platform::PathToUtf8(f.target)).c_str(),
                     platform::SystemErrorMessage(f.error).c_str());
       }
     }

@@ -112,10 +112,15 @@ std::optional<ScanOptions> ParseScanOptions(const std::vector<std::string>& args
       options.json = true;
     } else if (a == "--keep-paths") {
       options.keepPaths = true;
-    } else if (a == "--resume") {
-      options.resume = ResumeChoice::kResume;
-    } else if (a == "--fresh") {
-      options.resume = ResumeChoice::kFresh;
+    } else if (a == "--allow-same-medium") {
+      options.allowSameMedium = true;
+    } else if (a == "--resume" || a == "--fresh") {
+      const ResumeChoice choice = a == "--resume" ? ResumeChoice::kResume : ResumeChoice::kFresh;
+      if (options.resume != ResumeChoice::kAsk && options.resume != choice) {
+        error = "--resume and --fresh contradict each other; give one of them";
+        return std::nullopt;
+      }
+      options.resume = choice;
     } else if (a == "--types") {
       auto v = value("--types");
       if (!v) return std::nullopt;
@@ -148,6 +153,10 @@ std::optional<ScanOptions> ParseScanOptions(const std::vector<std::string>& args
   options.source = *source;
   if (options.keepPaths && options.recoverTo.empty()) {
     error = "--keep-paths goes with --recover-to";
+    return std::nullopt;
+  }
+  if (options.allowSameMedium && options.recoverTo.empty()) {
+    error = "--allow-same-medium goes with --recover-to";
     return std::nullopt;
   }
   if (options.keepPaths && options.typesGiven) {

@@ -17,6 +17,7 @@ struct ScanOptions {
   bool list = false;
   bool json = false;
   bool keepPaths = false;
+  bool allowSameMedium = false;  // recover onto the scanned medium all the same
   ResumeChoice resume = ResumeChoice::kAsk;
   std::string recoverTo;  // UTF-8; empty: nothing is recovered
   std::string filter;     // Search filter text; never empty

@@ -33,6 +33,7 @@ inline constexpr int kErrFilenameTooLong = 206;   // ERROR_FILENAME_EXCED_RANGE
 inline constexpr int kErrDirectory = 267;         // ERROR_DIRECTORY (not a folder)
 inline constexpr int kErrIoDevice = 1117;         // ERROR_IO_DEVICE
 inline constexpr int kErrNoMediaInDrive = 1112;   // ERROR_NO_MEDIA_IN_DRIVE
+inline constexpr int kErrCantResolveFilename = 1921;  // ERROR_CANT_RESOLVE_FILENAME (link loop)
 inline constexpr int kErrNotALink = 4390;         // ERROR_NOT_A_REPARSE_POINT
 
 // Returned by a progress callback once the user has confirmed a cancel,

@@ -17,6 +17,7 @@
 #include "results/preview_target.h"
 #include "results/scan_log_folders.h"
 #include "results/target_paths.h"
+#include "results/unfinished_file.h"
 
 namespace brinvale {
 namespace {
@@ -62,40 +63,50 @@ int CFileTypeRecovery::CopyData(const ScanRecord& record, Sink sink, Progress pr
 int CFileTypeRecovery::RecoverRecord(const ScanRecord& record, const std::filesystem::path& target,
                                      int) {
   try {
-    auto tell = [&](int percent, int code) {
-      return m_copyProgress ? m_copyProgress(m_user, percent, 100, code, target) : 0;
+    auto tell = [&](int percent, int code, const std::filesystem::path& path) {
+      return m_copyProgress ? m_copyProgress(m_user, percent, 100, code, path) : 0;
     };
     // A failed file is reported once, with its error.
-    auto fail = [&](int code) {
-      if (code > 0 && tell(100, code) == kCancelled) return kCancelled;
+    auto fail = [&](int code, const std::filesystem::path& path) {
+      if (code > 0 && tell(100, code, path) == kCancelled) return kCancelled;
       return code;
     };
-    if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) return fail(rc);
-    // Created or truncated: an older, longer file at the target must not
-    // keep its tail behind the recovered bytes.
-    platform::UniqueHandle file;
-    if (int rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file); rc != kOk)
-      return fail(rc);
-    uint64_t written = 0;
+    if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) return fail(rc, target);
+    int rc = kOk;
     bool finished = false;
-    int rc = CopyData(
-        record,
-        [&](const uint8_t* data, size_t length) {
-          const int put = platform::WriteAll(file, written, data, length);
-          written += length;
-          return put;
-        },
-        [&](int percent) {
-          finished = percent >= 100;
-          return tell(percent, 0);
-        });
-    file.Reset();
-    if (rc > 0) return fail(rc);
+    bool stopped = false;
+    {
+      // Created or truncated: an older, longer file at the target must not
+      // keep its tail behind the recovered bytes.
+      platform::UniqueHandle file;
+      if (rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file); rc != kOk)
+        return fail(rc, target);
+      uint64_t written = 0;
+      rc = CopyData(
+          record,
+          [&](const uint8_t* data, size_t length) {
+            const int put = platform::WriteAll(file, written, data, length);
+            written += length;
+            return put;
+          },
+          [&](int percent) {
+            finished = percent >= 100;
+            const int answer = tell(percent, 0, target);
+            stopped = answer != 0;
+            return answer;
+          });
+    }
+    if (stopped) {
+      // Stopped halfway: what was written stays under a name that says so.
+      if (!finished) (void)tell(100, kCancelled, SettleUnfinishedFile(target));
+      return rc;
+    }
+    if (rc > 0) return fail(rc, SettleUnfinishedFile(target));
     // An empty file has no chunk: it is still reported as done.
-    if (rc == kOk && !finished) rc = tell(100, 0);
+    if (rc == kOk && !finished) rc = tell(100, 0, target);
     return rc;
-  } catch (const std::bad_alloc&) {
-    return kErrOutOfMemory;
+  } catch (...) {
+    return platform::SystemErrorFromCurrentException();
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/system_error.h"
+
 namespace brinvale {
 
 ReadAhead::ReadAhead(SectorReader reader, uint32_t bytesPerSector, uint32_t sectorsPerRequest,
@@ -15,7 +17,7 @@ ReadAhead::ReadAhead(SectorReader reader, uint32_t bytesPerSector, uint32_t sect
     chunk->bytes.resize(size_t(m_requestSectors) * m_bytesPerSector);
     m_free.push_back(std::move(chunk));
   }
-  m_thread = std::thread([this] { Run(); });
+  m_thread = std::thread([this] { RunCatching(); });
 }
 
 ReadAhead::~ReadAhead() {
@@ -38,6 +40,7 @@ void ReadAhead::Seek(uint64_t start, uint64_t end) {
     if (m_current) m_free.push_back(std::move(m_current));
     m_next = start;
     m_end = end;
+    m_handedEnd = start;
   }
   m_changed.notify_all();
 }
@@ -48,10 +51,33 @@ const ReadAhead::Chunk& ReadAhead::Next() {
     m_free.push_back(std::move(m_current));
     m_changed.notify_all();
   }
-  m_changed.wait(lock, [this] { return !m_ready.empty(); });
+  m_changed.wait(lock, [this] { return !m_ready.empty() || m_broken != 0; });
+  if (m_ready.empty()) {
+    m_failed.start = m_handedEnd;
+    m_failed.count =
+        uint32_t(std::min<uint64_t>(m_requestSectors, m_end > m_handedEnd ? m_end - m_handedEnd : 1));
+    m_failed.got = 0;
+    m_failed.result = m_broken;
+    m_handedEnd += m_failed.count;
+    return m_failed;
+  }
   m_current = std::move(m_ready.front());
   m_ready.pop_front();
+  m_handedEnd = m_current->start + m_current->count;
   return *m_current;
+}
+
+void ReadAhead::RunCatching() noexcept {
+  try {
+    Run();
+  } catch (...) {
+    const int rc = platform::SystemErrorFromCurrentException();
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_broken = rc;
+    }
+    m_changed.notify_all();
+  }
 }
 
 void ReadAhead::Run() {

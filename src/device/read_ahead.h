@@ -39,10 +39,14 @@ class ReadAhead {
   void Seek(uint64_t start, uint64_t end);
   // The next request of the run, waiting for it; valid until the next call
   // of Next or Seek. Only to be called while the run has sectors left.
+  // Should the reading thread fail (it catches everything), the requests
+  // still come, in order, each with nothing read and the failure's code.
   const Chunk& Next();
 
  private:
   void Run();
+  // The thread's body: Run, and whatever it throws turned into m_broken.
+  void RunCatching() noexcept;
 
   SectorReader m_reader;
   const uint32_t m_bytesPerSector;
@@ -56,7 +60,10 @@ class ReadAhead {
   uint64_t m_next = 0;               // the next sector the thread reads
   uint64_t m_end = 0;
   uint64_t m_generation = 0;  // a Seek makes reads already under way stale
+  uint64_t m_handedEnd = 0;   // the end of the last request handed out
   bool m_stop = false;
+  int m_broken = 0;  // the code of what ended the thread early; 0 while it runs
+  Chunk m_failed;    // the request handed out after that
   std::thread m_thread;  // last: started once everything above is set
 };
 

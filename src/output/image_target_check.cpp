@@ -4,8 +4,8 @@
 #include <cctype>
 
 #include "common/error_codes.h"
+#include "output/same_medium_check.h"
 #include "platform/disk_enumeration.h"
-#include "platform/text.h"
 #include "platform/volume.h"
 
 namespace brinvale {
@@ -23,10 +23,6 @@ std::string UpperCase(std::string text) {
                  [](unsigned char c) { return char(std::toupper(c)); });
   return text;
 }
-
-char16_t FoldLetter(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; }
-
-bool IsLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
 
 // The folder that will hold the image (which itself may not exist yet).
 std::filesystem::path TargetFolder(const std::filesystem::path& imagePath) {
@@ -87,16 +83,10 @@ ImageTargetFacts DescribeImageTarget(const std::filesystem::path& imagePath,
                                      const ImageSource& source, const DiskMap& disks) {
   ImageTargetFacts facts;
   const std::filesystem::path folder = TargetFolder(imagePath);
-  const std::u16string text = platform::Utf8ToUtf16(platform::PathToUtf8(imagePath));
   uint64_t targetDevice = 0;
   if (platform::VolumeDeviceIdOfPath(folder, targetDevice) != kOk) targetDevice = 0;
 
-  for (const VolumeInfo* volume : VolumesBeingCopied(source, disks)) {
-    const bool lettered = !volume->numbered && IsLetter(volume->driveLetter);
-    if (lettered && !text.empty() && FoldLetter(text[0]) == FoldLetter(volume->driveLetter))
-      facts.onSourceDrive = true;
-    if (targetDevice != 0 && volume->deviceId == targetDevice) facts.onSourceDrive = true;
-  }
+  facts.onSourceDrive = TargetOnSourceMedium(imagePath, source, disks);
   if (source.kind == ImageSource::Kind::kImageFile) {
     std::error_code ec;
     if (std::filesystem::equivalent(source.imageFile, imagePath, ec)) facts.onSourceDrive = true;

@@ -42,9 +42,9 @@ ImageTargetProblem CheckImageTarget(const ImageTargetFacts& target, uint64_t ima
 // Learns the facts about the drive of `imagePath` for an image of `source`.
 // `disks` is the current disk list: it gives the volumes being copied and,
 // on Linux, the file-system name of the target's volume. The image lies on
-// the source drive when the path starts with the drive letter of a volume
-// being copied (ignoring case), when its folder's device is one of theirs,
-// or, for an image-file source, when it is the source file itself.
+// the source drive when TargetOnSourceMedium says so (a drive letter, a
+// device or a piece of disk being copied), or, for an image-file source,
+// when it is the source file itself.
 ImageTargetFacts DescribeImageTarget(const std::filesystem::path& imagePath,
                                      const ImageSource& source, const DiskMap& disks);
 

@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/folders.h"
+#include "platform/system_error.h"
+#include "results/target_paths.h"
 #include "platform/text.h"
+#include "results/child_target_path.h"
 #include "results/file_categories.h"
 #include "results/target_paths.h"
 
@@ -19,8 +23,10 @@ struct CopyContext {
 int OnCopyProgress(void* user, int percent, int scale, int error,
                    const std::filesystem::path& target) {
   auto* ctx = static_cast<CopyContext*>(user);
-  if (ctx->cancel && ctx->cancel->load()) return kCancelled;
+  // A file that ends is listed even when a cancel is waiting: it may be the
+  // one the cancel stopped.
   if (ScaledPercent(percent, scale) >= 100) ctx->report->files.push_back({target, error});
+  if (ctx->cancel && ctx->cancel->load()) return kCancelled;
   return kOk;
 }
 
@@ -29,14 +35,32 @@ int SeparatorsOf(const std::filesystem::path& folder) {
 }
 
 // Runs one RecoverRecord and makes sure it leaves one line in the report
-// even when the engine failed before reporting anything.
+// even when the engine failed before reporting anything. An engine that
+// throws instead of returning fails this file; the job goes on.
 int RecoverOne(IRidiRedazuvoParse& engine, const ScanRecord& record,
                const std::filesystem::path& target, int separators, RecoveryReport& report) {
   const size_t before = report.files.size();
-  const int rc = engine.RecoverRecord(record, target, separators);
+  int rc = kOk;
+  try {
+    rc = engine.RecoverRecord(record, target, separators);
+  } catch (...) {
+    rc = platform::SystemErrorFromCurrentException();
+  }
   if (rc != kOk && rc != kCancelled && report.files.size() == before)
     report.files.push_back({target, rc});
   return rc;
+}
+
+// The target of one found item in `folder`; a name the target cannot take
+// at all is listed as failed and gives an empty path.
+std::filesystem::path TargetOf(const ScanRecord& record, const std::filesystem::path& folder,
+                               int separators, RecoveryReport& report) {
+  const TargetKind kind = record.IsFolder() ? TargetKind::kFolder : TargetKind::kFile;
+  std::filesystem::path target = ChildTargetPath(folder, record.Name(), separators, kind);
+  if (target.empty())
+    report.files.push_back(
+        {folder / platform::PathFromUtf8(SanitizeFileName(record.Name())), kErrFilenameTooLong});
+  return target;
 }
 
 }  // namespace
@@ -60,12 +84,13 @@ void RecoverIntoCategories(IRidiRedazuvoParse& engine, const RecordList& records
     }
     if (record.IsFolder()) continue;
     const std::string name(record.Name());
-    const std::filesystem::path folder =
-        targetFolder / platform::PathFromUtf8(CategoryFolderName(name));
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    const std::filesystem::path target =
-        MakeUniquePath(folder / platform::PathFromUtf8(SanitizeFileName(name)));
+    const std::filesystem::path target = TargetOf(
+        record, targetFolder / platform::PathFromUtf8(CategoryFolderName(name)), separators, report);
+    if (target.empty()) continue;
+    if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) {
+      report.files.push_back({target, rc});
+      continue;
+    }
     engine.SetProgressCallback(nullptr, OnCopyProgress, &ctx, 100);
     if (RecoverOne(engine, record, target, separators, report) == kCancelled) {
       report.result = kCancelled;
@@ -82,16 +107,18 @@ void RecoverKeepingPaths(IRidiRedazuvoParse& engine, const std::filesystem::path
     report.files.push_back({targetFolder, rc});
     return;
   }
-  std::error_code ec;
-  std::filesystem::create_directories(targetFolder, ec);
+  if (int rc = platform::CreateFolders(targetFolder); rc != kOk) {
+    report.files.push_back({targetFolder, rc});
+    return;
+  }
   const int separators = SeparatorsOf(targetFolder);
   for (const ScanRecord& record : top) {
     if (cancel && cancel->load()) {
       report.result = kCancelled;
       return;
     }
-    const std::filesystem::path target =
-        MakeUniquePath(targetFolder / platform::PathFromUtf8(SanitizeFileName(record.Name())));
+    const std::filesystem::path target = TargetOf(record, targetFolder, separators, report);
+    if (target.empty()) continue;
     engine.SetProgressCallback(nullptr, OnCopyProgress, &ctx, 100);
     if (RecoverOne(engine, record, target, separators, report) == kCancelled) {
       report.result = kCancelled;

@@ -24,8 +24,11 @@ int CreateFolders(const std::filesystem::path& folder) {
   if (folder.empty()) return kOk;
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
-  if (ec && !std::filesystem::is_directory(folder)) return SystemErrorFromErrorCode(ec);
-  return kOk;
+  if (!ec) return kOk;
+  const int rc = SystemErrorFromErrorCode(ec);
+  // Made meanwhile by someone else is fine too.
+  std::error_code again;
+  return std::filesystem::is_directory(folder, again) ? kOk : rc;
 }
 
 }  // namespace brinvale::platform

@@ -14,6 +14,13 @@ int LastSystemError();
 // example from std::filesystem).
 int SystemErrorFromErrorCode(const std::error_code& ec);
 
+// Inside a catch block: the system error code for the exception being
+// handled. 8 for std::bad_alloc, the mapped code of a
+// std::filesystem::filesystem_error or std::system_error, 31 (a device
+// failure) for anything else. Where no exception may cross a boundary, the
+// boundary catches everything and returns this.
+int SystemErrorFromCurrentException() noexcept;
+
 // The English text of a system error code, without a trailing full stop
 // or line break, e.g. 5 -> "Access is denied". Unknown codes give
 // "Unknown error N".

@@ -36,6 +36,7 @@ std::string SystemErrorMessage(int code) {
     case 267: return "The directory name is invalid";
     case 1112: return "There is no media in the drive";
     case 1117: return "The request could not be performed because of an I/O device error";
+    case 1921: return "The name of the file cannot be resolved by the system";
     case -9527: return "Cancelled by the user";
     default: return "Unknown error " + std::to_string(code);
   }

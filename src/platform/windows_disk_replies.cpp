@@ -120,6 +120,27 @@ std::optional<DiskExtent> ParseFirstDiskExtent(std::span<const uint8_t> reply) {
   return out;
 }
 
+std::vector<DiskExtent> ParseDiskExtents(std::span<const uint8_t> reply) {
+  std::vector<DiskExtent> out;
+  if (reply.size() < disk_extents::kFirst) return out;
+  const uint64_t count = LoadLe32(reply, disk_extents::kCount);
+  const uint64_t room = (reply.size() - disk_extents::kFirst) / disk_extents::kExtentSize;
+  for (uint64_t i = 0; i < count && i < room; ++i) {
+    const std::span<const uint8_t> extent =
+        reply.subspan(disk_extents::kFirst + size_t(i) * disk_extents::kExtentSize,
+                      disk_extents::kExtentSize);
+    out.push_back({LoadLe32(extent, disk_extents::kDiskNumber),
+                   LoadLe64(extent, disk_extents::kStartingOffset),
+                   LoadLe64(extent, disk_extents::kExtentLength)});
+  }
+  return out;
+}
+
+size_t DiskExtentsNeededSize(std::span<const uint8_t> reply) {
+  if (reply.size() < disk_extents::kFirst) return disk_extents::kFirst + disk_extents::kExtentSize;
+  return disk_extents::kFirst + size_t(LoadLe32(reply, disk_extents::kCount)) * disk_extents::kExtentSize;
+}
+
 std::optional<DeviceNumber> ParseStorageDeviceNumber(std::span<const uint8_t> reply) {
   if (reply.size() < 12) return std::nullopt;
   return DeviceNumber{LoadLe32(reply, 0), LoadLe32(reply, 4), LoadLe32(reply, 8)};

@@ -117,6 +117,13 @@ struct DiskExtent {
 // The first extent; empty when the reply holds none.
 std::optional<DiskExtent> ParseFirstDiskExtent(std::span<const uint8_t> reply);
 
+// Every extent the reply holds (a volume spanning disks has several), at
+// most as many as its count says and its bytes hold.
+std::vector<DiskExtent> ParseDiskExtents(std::span<const uint8_t> reply);
+
+// The bytes a reply needs for all the extents its count names.
+size_t DiskExtentsNeededSize(std::span<const uint8_t> reply);
+
 // STORAGE_DEVICE_NUMBER, 12 bytes: u32 DeviceType, u32 DeviceNumber,
 // u32 PartitionNumber.
 struct DeviceNumber {

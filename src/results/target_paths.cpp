@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "platform/text.h"
+#include "results/name_fit.h"
 
 namespace brinvale {
 namespace {
@@ -41,16 +42,20 @@ std::string SanitizeFileName(std::string_view name, TargetSystem system) {
   return out;
 }
 
-std::filesystem::path MakeUniquePath(const std::filesystem::path& path) {
+std::filesystem::path MakeUniquePath(const std::filesystem::path& path, size_t room,
+                                     TargetSystem system) {
   std::error_code ec;
   if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return path;
   const std::filesystem::path folder = path.parent_path();
   const std::string stem = platform::PathToUtf8(path.stem());
   const std::string extension = platform::PathToUtf8(path.extension());
   for (unsigned long n = 1;; ++n) {
-    std::filesystem::path candidate =
-        folder / platform::PathFromUtf8(stem + "(" + std::to_string(n) + ")" + extension);
-    if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, ec))) return candidate;
+    const std::string number = "(" + std::to_string(n) + ")";
+    const size_t fixed = TargetLength(number + extension, system);
+    const std::string base = fixed < room ? FitFileName(stem, room - fixed, system) : stem;
+    std::filesystem::path candidate = folder / platform::PathFromUtf8(base + number + extension);
+    if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, ec)))
+      return candidate;
   }
 }
 

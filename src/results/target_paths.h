@@ -26,8 +26,11 @@ enum class TargetSystem {
 std::string SanitizeFileName(std::string_view name, TargetSystem system = TargetSystem::kHost);
 
 // The path itself if nothing exists there; otherwise the first of
-// "base(1).ext", "base(2).ext", ... in the same folder that does not exist.
-std::filesystem::path MakeUniquePath(const std::filesystem::path& path);
+// "base(1).ext", "base(2).ext", ... in the same folder that does not exist,
+// the base cut at a character boundary so that the numbered name takes at
+// most `room` units of `system` (UTF-8 bytes, UTF-16 units on Windows).
+std::filesystem::path MakeUniquePath(const std::filesystem::path& path, size_t room = 255,
+                                     TargetSystem system = TargetSystem::kHost);
 
 // The number of "\" and "/" among all but the last character of `path`.
 int CountSeparators(std::string_view path);

@@ -64,11 +64,12 @@ TEST(ProbeDiskCli, NamesTheFileSystemOnALoopDevice) {
   }
 }
 
+// A bad source is a usage error: exit status 2.
 TEST(ProbeDiskCli, StartNear16KiBFromTheEndIsAReadError) {
   test::LoopDevice loop(test::FixturePath("recog_fat12.bin"));  // 128 sectors
   if (loop.Device().empty()) GTEST_SKIP() << loop.Why();
   test::ChildResult r = ProbeLoop(loop, "disk:%d:100:28");
-  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("16 KiB"), std::string::npos) << r.err;
   // Exactly the last 16 KiB still reads.
@@ -83,7 +84,7 @@ TEST(ProbeDiskCli, MissingDiskIsAnError) {
   GTEST_SKIP() << "the CLI tests run the program with fork and exec";
 #else
   test::ChildResult r = test::RunChild({BRINVALE_CLI_PATH, "probe", "disk:99999"});
-  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("disk 99999"), std::string::npos) << r.err;
 #endif

@@ -319,11 +319,15 @@ TEST_F(EngineTest, RecoveryPastTheEndFailsWithReadFault) {
             kErrReadFault);
   ASSERT_EQ(log.calls.size(), 1u);
   EXPECT_EQ(log.calls[0], std::make_pair(100, kErrReadFault));
-  // Runs past the end: the sectors there are written, then the fault.
+  // Nothing was written: no empty file is left behind.
+  EXPECT_FALSE(fs::exists(m_folder / "a.jpg"));
+  // Runs past the end: the sectors there are written, then the fault; what
+  // was written keeps a name that says the file is not whole.
   log.calls.clear();
   EXPECT_EQ(m_engine.RecoverRecord(ContentRecord("18.jpg", 18, 4000), m_folder / "b.jpg", 0),
             kErrReadFault);
-  EXPECT_EQ(ReadAll(m_folder / "b.jpg"),
+  EXPECT_FALSE(fs::exists(m_folder / "b.jpg"));
+  EXPECT_EQ(ReadAll(m_folder / "b.partial.jpg"),
             std::vector<uint8_t>(bytes.begin() + 18 * 512, bytes.end()));
   ASSERT_FALSE(log.calls.empty());
   EXPECT_EQ(log.calls.back(), std::make_pair(100, kErrReadFault));
@@ -337,7 +341,12 @@ TEST_F(EngineTest, RecoveryCancelledByTheCopyCallback) {
   m_engine.SetProgressCallback(nullptr, OnCopy, &log, 100);
   EXPECT_EQ(m_engine.RecoverRecord(ContentRecord("0.tif", 0, 200000), m_folder / "c.tif", 0),
             kCancelled);
-  EXPECT_EQ(log.calls.size(), 1u);
+  // The first chunk's report stopped it; the file is then reported as
+  // cancelled, its first chunk kept under a name that says so.
+  ASSERT_EQ(log.calls.size(), 2u);
+  EXPECT_EQ(log.calls[1], std::make_pair(100, kCancelled));
+  EXPECT_FALSE(fs::exists(m_folder / "c.tif"));
+  EXPECT_EQ(ReadAll(m_folder / "c.partial.tif").size(), 65536u);
 }
 
 // Mended: an empty found file (a bitmap whose size field is 0) is still

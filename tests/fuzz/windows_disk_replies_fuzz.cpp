@@ -16,6 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)MountPointsNeededSize(reply);
   (void)ParsePartitionInformation(reply);
   (void)ParseFirstDiskExtent(reply);
+  (void)ParseDiskExtents(reply);
+  (void)DiskExtentsNeededSize(reply);
   (void)ParseStorageDeviceNumber(reply);
   (void)ParseDiskGeometry(reply);
   (void)ParseStorageDeviceDescriptor(reply);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <system_error>
 #include <fstream>
 #include <sstream>
 
@@ -29,6 +30,18 @@ class FakeEngine final : public CNullRecoveryEngine {
     lastSeparators = separators;
     std::string name(r.Name());
     if (name.rfind("silent", 0) == 0) return 87;
+    if (name.rfind("throw", 0) == 0)
+      throw std::filesystem::filesystem_error(
+          "status", target, std::make_error_code(std::errc::filename_too_long));
+    if (name.rfind("cancel", 0) == 0) {
+      // The user stops halfway through this file.
+      if (cancelOnCancelNames) cancelOnCancelNames->store(true);
+      std::ofstream(target, std::ios::binary) << "half";
+      if (m_copy(m_user, 50, 100, 0, target) == kCancelled) {
+        (void)m_copy(m_user, 100, 100, kCancelled, target.string() + ".partial");
+        return kCancelled;
+      }
+    }
     int error = name.rfind("bad", 0) == 0 ? 30 : 0;
     if (error == 0) std::ofstream(target, std::ios::binary) << name;
     if (int stop = m_copy(m_user, 100, 100, error, target); stop != 0) return stop;
@@ -37,6 +50,7 @@ class FakeEngine final : public CNullRecoveryEngine {
 
   RecordList top;
   int lastSeparators = -1;
+  std::atomic<bool>* cancelOnCancelNames = nullptr;
 
  private:
   CopyProgressCallback m_copy = nullptr;
@@ -119,6 +133,41 @@ TEST_F(RecoveryJobTest, KeepingPathsRecoversTheTopLevel) {
   EXPECT_EQ(engine.lastSeparators, int(std::count_if(dir.begin(), dir.end() - 1, [](char c) {
               return c == '/' || c == '\\';
             })));
+}
+
+TEST_F(RecoveryJobTest, AnEngineThatThrowsFailsThatFileAndTheJobGoesOn) {
+  FakeEngine engine;
+  RecoveryReport report;
+  RecoverIntoCategories(engine, {File("throw.txt"), File("after.txt")}, m_dir, report);
+  ASSERT_EQ(report.files.size(), 2u);
+  EXPECT_EQ(report.files[0].error, kErrFilenameTooLong);
+  EXPECT_EQ(report.files[1].error, 0);
+  EXPECT_TRUE(std::filesystem::exists(m_dir / "document" / "after.txt"));
+}
+
+TEST_F(RecoveryJobTest, ANameLongerThanTheTargetAllowsIsCutKeepingItsExtension) {
+  FakeEngine engine;
+  const std::string name = std::string(300, 'n') + ".txt";
+  RecoveryReport report;
+  RecoverIntoCategories(engine, {File(name), File(name)}, m_dir, report);
+  ASSERT_EQ(report.Succeeded(), 2u);
+  EXPECT_EQ(Read(m_dir / "document" / (std::string(251, 'n') + ".txt")), name);
+  EXPECT_TRUE(std::filesystem::exists(m_dir / "document" / (std::string(248, 'n') + "(1).txt")));
+}
+
+TEST_F(RecoveryJobTest, TheFileACancelStoppedIsListedWithTheCancel) {
+  FakeEngine engine;
+  std::atomic<bool> cancel{false};
+  engine.cancelOnCancelNames = &cancel;
+  RecoveryReport report;
+  RecoverIntoCategories(engine, {File("done.txt"), File("cancel.txt"), File("never.txt")}, m_dir,
+                        report, &cancel);
+  EXPECT_EQ(report.result, kCancelled);
+  ASSERT_EQ(report.files.size(), 2u);
+  EXPECT_EQ(report.files[0].error, 0);
+  EXPECT_EQ(report.files[1].error, kCancelled);
+  EXPECT_EQ(report.files[1].target.filename(), "cancel.txt.partial");
+  EXPECT_FALSE(std::filesystem::exists(m_dir / "document" / "never.txt"));
 }
 
 }  // namespace

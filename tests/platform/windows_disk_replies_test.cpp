@@ -135,6 +135,28 @@ TEST(DiskExtents, FirstExtentGivesThePlace) {
   EXPECT_FALSE(ParseFirstDiskExtent(std::span<const uint8_t>(b.data(), 31)));
 }
 
+TEST(DiskExtents, EveryExtentOfASpannedVolumeWithinTheReply) {
+  std::vector<uint8_t> b(8 + 2 * 24, 0);
+  StoreLe32(b, 0, 3);            // NumberOfDiskExtents: one more than the reply holds
+  StoreLe32(b, 8, 1);            // [0].DiskNumber
+  StoreLe64(b, 16, 0x100000);    // [0].StartingOffset
+  StoreLe64(b, 24, 0x40000000);  // [0].ExtentLength
+  StoreLe32(b, 32, 2);           // [1].DiskNumber
+  StoreLe64(b, 40, 0x8000);      // [1].StartingOffset
+  StoreLe64(b, 48, 0x2000);      // [1].ExtentLength
+  auto all = ParseDiskExtents(b);
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].diskNumber, 1u);
+  EXPECT_EQ(all[0].lengthBytes, 0x40000000u);
+  EXPECT_EQ(all[1].diskNumber, 2u);
+  EXPECT_EQ(all[1].startBytes, 0x8000u);
+  EXPECT_EQ(all[1].lengthBytes, 0x2000u);
+  EXPECT_EQ(DiskExtentsNeededSize(b), 8u + 3 * 24);
+  EXPECT_TRUE(ParseDiskExtents(std::span<const uint8_t>(b.data(), 7)).empty());
+  StoreLe32(b, 0, 0);
+  EXPECT_TRUE(ParseDiskExtents(b).empty());
+}
+
 TEST(StorageDeviceNumber, ReadsDiskAndPartition) {
   std::vector<uint8_t> b(12, 0);
   StoreLe32(b, 0, 7);  // DeviceType FILE_DEVICE_DISK

@@ -10,16 +10,19 @@
 #include <unistd.h>
 #endif
 
-// A file attached read-only to a free loop device for the life of the
-// object (Linux, root only). Detaches in the destructor, whatever happened.
+// A file attached to a free loop device (read-only unless asked) for the
+// life of the object (Linux, root only). Detaches in the destructor, whatever happened.
 namespace brinvale::test {
 
 class LoopDevice {
  public:
+  enum class Access { kReadOnly, kReadWrite };
+
   // Attaches `image`; on failure Device() is empty and Why() says why.
-  explicit LoopDevice(const std::filesystem::path& image) {
+  explicit LoopDevice(const std::filesystem::path& image, Access access = Access::kReadOnly) {
 #if defined(_WIN32)
     (void)image;
+    (void)access;
     m_why = "loop devices are a Linux feature";
 #else
     if (::geteuid() != 0) {
@@ -36,7 +39,10 @@ class LoopDevice {
       m_why = "losetup is not installed (Debian package mount)";
       return;
     }
-    ChildResult attached = RunChild({m_losetup, "-f", "--show", "-r", image.string()});
+    ChildResult attached =
+        access == Access::kReadOnly
+            ? RunChild({m_losetup, "-f", "--show", "-r", image.string()})
+            : RunChild({m_losetup, "-f", "--show", image.string()});
     std::string device = attached.out.substr(0, attached.out.find('\n'));
     if (attached.exitCode != 0 || device.rfind("/dev/loop", 0) != 0) {
       m_why = "losetup could not attach " + image.string() + ": " + attached.err;

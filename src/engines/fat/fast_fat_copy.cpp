@@ -6,6 +6,7 @@
 #include "engines/fat/fast_fat_recovery.h"
 #include "engines/fat/fat_copy_sink.h"
 #include "platform/folders.h"
+#include "platform/system_error.h"
 
 namespace brinvale {
 namespace {
@@ -60,7 +61,6 @@ FatCopyData CFastFatRecovery::CopyFunction() {
 
 int CFastFatRecovery::RecoverRecord(const ScanRecord& record, const fs::path& target,
                                     int separators) {
-  (void)separators;  // folder depths come from the folders themselves
   try {
     if (!record.IsFolder()) {
       if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) return rc;
@@ -68,7 +68,8 @@ int CFastFatRecovery::RecoverRecord(const ScanRecord& record, const fs::path& ta
       return RecoverFile(record, target, stopped);
     }
     if (int rc = platform::CreateFolders(target); rc != kOk) return rc;
-    auto list = [this](const ScanRecord& folder, const fs::path&, RecordList& children) {
+    // Folder depths come from the folders themselves.
+    auto list = [this](const ScanRecord& folder, uint32_t, RecordList& children) {
       return ListChildren(&folder, FolderDepth(folder.EntryKey()), children);
     };
     // Only a cancel ends the whole recovery; any other answer goes on.
@@ -78,9 +79,12 @@ int CFastFatRecovery::RecoverRecord(const ScanRecord& record, const fs::path& ta
       stop = rc == kCancelled;
       return rc;
     };
-    return RecoverFatFolder(record, target, list, recover);
-  } catch (const std::bad_alloc&) {
-    return kErrOutOfMemory;
+    auto report = [this](const fs::path& path, int error) {
+      return m_copyCallback != nullptr ? m_copyCallback(m_user, 100, 100, error, path) : kOk;
+    };
+    return RecoverFatFolder(record, target, separators, 1, list, recover, report);
+  } catch (...) {
+    return platform::SystemErrorFromCurrentException();
   }
 }
 

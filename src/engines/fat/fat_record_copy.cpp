@@ -11,10 +11,13 @@
 
 #include "common/error_codes.h"
 #include "platform/file.h"
+#include "platform/folders.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
+#include "results/child_target_path.h"
 #include "results/preview_target.h"
 #include "results/target_paths.h"
+#include "results/unfinished_file.h"
 
 namespace brinvale {
 namespace {
@@ -52,24 +55,34 @@ int RecoverFatFile(const ScanRecord& record, const fs::path& target, uint32_t ma
     bool stopped = false;
   };
   // Every file ends with one report of 100 % and its error.
-  auto fail = [&](int rc) {
-    if (callback != nullptr) (void)callback(user, 100, 100, rc, target);
+  auto fail = [&](int rc, const fs::path& path) {
+    if (callback != nullptr) (void)callback(user, 100, 100, rc, path);
     return rc;
   };
-  if (record.ClusterBytes() > maxClusterBytes) return fail(kErrWriteFault);
-  // Create or truncate: a file already there must not keep a stale tail.
-  platform::UniqueHandle file;
-  if (int rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file); rc != kOk)
-    return fail(rc);
-  Sink sink(file, callback, user, target);
-  const int rc = copyData(record, UINT64_MAX, sink);
-  if (sink.stopped) {
-    stopped = true;
+  if (record.ClusterBytes() > maxClusterBytes) return fail(kErrWriteFault, target);
+  int rc = kOk;
+  bool finished = false;
+  {
+    // Create or truncate: a file already there must not keep a stale tail.
+    platform::UniqueHandle file;
+    if (rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file); rc != kOk)
+      return fail(rc, target);
+    Sink sink(file, callback, user, target);
+    rc = copyData(record, UINT64_MAX, sink);
+    stopped = sink.stopped;
+    finished = sink.finished;
+  }
+  if (stopped) {
+    // Stopped on the report of the last bytes: the file is whole.
+    if (finished) return rc;
+    // Stopped halfway: what was written stays under a name that says so,
+    // and the file is listed with the cancel.
+    (void)fail(kCancelled, SettleUnfinishedFile(target));
     return rc;
   }
-  if (rc != kOk) return fail(rc);
+  if (rc != kOk) return fail(rc, SettleUnfinishedFile(target));
   // Data that ended before the size still finishes the file.
-  if (!sink.finished && callback != nullptr) {
+  if (!finished && callback != nullptr) {
     const int answer = callback(user, 100, 100, kOk, target);
     stopped = answer != kOk;
     return answer;
@@ -77,34 +90,56 @@ int RecoverFatFile(const ScanRecord& record, const fs::path& target, uint32_t ma
   return kOk;
 }
 
-int RecoverFatFolder(const ScanRecord& record, const fs::path& target,
-                     const FatListFolder& listFolder, const FatRecoverFile& recoverFile) {
-  std::deque<std::pair<ScanRecord, fs::path>> queue{{record, target}};
+int RecoverFatFolder(const ScanRecord& record, const fs::path& target, int separators,
+                     uint32_t level, const FatListFolder& listFolder,
+                     const FatRecoverFile& recoverFile, const FatReportFailure& reportFailure) {
+  struct Pending {
+    ScanRecord folder;
+    fs::path path;
+    uint32_t level;
+  };
+  std::deque<Pending> queue{{record, target, level}};
   // Folders filed under each other in damaged data are recovered once.
   std::unordered_set<uint32_t> visited;
   int firstError = kOk;
+  auto failed = [&](const fs::path& path, int rc) {
+    if (firstError == kOk) firstError = rc;
+    return reportFailure(path, rc) == kCancelled;
+  };
   while (!queue.empty()) {
-    const auto [folder, path] = queue.front();
+    const Pending item = queue.front();
     queue.pop_front();
-    if (!visited.insert(folder.EntryKey()).second) continue;
+    if (!visited.insert(item.folder.EntryKey()).second) continue;
     RecordList children;
-    if (int rc = listFolder(folder, path, children); rc != kOk) {
+    if (int rc = listFolder(item.folder, item.level, children); rc != kOk) {
       if (firstError == kOk) firstError = rc;
       continue;
     }
     for (const ScanRecord& child : children) {
-      // A found name is only a name: it never leads out of `path`.
-      const fs::path childPath =
-          MakeUniquePath(path / platform::PathFromUtf8(SanitizeFileName(child.Name())));
+      // A found name is only a name: it never leads out of `path`, and it is
+      // cut to what the target allows.
+      const TargetKind kind = child.IsFolder() ? TargetKind::kFolder : TargetKind::kFile;
+      const fs::path childPath = ChildTargetPath(item.path, child.Name(), separators, kind);
+      if (childPath.empty()) {
+        if (failed(item.path / platform::PathFromUtf8(SanitizeFileName(child.Name())),
+                   kErrFilenameTooLong))
+          return kCancelled;
+        continue;
+      }
       if (child.IsFolder()) {
-        std::error_code ec;
-        fs::create_directory(childPath, ec);
-        if (ec && !fs::is_directory(childPath)) {
-          if (firstError == kOk) firstError = platform::SystemErrorFromErrorCode(ec);
+        if (int rc = platform::CreateFolders(childPath); rc != kOk) {
+          if (failed(childPath, rc)) return kCancelled;
           continue;
         }
-        queue.emplace_back(child, childPath);
+        queue.push_back({child, childPath, item.level + 1});
         continue;
+      }
+      // A path cut for length goes into folders that may not exist yet.
+      if (childPath.parent_path() != item.path) {
+        if (int rc = platform::CreateFolders(childPath.parent_path()); rc != kOk) {
+          if (failed(childPath, rc)) return kCancelled;
+          continue;
+        }
       }
       bool stop = false;
       const int rc = recoverFile(child, childPath, stop);

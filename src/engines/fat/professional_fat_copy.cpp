@@ -8,6 +8,7 @@
 #include "engines/fat/professional_fat_recovery.h"
 #include "platform/file.h"
 #include "platform/folders.h"
+#include "platform/system_error.h"
 #include "platform/text.h"
 #include "results/target_paths.h"
 
@@ -88,20 +89,25 @@ int CProfessionalFatRecovery::RecoverRecord(const ScanRecord& record, const fs::
     }
     if (int rc = platform::CreateFolders(target); rc != kOk) return rc;
     if (int rc = m_store ? m_store->FlushLog() : kOk; rc != kOk) return rc;
-    // The children are asked for at the folder's depth below the target.
-    auto list = [&](const ScanRecord& folder, const fs::path& path, RecordList& children) {
-      const int depth = std::max(
-          0, CountSeparators(platform::PathToUtf8(path.native() + fs::path::value_type('/'))) -
-                 separators);
+    // The children are asked for at the folder's depth below the target
+    // folder: the recovered folder's own from its path, one more for each
+    // level down (a path cut for length no longer tells).
+    const int top = std::max(
+        0, CountSeparators(platform::PathToUtf8(target.native() + fs::path::value_type('/'))) -
+               separators);
+    auto list = [&](const ScanRecord& folder, uint32_t level, RecordList& children) {
       if (!m_store || !m_store->IsOpen()) return kOk;
-      return m_store->ListFolder(ChildKey(folder, uint32_t(depth)), children);
+      return m_store->ListFolder(ChildKey(folder, level), children);
     };
     auto recover = [&](const ScanRecord& file, const fs::path& path, bool& stop) {
       return RecoverFile(file, path, stop);
     };
-    return RecoverFatFolder(record, target, list, recover);
-  } catch (const std::bad_alloc&) {
-    return kErrOutOfMemory;
+    auto report = [&](const fs::path& path, int error) {
+      return m_copyCallback != nullptr ? m_copyCallback(m_user, 100, 100, error, path) : kOk;
+    };
+    return RecoverFatFolder(record, target, separators, uint32_t(top), list, recover, report);
+  } catch (...) {
+    return platform::SystemErrorFromCurrentException();
   }
 }
 

@@ -5,6 +5,7 @@
 #include "common/error_codes.h"
 #include "engines/ntfs/fast_ntfs_recovery.h"
 #include "engines/ntfs/ntfs_file_copy.h"
+#include "platform/system_error.h"
 #include "results/scan_log_folders.h"
 
 namespace brinvale {
@@ -16,12 +17,16 @@ int CFastNtfsRecovery::CopyToFile(const ScanRecord& record, const std::filesyste
 int CFastNtfsRecovery::RecoverRecord(const ScanRecord& record, const std::filesystem::path& target,
                                      int separators) {
   try {
-    return RecoverNtfsRecord(*this, m_store.get(), record, target, separators,
-                             [this](const ScanRecord& child, const std::filesystem::path& path) {
-                               return CopyToFile(child, path);
-                             });
-  } catch (const std::bad_alloc&) {
-    return kErrOutOfMemory;
+    return RecoverNtfsRecord(
+        *this, m_store.get(), record, target, separators,
+        [this](const ScanRecord& child, const std::filesystem::path& path) {
+          return CopyToFile(child, path);
+        },
+        [this](const std::filesystem::path& path, int error) {
+          return m_copyProgress != nullptr ? m_copyProgress(m_user, 100, 100, error, path) : kOk;
+        });
+  } catch (...) {
+    return platform::SystemErrorFromCurrentException();
   }
 }
 

@@ -14,8 +14,10 @@
 #include "platform/folders.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
+#include "results/child_target_path.h"
 #include "results/preview_target.h"
 #include "results/target_paths.h"
+#include "results/unfinished_file.h"
 
 namespace brinvale {
 namespace {
@@ -89,36 +91,56 @@ int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanR
 
 int CopyNtfsFileToPath(const NtfsVolume& volume, SectorReader& reader, const ScanRecord& record,
                        const std::filesystem::path& target, CopyProgressCallback copy, void* user) {
-  platform::UniqueHandle file;
-  int rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file);
-  auto tell = [&](int percent, int code) {
-    return copy ? copy(user, percent, 100, code, target) : 0;
+  auto tell = [&](int percent, int code, const std::filesystem::path& path) {
+    return copy ? copy(user, percent, 100, code, path) : 0;
   };
-  if (rc != kOk) {
-    if (int stop = tell(100, rc); stop == kCancelled) return stop;
+  int rc = kOk;
+  bool resident = false;
+  bool finished = false;  // the report of 100 % went out
+  bool stopped = false;   // the callback's answer ended the copy
+  {
+    platform::UniqueHandle file;
+    rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file);
+    if (rc != kOk) {
+      if (int stop = tell(100, rc, target); stop == kCancelled) return stop;
+      return rc;
+    }
+    uint64_t written = 0;
+    rc = CopyNtfsFileData(
+        volume, reader, record,
+        [&](const uint8_t* data, size_t length) {
+          const int put = platform::WriteAll(file, written, data, length);
+          written += length;
+          return put;
+        },
+        [&](int percent) {
+          finished = percent >= 100;
+          const int answer = tell(percent, 0, target);
+          stopped = answer != 0;
+          return answer;
+        },
+        resident);
+  }
+  if (stopped) {
+    // Stopped on the report of the last bytes: the file is whole. Stopped
+    // halfway: what was written stays under a name that says so.
+    if (!finished) (void)tell(100, kCancelled, SettleUnfinishedFile(target));
     return rc;
   }
-  uint64_t written = 0;
-  bool resident = false;
-  rc = CopyNtfsFileData(
-      volume, reader, record,
-      [&](const uint8_t* data, size_t length) {
-        const int put = platform::WriteAll(file, written, data, length);
-        written += length;
-        return put;
-      },
-      [&](int percent) { return tell(percent, 0); }, resident);
-  file.Reset();
-  if (resident || rc > 0) {
-    if (int stop = tell(100, rc); stop == kCancelled) return stop;
+  if (rc > 0) {
+    if (int stop = tell(100, rc, SettleUnfinishedFile(target)); stop == kCancelled) return stop;
+    return rc;
+  }
+  // Resident data and an empty file have no chunk that reports the end.
+  if (rc == kOk && !finished) {
+    if (int stop = tell(100, 0, target); stop == kCancelled) return stop;
   }
   return rc;
 }
 
-int RecoverNtfsFolder(
-    IRidiRedazuvoParse& engine, ScanLogStore* store, const ScanRecord& record,
-    const std::filesystem::path& target, int separators,
-    const std::function<int(const ScanRecord&, const std::filesystem::path&)>& copyFile) {
+int RecoverNtfsFolder(IRidiRedazuvoParse& engine, ScanLogStore* store, const ScanRecord& record,
+                      const std::filesystem::path& target, int separators,
+                      const NtfsCopyFile& copyFile, const NtfsReportFailure& reportFailure) {
   if (int rc = platform::CreateFolders(target); rc != kOk) return rc;
   struct Pending {
     ScanRecord folder;
@@ -145,14 +167,29 @@ int RecoverNtfsFolder(
     result = engine.ListChildren(&item.folder, item.level, children);
     if (result != kOk) continue;
     for (const ScanRecord& child : children) {
-      // Two found items may share a name: the second gets "(1)".
+      // Two found items may share a name: the second gets "(1)". A name is
+      // cut to what the target allows, a path too long is cut from the top.
+      const TargetKind kind = child.IsFolder() ? TargetKind::kFolder : TargetKind::kFile;
       const std::filesystem::path childPath =
-          MakeUniquePath(item.path / platform::PathFromUtf8(SanitizeFileName(child.Name())));
+          ChildTargetPath(item.path, child.Name(), separators, kind);
+      if (childPath.empty()) {
+        result = kErrFilenameTooLong;
+        const std::filesystem::path shown =
+            item.path / platform::PathFromUtf8(SanitizeFileName(child.Name()));
+        if (reportFailure(shown, result) == kCancelled) return kCancelled;
+        continue;
+      }
+      // A path cut for length goes into folders that may not exist yet.
+      const std::filesystem::path made = child.IsFolder() ? childPath : childPath.parent_path();
+      if (made != item.path) {
+        result = platform::CreateFolders(made);
+        if (result != kOk) {
+          if (reportFailure(childPath, result) == kCancelled) return kCancelled;
+          continue;
+        }
+      }
       if (child.IsFolder()) {
-        std::error_code ec;
-        std::filesystem::create_directory(childPath, ec);
-        result = ec ? platform::SystemErrorFromErrorCode(ec) : kOk;
-        if (!ec) queue.push_back({child, childPath, item.level + 1});
+        queue.push_back({child, childPath, item.level + 1});
       } else {
         result = copyFile(child, childPath);
         if (result == kCancelled) return kCancelled;
@@ -162,12 +199,11 @@ int RecoverNtfsFolder(
   return result;
 }
 
-int RecoverNtfsRecord(
-    IRidiRedazuvoParse& engine, ScanLogStore* store, const ScanRecord& record,
-    const std::filesystem::path& target, int separators,
-    const std::function<int(const ScanRecord&, const std::filesystem::path&)>& copyFile) {
+int RecoverNtfsRecord(IRidiRedazuvoParse& engine, ScanLogStore* store, const ScanRecord& record,
+                      const std::filesystem::path& target, int separators,
+                      const NtfsCopyFile& copyFile, const NtfsReportFailure& reportFailure) {
   if (record.IsFolder())
-    return RecoverNtfsFolder(engine, store, record, target, separators, copyFile);
+    return RecoverNtfsFolder(engine, store, record, target, separators, copyFile, reportFailure);
   if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) return rc;
   return copyFile(record, target);
 }

@@ -34,26 +34,35 @@ int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanR
                      const NtfsDataSink& sink, const NtfsChunkProgress& progress, bool& resident);
 
 // Copies the file of `record` to `target` (created or replaced), telling
-// `copy` (may be null) of each chunk and of the end. Returns as above, or
-// the system error of the target.
+// `copy` (may be null) of each chunk and of the end. A copy that fails or
+// is stopped before its end leaves what it wrote as "name.partial.ext" (an
+// empty file is removed), reported under that path, a stopped one with
+// kCancelled. Returns as above, or the system error of the target.
 int CopyNtfsFileToPath(const NtfsVolume& volume, SectorReader& reader, const ScanRecord& record,
                        const std::filesystem::path& target, CopyProgressCallback copy, void* user);
 
+// Copies one found file to a path; kCancelled ends the whole recovery.
+using NtfsCopyFile = std::function<int(const ScanRecord&, const std::filesystem::path&)>;
+// Lists an item that could not be recovered (a folder that cannot be made,
+// a name the target cannot take) with its error; kCancelled ends the whole
+// recovery.
+using NtfsReportFailure = std::function<int(const std::filesystem::path& path, int error)>;
+
 // Copies folder `record` and everything below it into `target`, listing
 // through `engine` and copying each file with `copyFile`. `store` (may be
-// null) gives the folder's level. Returns the last listing's or copy's
-// result; kCancelled ends the whole recovery.
-int RecoverNtfsFolder(
-    IRidiRedazuvoParse& engine, ScanLogStore* store, const ScanRecord& record,
-    const std::filesystem::path& target, int separators,
-    const std::function<int(const ScanRecord&, const std::filesystem::path&)>& copyFile);
+// null) gives the folder's level. Names are cut to the target's lengths and
+// a path too long is cut from the top (ChildTargetPath, with `separators`
+// of the recovery folder). Returns the last listing's or copy's result;
+// kCancelled ends the whole recovery.
+int RecoverNtfsFolder(IRidiRedazuvoParse& engine, ScanLogStore* store, const ScanRecord& record,
+                      const std::filesystem::path& target, int separators,
+                      const NtfsCopyFile& copyFile, const NtfsReportFailure& reportFailure);
 
 // Recovers `record` to `target`: a file through `copyFile`, its folder
 // created first; a folder as RecoverNtfsFolder does.
-int RecoverNtfsRecord(
-    IRidiRedazuvoParse& engine, ScanLogStore* store, const ScanRecord& record,
-    const std::filesystem::path& target, int separators,
-    const std::function<int(const ScanRecord&, const std::filesystem::path&)>& copyFile);
+int RecoverNtfsRecord(IRidiRedazuvoParse& engine, ScanLogStore* store, const ScanRecord& record,
+                      const std::filesystem::path& target, int separators,
+                      const NtfsCopyFile& copyFile, const NtfsReportFailure& reportFailure);
 
 // The preview extraction of slot 13: to a file in `previewFolder` (its path
 // written back into `path`) or into `buffer`, at most `size` bytes (`size`

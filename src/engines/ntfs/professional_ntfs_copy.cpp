@@ -6,6 +6,7 @@
 #include "engines/ntfs/ntfs_file_copy.h"
 #include "engines/ntfs/professional_ntfs_state.h"
 #include "engines/ntfs/record_to_sector.h"
+#include "platform/system_error.h"
 #include "results/scan_log_folders.h"
 
 namespace brinvale {
@@ -45,12 +46,16 @@ int CProfessionalNtfsRecovery::CopyToFile(const ScanRecord& record,
 int CProfessionalNtfsRecovery::RecoverRecord(const ScanRecord& record,
                                              const std::filesystem::path& target, int separators) {
   try {
-    return RecoverNtfsRecord(*this, m_store.get(), record, target, separators,
-                             [this](const ScanRecord& child, const std::filesystem::path& path) {
-                               return CopyToFile(child, path);
-                             });
-  } catch (const std::bad_alloc&) {
-    return kErrOutOfMemory;
+    return RecoverNtfsRecord(
+        *this, m_store.get(), record, target, separators,
+        [this](const ScanRecord& child, const std::filesystem::path& path) {
+          return CopyToFile(child, path);
+        },
+        [this](const std::filesystem::path& path, int error) {
+          return m_copyCallback != nullptr ? m_copyCallback(m_user, 100, 100, error, path) : kOk;
+        });
+  } catch (...) {
+    return platform::SystemErrorFromCurrentException();
   }
 }
 

@@ -32,10 +32,11 @@ bool LoopHasBackingFile(const std::filesystem::path& dir) {
 std::vector<std::string> WholeDiskNames(const std::filesystem::path& sysBlock) {
   std::vector<std::string> names;
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(sysBlock, ec)) {
-    std::string name = entry.path().filename().string();
+  for (std::filesystem::directory_iterator it(sysBlock, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    std::string name = it->path().filename().string();
     if (StartsWith(name, "ram") || StartsWith(name, "zram")) continue;
-    if (StartsWith(name, "loop") && !LoopHasBackingFile(entry.path())) continue;
+    if (StartsWith(name, "loop") && !LoopHasBackingFile(it->path())) continue;
     names.push_back(std::move(name));
   }
   std::sort(names.begin(), names.end(), NaturalLess);

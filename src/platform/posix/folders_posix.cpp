@@ -18,4 +18,6 @@ std::filesystem::path AppDataFolder() {
   return std::filesystem::path(home) / ".local" / "share";
 }
 
+const char* AppDataFolderSetting() { return "XDG_DATA_HOME"; }
+
 }  // namespace brinvale::platform

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -50,12 +51,15 @@ int TerminateProcessesByName(std::string_view exeName) {
   std::filesystem::directory_iterator it("/proc", ec);
   if (ec) return kErrNotSupported;
   const pid_t self = ::getpid();
-  for (const auto& entry : it) {
-    const std::string pidText = entry.path().filename().string();
-    if (pidText.empty() || !std::all_of(pidText.begin(), pidText.end(), ::isdigit)) continue;
-    pid_t pid = pid_t(std::stol(pidText));
+  for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
+    const std::string pidText = it->path().filename().string();
+    pid_t pid = 0;
+    const auto [last, bad] = std::from_chars(pidText.data(), pidText.data() + pidText.size(), pid);
+    if (pidText.empty() || bad != std::errc() || last != pidText.data() + pidText.size() ||
+        pid <= 0)
+      continue;
     if (pid == self) continue;
-    if (EqualsIgnoringCase(ExecutableName(entry.path()), exeName)) ::kill(pid, SIGKILL);
+    if (EqualsIgnoringCase(ExecutableName(it->path()), exeName)) ::kill(pid, SIGKILL);
   }
   return kOk;
 }

@@ -42,7 +42,7 @@ int ErrnoToSystemError(int err, IoDirection direction) {
     case ENOTEMPTY: return kErrDirNotEmpty;
     case ENOTSUP: return kErrNotSupported;
     case ENOTTY: return kErrInvalidParameter;
-    case ELOOP: return kErrInvalidName;
+    case ELOOP: return kErrCantResolveFilename;
     default: return kErrGenFailure;
   }
 }

@@ -15,4 +15,6 @@ std::filesystem::path AppDataFolder() {
   return std::filesystem::path(buffer);
 }
 
+const char* AppDataFolderSetting() { return ""; }
+
 }  // namespace brinvale::platform

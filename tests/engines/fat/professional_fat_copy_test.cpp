@@ -2,8 +2,11 @@
 // the first one, for the size the entry gives.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "common/bytes.h"
 #include "common/error_codes.h"
+#include "engines/fat/fat_record_copy.h"
 #include "engines/fat/professional_fat_test_support.h"
 
 namespace brinvale {
@@ -85,7 +88,78 @@ TEST_F(ProFatCopyTest, ClustersRunningOffTheVolumeWriteWhatExistsThenFail) {
   const auto tree = Find(medium, {FileAt("CUT     BIN", 20, 20000)});
   const fs::path target = logs.Path() / "out" / "cut.bin";
   EXPECT_EQ(engine->RecoverRecord(tree.at("/LostFolder10/cut.bin"), target, 0), kErrReadFault);
-  EXPECT_EQ(test::ReadFileBytes(target), data);
+  // What was written stays, under a name that says the file is not whole.
+  EXPECT_FALSE(fs::exists(target));
+  EXPECT_EQ(test::ReadFileBytes(target.parent_path() / "cut.partial.bin"), data);
+}
+
+// The copy callback stops the copy after its first cluster: the cluster
+// stays as data.partial.bin, and the file is reported once more, with the
+// cancel and that path.
+TEST_F(ProFatCopyTest, ACancelHalfwayKeepsWhatWasWrittenAndReportsIt) {
+  ProFatMedium medium(400);
+  const auto data = Pattern(3 * 4096, 9);
+  medium.Write(SectorOf(20), data);
+  const auto tree = Find(medium, {FileAt("DATA    BIN", 20, 10000)});
+  struct Calls {
+    std::vector<std::tuple<int, int, fs::path>> seen;
+  } calls;
+  engine->SetProgressCallback(
+      nullptr,
+      [](void* user, int percent, int, int error, const fs::path& path) {
+        static_cast<Calls*>(user)->seen.emplace_back(percent, error, path);
+        return percent < 100 ? kCancelled : kOk;
+      },
+      &calls, 100);
+  const fs::path target = logs.Path() / "out" / "data.bin";
+  EXPECT_EQ(engine->RecoverRecord(tree.at("/LostFolder10/data.bin"), target, 0), kCancelled);
+  const fs::path partial = target.parent_path() / "data.partial.bin";
+  EXPECT_FALSE(fs::exists(target));
+  EXPECT_EQ(test::ReadFileBytes(partial), std::vector<uint8_t>(data.begin(), data.begin() + 4096));
+  ASSERT_EQ(calls.seen.size(), 2u);
+  EXPECT_EQ(calls.seen[1], std::make_tuple(100, kCancelled, partial));
+}
+
+// A write that fails halfway (a full disk, say) keeps what was written as
+// name.partial.ext; one that fails before anything was written leaves no
+// empty file. Both are reported with the write's error.
+TEST_F(ProFatCopyTest, AFailingWriteLeavesAPartialFileOrNone) {
+  ScratchFolder out;
+  std::vector<std::tuple<int, int, fs::path>> seen;
+  auto note = [](void* user, int percent, int, int error, const fs::path& path) {
+    static_cast<std::vector<std::tuple<int, int, fs::path>>*>(user)->emplace_back(percent, error,
+                                                                                  path);
+    return kOk;
+  };
+  ScanRecord record;
+  record.SetName("half.jpg");
+  record.SetFileSize(8192);
+  record.SetClusterBytes(4096);
+  bool stopped = false;
+  // The first cluster goes in, the second finds the disk full.
+  auto fullAfterOne = [](const ScanRecord&, uint64_t, FatCopySink& sink) {
+    const std::vector<uint8_t> cluster(4096, 0x5A);
+    if (int rc = sink.Write(cluster.data(), cluster.size()); rc != kOk) return rc;
+    if (int rc = sink.Progress(50); rc != kOk) return rc;
+    return kErrDiskFull;
+  };
+  EXPECT_EQ(RecoverFatFile(record, out.Path() / "half.jpg", 65536, note, &seen, fullAfterOne,
+                           stopped),
+            kErrDiskFull);
+  EXPECT_FALSE(fs::exists(out.Path() / "half.jpg"));
+  EXPECT_EQ(test::ReadFileBytes(out.Path() / "half.partial.jpg").size(), 4096u);
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), std::make_tuple(100, kErrDiskFull, out.Path() / "half.partial.jpg"));
+  // Nothing at all goes in.
+  seen.clear();
+  auto fullAtOnce = [](const ScanRecord&, uint64_t, FatCopySink&) { return kErrDiskFull; };
+  EXPECT_EQ(RecoverFatFile(record, out.Path() / "none.jpg", 65536, note, &seen, fullAtOnce,
+                           stopped),
+            kErrDiskFull);
+  EXPECT_FALSE(fs::exists(out.Path() / "none.jpg"));
+  EXPECT_FALSE(fs::exists(out.Path() / "none.partial.jpg"));
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], std::make_tuple(100, kErrDiskFull, out.Path() / "none.jpg"));
 }
 
 TEST_F(ProFatCopyTest, OversizedClusterIsRefused) {
