@@ -60,12 +60,16 @@ std::filesystem::path ChildTargetPath(const std::filesystem::path& folder,
     const size_t used = lengthDropping(dropped);
     return used + 1 < limit ? std::min(limits.name, limit - used - 1) : size_t(0);
   };
-  // Folders are cut only as far as the whole name then fits. Where no cut
-  // makes it fit, the name is cut instead, and folders only when even a
-  // short name would not fit below them.
+  // Folders are cut only when the whole name does not fit below them, and
+  // then down to half the limit, so that the folders below get room too and
+  // a deep tree is cut now and then rather than at every level. Where no
+  // cut makes the name fit, the name is cut instead, and folders only when
+  // even a short name would not fit below them.
   const size_t least = std::min(wanted, kLeastNameRoom);
   size_t dropped = 0;
-  while (dropped < below.size() && roomDropping(dropped) < wanted) ++dropped;
+  if (roomDropping(0) < wanted) {
+    while (dropped < below.size() && lengthDropping(dropped) + 1 + wanted > limit / 2) ++dropped;
+  }
   if (roomDropping(dropped) < wanted) {
     dropped = 0;
     while (dropped < below.size() && roomDropping(dropped) < least) ++dropped;

@@ -64,23 +64,28 @@ VolumeInfo Volume(int disk, char16_t letter, uint64_t start, uint64_t length, ui
   return v;
 }
 
+// The disk lists below are made up; their disk numbers lie far above any
+// this machine has, so that where the test's own folders really lie never
+// matches them.
+constexpr int kDisk = 40;
+
 TEST(DescribeImageTarget, PathOnTheCopiedDriveLetterIgnoringCase) {
   DiskMap disks;
-  disks[0] = {Volume(0, u'C', 2048, 100000), Volume(0, u'D', 200000, 100000)};
-  disks[1] = {Volume(1, u'E', 2048, 100000)};
-  ImageSource partition = ImageSourceFromVolume(disks[0][0]);
+  disks[kDisk] = {Volume(kDisk, u'C', 2048, 100000), Volume(kDisk, u'D', 200000, 100000)};
+  disks[kDisk + 1] = {Volume(kDisk + 1, u'E', 2048, 100000)};
+  ImageSource partition = ImageSourceFromVolume(disks[kDisk][0]);
   EXPECT_TRUE(DescribeImageTarget("c:\\images\\c.img", partition, disks).onSourceDrive);
   EXPECT_FALSE(DescribeImageTarget("D:\\images\\c.img", partition, disks).onSourceDrive);
   // A whole disk: every volume on it counts.
   ImageSource whole;
   whole.kind = ImageSource::Kind::kWholeDisk;
-  whole.diskNumber = 0;
+  whole.diskNumber = kDisk;
   EXPECT_TRUE(DescribeImageTarget("D:\\disk0.img", whole, disks).onSourceDrive);
   EXPECT_FALSE(DescribeImageTarget("E:\\disk0.img", whole, disks).onSourceDrive);
   // A run of sectors that overlaps D: only.
   ImageSource run;
   run.kind = ImageSource::Kind::kPartition;
-  run.diskNumber = 0;
+  run.diskNumber = kDisk;
   run.startSector = 250000;
   run.sectorCount = 10;
   EXPECT_TRUE(DescribeImageTarget("d:\\run.img", run, disks).onSourceDrive);
@@ -89,9 +94,9 @@ TEST(DescribeImageTarget, PathOnTheCopiedDriveLetterIgnoringCase) {
 
 TEST(DescribeImageTarget, NumberedVolumesHaveNoLetterToMatch) {
   DiskMap disks;
-  VolumeInfo numbered = Volume(0, 67, 2048, 1000);  // 67 is the code of 'C'
+  VolumeInfo numbered = Volume(kDisk, 67, 2048, 1000);  // 67 is the code of 'C'
   numbered.numbered = true;
-  disks[0] = {numbered};
+  disks[kDisk] = {numbered};
   EXPECT_FALSE(
       DescribeImageTarget("C:\\x.img", ImageSourceFromVolume(numbered), disks).onSourceDrive);
 }
@@ -102,15 +107,18 @@ TEST(DescribeImageTarget, FolderOnTheCopiedDeviceAndItsFileSystemName) {
   uint64_t device = 0;
   ASSERT_EQ(platform::VolumeDeviceIdOfPath(folder, device), kOk);
   DiskMap disks;
-  disks[0] = {Volume(0, 1, 2048, 1000, device, "FAT32"), Volume(0, 2, 4096, 1000, device + 1)};
-  disks[0][0].numbered = disks[0][1].numbered = true;
+  disks[kDisk] = {Volume(kDisk, 1, 2048, 1000, device, "FAT32"),
+                  Volume(kDisk, 2, 4096, 1000, device + 1)};
+  disks[kDisk][0].numbered = disks[kDisk][1].numbered = true;
   const auto target = folder / "brinvale-target-check.img";
-  ImageTargetFacts same = DescribeImageTarget(target, ImageSourceFromVolume(disks[0][0]), disks);
+  ImageTargetFacts same =
+      DescribeImageTarget(target, ImageSourceFromVolume(disks[kDisk][0]), disks);
   EXPECT_TRUE(same.onSourceDrive);
   // The disk list names the target volume's file system.
   EXPECT_EQ(same.fileSystemName, "FAT32");
   EXPECT_TRUE(same.freeBytes.has_value());
-  ImageTargetFacts other = DescribeImageTarget(target, ImageSourceFromVolume(disks[0][1]), disks);
+  ImageTargetFacts other =
+      DescribeImageTarget(target, ImageSourceFromVolume(disks[kDisk][1]), disks);
   EXPECT_FALSE(other.onSourceDrive);
 }
 #endif

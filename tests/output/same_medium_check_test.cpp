@@ -24,7 +24,7 @@ ImageSource WholeDisk(int disk) {
   return source;
 }
 
-ImageSource Run(int disk, uint64_t start, uint64_t count) {
+ImageSource SectorRun(int disk, uint64_t start, uint64_t count) {
   ImageSource source;
   source.kind = ImageSource::Kind::kPartition;
   source.diskNumber = disk;
@@ -44,15 +44,15 @@ TEST(TargetLiesOnSource, AnyPieceOfAScannedWholeDisk) {
 TEST(TargetLiesOnSource, APartitionOnlyWhereItsSectorsMeetTheFileSystem) {
   // The file system: bytes 1 MiB to 2 MiB of disk 1.
   const platform::PathStorage fs = OnDisk(1, 1 << 20, 1 << 20);
-  EXPECT_TRUE(TargetLiesOnSource("/t", Run(1, 2048, 100), {}, fs, 512));
-  EXPECT_TRUE(TargetLiesOnSource("/t", Run(1, 4095, 1), {}, fs, 512));   // its last sector
-  EXPECT_FALSE(TargetLiesOnSource("/t", Run(1, 4096, 1000), {}, fs, 512));  // just after it
-  EXPECT_FALSE(TargetLiesOnSource("/t", Run(1, 0, 2048), {}, fs, 512));   // just before it
+  EXPECT_TRUE(TargetLiesOnSource("/t", SectorRun(1, 2048, 100), {}, fs, 512));
+  EXPECT_TRUE(TargetLiesOnSource("/t", SectorRun(1, 4095, 1), {}, fs, 512));   // its last sector
+  EXPECT_FALSE(TargetLiesOnSource("/t", SectorRun(1, 4096, 1000), {}, fs, 512));  // just after it
+  EXPECT_FALSE(TargetLiesOnSource("/t", SectorRun(1, 0, 2048), {}, fs, 512));   // just before it
   // With 4,096-byte sectors sector 256 is byte 1 MiB.
-  EXPECT_TRUE(TargetLiesOnSource("/t", Run(1, 256, 1), {}, fs, 4096));
-  EXPECT_FALSE(TargetLiesOnSource("/t", Run(1, 255, 1), {}, fs, 4096));
+  EXPECT_TRUE(TargetLiesOnSource("/t", SectorRun(1, 256, 1), {}, fs, 4096));
+  EXPECT_FALSE(TargetLiesOnSource("/t", SectorRun(1, 255, 1), {}, fs, 4096));
   // A file system reaching to the end of the disk (length 0).
-  EXPECT_TRUE(TargetLiesOnSource("/t", Run(1, 1u << 30, 1), {}, OnDisk(1, 1 << 20, 0), 512));
+  EXPECT_TRUE(TargetLiesOnSource("/t", SectorRun(1, 1u << 30, 1), {}, OnDisk(1, 1 << 20, 0), 512));
 }
 
 TEST(TargetLiesOnSource, DriveLettersAndDevicesOfTheVolumesBeingRead) {

@@ -4,6 +4,8 @@
 #include <winioctl.h>
 // clang-format on
 
+#include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
