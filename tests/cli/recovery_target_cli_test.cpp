@@ -112,7 +112,7 @@ TEST_F(RecoveryTargetCli, LongNamesAndDeepFoldersComeBackWithoutACrash) {
       if (keepPaths && image == "hostile_fat.img") {
         // The chain was cut below the recovery folder, its deepest folders
         // kept. (FAT gives the deleted short name DEEP.TXT as !eep.txt.)
-        const HostileFile& deep = HostileFiles(image).back();
+        const HostileFile deep = HostileFiles(image).back();
         ASSERT_NE(deep.path.find("deep.txt"), std::string::npos);
         const fs::path path = recovered.find(deep.sha256)->second;
         EXPECT_EQ(path.native().rfind((out / "(cut)").native() + "/", 0), 0u)
