@@ -95,7 +95,7 @@ int CFastNtfsRecovery::Scan(const std::filesystem::path* existingLog) {
     std::filesystem::path folder = m_logFolder;
     if (existingLog != nullptr) {
       if (existingLog->has_parent_path()) folder = existingLog->parent_path();
-      return m_store->OpenLog(folder, existingLog->filename().string());
+      return m_store->OpenLog(folder, platform::PathToUtf8(existingLog->filename()));
     }
     const std::string base =
         ScanLogBaseName(kQuickLogPrefix, m_volume.startSector, platform::LocalTime());
