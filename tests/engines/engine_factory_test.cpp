@@ -30,7 +30,7 @@ class EmptyHistory final : public IScanHistory {
   std::filesystem::path CurrentFolder() const override { return {}; }
 };
 
-EngineSetup Setup() {
+EngineSetup FactorySetup() {
   static EmptyHistory history;
   EngineSetup setup;
   setup.history = &history;
@@ -78,7 +78,7 @@ TEST(CreateEngineForImage, FollowsTheFactoryTable) {
     SCOPED_TRACE(std::string(row.sample) + (row.mode == ScanMode::kQuick ? " quick" : " full"));
     const auto path = test::FixturePath(row.sample);
     ASSERT_TRUE(std::filesystem::exists(path)) << path;
-    auto engine = CreateEngineForImage(path, u'X', row.mode, Setup());
+    auto engine = CreateEngineForImage(path, u'X', row.mode, FactorySetup());
     EXPECT_EQ(ClassOf(engine.get()), row.expected);
   }
 }
@@ -86,8 +86,8 @@ TEST(CreateEngineForImage, FollowsTheFactoryTable) {
 TEST(CreateEngineForImage, UnrecognisedImageGivesNullInQuickModeAndTheCoordinatorInFull) {
   test::TempFile zeros("zeros.img");
   test::WriteFileBytes(zeros.Path(), std::vector<uint8_t>(65536, 0));
-  EXPECT_EQ(CreateEngineForImage(zeros.Path(), u'X', ScanMode::kQuick, Setup()), nullptr);
-  EXPECT_EQ(ClassOf(CreateEngineForImage(zeros.Path(), u'X', ScanMode::kFull, Setup()).get()),
+  EXPECT_EQ(CreateEngineForImage(zeros.Path(), u'X', ScanMode::kQuick, FactorySetup()), nullptr);
+  EXPECT_EQ(ClassOf(CreateEngineForImage(zeros.Path(), u'X', ScanMode::kFull, FactorySetup()).get()),
             EngineClass::kProfessional);
 }
 
@@ -98,43 +98,43 @@ TEST(CreateEngineForImage, ImageShorterThan16KiBGivesNull) {
   head.resize(kRecognitionBytes);
   test::TempFile image("short.img");
   test::WriteFileBytes(image.Path(), head);
-  EXPECT_EQ(ClassOf(CreateEngineForImage(image.Path(), u'X', ScanMode::kQuick, Setup()).get()),
+  EXPECT_EQ(ClassOf(CreateEngineForImage(image.Path(), u'X', ScanMode::kQuick, FactorySetup()).get()),
             EngineClass::kFastExt);
   head.resize(kRecognitionBytes - 1);
   test::WriteFileBytes(image.Path(), head);
   for (ScanMode mode : {ScanMode::kQuick, ScanMode::kFull})
-    EXPECT_EQ(CreateEngineForImage(image.Path(), u'X', mode, Setup()), nullptr);
+    EXPECT_EQ(CreateEngineForImage(image.Path(), u'X', mode, FactorySetup()), nullptr);
   test::WriteFileBytes(image.Path(), {});
-  EXPECT_EQ(CreateEngineForImage(image.Path(), u'X', ScanMode::kQuick, Setup()), nullptr);
+  EXPECT_EQ(CreateEngineForImage(image.Path(), u'X', ScanMode::kQuick, FactorySetup()), nullptr);
 }
 
 TEST(CreateEngineForImage, MissingImageGivesNull) {
-  EXPECT_EQ(CreateEngineForImage("/nonexistent/brinvale.img", u'X', ScanMode::kQuick, Setup()),
+  EXPECT_EQ(CreateEngineForImage("/nonexistent/brinvale.img", u'X', ScanMode::kQuick, FactorySetup()),
             nullptr);
 }
 
 TEST(CreateEngineForPartition, MissingDiskGivesNull) {
-  EXPECT_EQ(CreateEngineForPartition(-1, 0, 100, 0, ScanMode::kQuick, Setup()), nullptr);
-  EXPECT_EQ(CreateEngineForPartition(100000, 0, 100, 0, ScanMode::kQuick, Setup()), nullptr);
+  EXPECT_EQ(CreateEngineForPartition(-1, 0, 100, 0, ScanMode::kQuick, FactorySetup()), nullptr);
+  EXPECT_EQ(CreateEngineForPartition(100000, 0, 100, 0, ScanMode::kQuick, FactorySetup()), nullptr);
 }
 
 TEST(MakeEngine, UnrecognisedVolumeHasNoQuickEngine) {
-  EXPECT_EQ(MakeEngine(VolumeKind::kUnknown, ScanMode::kQuick, Setup()), nullptr);
-  EXPECT_EQ(ClassOf(MakeEngine(VolumeKind::kExt, ScanMode::kQuick, Setup()).get()),
+  EXPECT_EQ(MakeEngine(VolumeKind::kUnknown, ScanMode::kQuick, FactorySetup()), nullptr);
+  EXPECT_EQ(ClassOf(MakeEngine(VolumeKind::kExt, ScanMode::kQuick, FactorySetup()).get()),
             EngineClass::kFastExt);
-  EXPECT_EQ(ClassOf(MakeEngine(VolumeKind::kFat, ScanMode::kQuick, Setup()).get()),
+  EXPECT_EQ(ClassOf(MakeEngine(VolumeKind::kFat, ScanMode::kQuick, FactorySetup()).get()),
             EngineClass::kFastFat);
 }
 
 TEST(MakeEngine, FullModeNeedsAHistory) {
   EXPECT_EQ(MakeEngine(VolumeKind::kFat, ScanMode::kFull, EngineSetup{}), nullptr);
-  EXPECT_EQ(ClassOf(MakeEngine(VolumeKind::kFat, ScanMode::kFull, Setup()).get()),
+  EXPECT_EQ(ClassOf(MakeEngine(VolumeKind::kFat, ScanMode::kFull, FactorySetup()).get()),
             EngineClass::kProfessional);
 }
 
 TEST(CreateEngineForImage, QuickEngineKeepsItsLogsInTheFolderItWasGiven) {
   test::TempDir logs("factory_logs");
-  EngineSetup setup = Setup();
+  EngineSetup setup = FactorySetup();
   setup.logFolder = logs.Path() / "7";
   auto engine =
       CreateEngineForImage(test::FixturePath("sample.img"), u'X', ScanMode::kQuick, setup);
@@ -146,7 +146,7 @@ TEST(CreateEngineForImage, QuickEngineKeepsItsLogsInTheFolderItWasGiven) {
 
   // Without a folder the engine has nowhere to keep its log and says so.
   auto lost =
-      CreateEngineForImage(test::FixturePath("sample.img"), u'X', ScanMode::kQuick, Setup());
+      CreateEngineForImage(test::FixturePath("sample.img"), u'X', ScanMode::kQuick, FactorySetup());
   ASSERT_NE(lost, nullptr);
   EXPECT_EQ(lost->Scan(nullptr), kErrInvalidParameter);
 }
