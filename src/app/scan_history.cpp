@@ -1,58 +1,31 @@
 #include "app/scan_history.h"
 
 #include <algorithm>
-#include <chrono>
 #include <new>
 #include <system_error>
 
 #include "common/error_codes.h"
 #include "platform/file.h"
 #include "platform/folders.h"
+#include "platform/path_compare.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
-#include "platform/volume.h"
+#include "results/scan_log_check.h"
 
 namespace brinvale {
 namespace {
 
 namespace fs = std::filesystem;
 
-class SystemStamps final : public MediumStamps {
- public:
-  uint64_t FreeSpace(char16_t driveLetter) const override {
-    uint64_t bytes = 0;
-    if (platform::VolumeFreeSpace(platform::DriveRoot(driveLetter), bytes) != kOk) return 0;
-    return bytes;
-  }
-  uint64_t LastWriteTime(const fs::path& file) const override {
-    std::error_code ec;
-    auto t = fs::last_write_time(file, ec);
-    if (ec) return 0;
-    using namespace std::chrono;
-    // FILETIME counts 100 ns intervals from 1601; the Unix epoch is
-    // 11,644,473,600 seconds later.
-    auto since1970 = duration_cast<duration<int64_t, std::ratio<1, 10'000'000>>>(
-        file_clock::to_sys(t).time_since_epoch());
-    int64_t ticks = since1970.count() + 116'444'736'000'000'000LL;
-    return ticks > 0 ? uint64_t(ticks) : 0;
-  }
-};
-
-char16_t FoldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c; }
-
-// Folder and image paths compare without regard to ASCII case and to
-// trailing separators.
+// Folder and image paths compare by the platform's rule for names, without
+// regard to trailing separators.
 std::u16string_view TrimSeparators(std::u16string_view s) {
   while (s.size() > 1 && (s.back() == u'/' || s.back() == u'\\')) s.remove_suffix(1);
   return s;
 }
 
 bool SamePath(std::u16string_view a, std::u16string_view b) {
-  a = TrimSeparators(a);
-  b = TrimSeparators(b);
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char16_t x, char16_t y) { return FoldAscii(x) == FoldAscii(y); });
+  return platform::SamePathText(TrimSeparators(a), TrimSeparators(b));
 }
 
 std::u16string ToUtf16(const fs::path& p) { return platform::Utf8ToUtf16(platform::PathToUtf8(p)); }
@@ -73,6 +46,17 @@ bool IsStrictlyInside(const fs::path& inner, const fs::path& outer) {
   return false;
 }
 
+// An image path as the history keeps and compares it: absolute, with "."
+// and ".." and symbolic links resolved as far as the path exists, so that
+// one image named two ways is one entry.
+fs::path ImageKey(const fs::path& path) {
+  std::error_code ec;
+  fs::path absolute = fs::absolute(path, ec);
+  if (ec) absolute = path;
+  fs::path canonical = fs::weakly_canonical(absolute, ec);
+  return ec ? absolute.lexically_normal() : canonical;
+}
+
 fs::path WithoutTrailingSeparator(fs::path p) {
   std::string s = platform::PathToUtf8(p);
   while (s.size() > 1 && (s.back() == '/' || s.back() == '\\')) s.pop_back();
@@ -81,22 +65,14 @@ fs::path WithoutTrailingSeparator(fs::path p) {
 
 }  // namespace
 
-const MediumStamps& SystemMediumStamps() {
-  static const SystemStamps stamps;
-  return stamps;
-}
-
 fs::path ScanHistory::DefaultBaseFolder() { return ScanLogBaseFolder(); }
 
 ScanHistory& ScanHistory::Instance() {
-  static ScanHistory history(DefaultBaseFolder(), SystemMediumStamps());
+  static ScanHistory history(DefaultBaseFolder());
   return history;
 }
 
-ScanHistory::ScanHistory(fs::path baseFolder, const MediumStamps& stamps)
-    : m_base(std::move(baseFolder)), m_stamps(stamps) {
-  Load();
-}
+ScanHistory::ScanHistory(fs::path baseFolder) : m_base(std::move(baseFolder)) { Load(); }
 
 void ScanHistory::Load() {
   std::error_code ec;
@@ -156,61 +132,75 @@ bool ScanHistory::FindEntry(size_t index, uint64_t stamp, uint64_t ScanHistoryEn
   return false;
 }
 
+size_t ScanHistory::PartitionIndex(uint32_t diskNumber, uint64_t startSector,
+                                   uint64_t sectorCount) const {
+  const auto& entries = m_contents.entries;
+  size_t i = 0;
+  while (i < entries.size() &&
+         !(entries[i].imagePath.empty() && entries[i].diskNumber == diskNumber &&
+           entries[i].startSector == startSector && entries[i].sectorCount == sectorCount))
+    ++i;
+  return i;
+}
+
+size_t ScanHistory::ImageIndex(const fs::path& imagePath) const {
+  const std::u16string wanted = ToUtf16(ImageKey(imagePath));
+  const auto& entries = m_contents.entries;
+  size_t i = 0;
+  while (i < entries.size() &&
+         !(!entries[i].imagePath.empty() &&
+           SamePath(ToUtf16(ImageKey(FromUtf16(entries[i].imagePath))), wanted)))
+    ++i;
+  return i;
+}
+
 bool ScanHistory::FindPartitionEntry(uint32_t diskNumber, uint64_t startSector,
-                                     uint64_t sectorCount, char16_t driveLetter,
-                                     ScanHistoryEntry& out) {
-  const uint64_t freeSpace = m_stamps.FreeSpace(driveLetter);
-  const auto& entries = m_contents.entries;
-  size_t i = 0;
-  while (i < entries.size() &&
-         !(entries[i].diskNumber == diskNumber && entries[i].startSector == startSector &&
-           entries[i].sectorCount == sectorCount))
-    ++i;
-  return FindEntry(i, freeSpace, &ScanHistoryEntry::freeSpace, out);
+                                     uint64_t sectorCount, uint64_t stamp, ScanHistoryEntry& out) {
+  return FindEntry(PartitionIndex(diskNumber, startSector, sectorCount), stamp,
+                   &ScanHistoryEntry::partitionStamp, out);
 }
 
-bool ScanHistory::FindImageEntry(const fs::path& imagePath, ScanHistoryEntry& out) {
-  const uint64_t writeTime = m_stamps.LastWriteTime(imagePath);
-  const std::u16string wanted = ToUtf16(imagePath);
-  const auto& entries = m_contents.entries;
-  size_t i = 0;
-  while (i < entries.size() &&
-         !(!entries[i].imagePath.empty() && SamePath(entries[i].imagePath, wanted)))
-    ++i;
-  return FindEntry(i, writeTime, &ScanHistoryEntry::imageWriteTime, out);
+bool ScanHistory::FindImageEntry(const fs::path& imagePath, uint64_t writeTime,
+                                 ScanHistoryEntry& out) {
+  return FindEntry(ImageIndex(imagePath), writeTime, &ScanHistoryEntry::imageWriteTime, out);
 }
 
-int ScanHistory::RecordScan(char16_t driveLetter, uint32_t diskNumber, uint64_t startSector,
-                            uint64_t sectorCount, const ResumePoint& resume, const fs::path& folder,
+int ScanHistory::RecordScan(uint32_t diskNumber, uint64_t startSector, uint64_t sectorCount,
+                            uint64_t stamp, const ResumePoint& resume, const fs::path& folder,
                             const fs::path& imagePath) {
-  constexpr int kErrFilenameTooLong = 206;
+  const bool image = !imagePath.empty();
   ScanHistoryEntry fresh;
+  fresh.diskNumber = diskNumber;
+  fresh.startSector = startSector;
+  fresh.sectorCount = sectorCount;
+  fresh.resume = resume;
+  fresh.partitionStamp = image ? 0 : stamp;
+  fresh.imageWriteTime = image ? stamp : 0;
   fresh.folder = ToUtf16(folder);
-  fresh.imagePath = ToUtf16(imagePath);
+  fresh.imagePath = image ? ToUtf16(ImageKey(imagePath)) : std::u16string();
   // A cut path would name another folder or image; refuse it instead.
   if (fresh.folder.size() >= hist::kPathUnits || fresh.imagePath.size() >= hist::kPathUnits)
     return kErrFilenameTooLong;
 
-  ScanHistoryEntry found;
-  const bool hit = imagePath.empty() ? FindPartitionEntry(diskNumber, startSector, sectorCount,
-                                                          driveLetter, found)
-                                     : FindImageEntry(imagePath, found);
-  if (hit) {
-    for (auto& e : m_contents.entries) {
-      if (e == found) {
-        e.resume = resume;
-        break;
-      }
-    }
-  } else {
-    fresh.diskNumber = diskNumber;
-    fresh.startSector = startSector;
-    fresh.sectorCount = sectorCount;
-    fresh.resume = resume;
-    fresh.freeSpace = imagePath.empty() ? m_stamps.FreeSpace(driveLetter) : 0;
-    fresh.imageWriteTime = imagePath.empty() ? 0 : m_stamps.LastWriteTime(imagePath);
-    m_contents.entries.push_back(std::move(fresh));
+  // The logs as they stand now are what a later scan may continue.
+  if (int rc = WriteScanLogCheck(folder); rc != kOk) return rc;
+
+  // By identity only: the medium's stamp now may differ from the one the
+  // scan was opened with (its own logs may lie on it), and looking the
+  // entry up by stamp would forget the folder just written.
+  auto index = [&] {
+    return image ? ImageIndex(imagePath) : PartitionIndex(diskNumber, startSector, sectorCount);
+  };
+  size_t i = index();
+  if (i < m_contents.entries.size() && !SamePath(m_contents.entries[i].folder, fresh.folder)) {
+    // An earlier scan of the medium in another folder: this one replaces it.
+    (void)ForgetFolder(FromUtf16(m_contents.entries[i].folder));
+    i = index();
   }
+  if (i < m_contents.entries.size())
+    m_contents.entries[i] = std::move(fresh);
+  else
+    m_contents.entries.push_back(std::move(fresh));
   return SaveHistory();
 }
 

@@ -12,20 +12,6 @@
 
 namespace brinvale {
 
-// What tells whether a scanned medium changed since its scan: the free space
-// of a partition's volume and the last-write time of an image file.
-class MediumStamps {
- public:
-  virtual ~MediumStamps() = default;
-  // Free bytes of the volume whose root is `driveLetter`; 0 when unknown.
-  virtual uint64_t FreeSpace(char16_t driveLetter) const = 0;
-  // The last-write FILETIME of `file`; 0 when unknown.
-  virtual uint64_t LastWriteTime(const std::filesystem::path& file) const = 0;
-};
-
-// The stamps of the running system.
-const MediumStamps& SystemMediumStamps();
-
 // The per-user index of scan-log folders: which numbered folder under the
 // base folder holds the full scan of which partition or image, with the
 // medium's state when it was scanned, so that an unchanged medium can reuse
@@ -38,9 +24,8 @@ class ScanHistory final : public IScanHistory {
   static ScanHistory& Instance();
   static std::filesystem::path DefaultBaseFolder();
 
-  // Loads the history kept in `baseFolder`. Borrows `stamps` (must outlive
-  // the history).
-  ScanHistory(std::filesystem::path baseFolder, const MediumStamps& stamps);
+  // Loads the history kept in `baseFolder`.
+  explicit ScanHistory(std::filesystem::path baseFolder);
   ScanHistory(const ScanHistory&) = delete;
   ScanHistory& operator=(const ScanHistory&) = delete;
 
@@ -49,20 +34,23 @@ class ScanHistory final : public IScanHistory {
   int LoadResult() const { return m_loadResult; }
 
   // Looks up the partition (disk, start, count). True with the entry when
-  // it is there and the volume of `driveLetter` has the recorded free
-  // space; the current folder is then the entry's. A changed medium's folder
-  // is forgotten.
+  // it is there and holds `stamp`; the current folder is then the entry's.
+  // A changed medium's folder is forgotten.
   bool FindPartitionEntry(uint32_t diskNumber, uint64_t startSector, uint64_t sectorCount,
-                          char16_t driveLetter, ScanHistoryEntry& out) override;
-  // The same for an image file, by path (case-insensitive) and last-write time.
-  bool FindImageEntry(const std::filesystem::path& imagePath, ScanHistoryEntry& out) override;
+                          uint64_t stamp, ScanHistoryEntry& out) override;
+  // The same for an image file, by its absolute, canonical path (compared
+  // by the platform's rule for names) and its last-write time.
+  bool FindImageEntry(const std::filesystem::path& imagePath, uint64_t writeTime,
+                      ScanHistoryEntry& out) override;
 
-  // Records a finished full scan and saves the history. An empty
-  // `imagePath` means a partition. Returns 0, 206 when a path does not fit
-  // its 259-unit field, or the error of SaveHistory.
-  int RecordScan(char16_t driveLetter, uint32_t diskNumber, uint64_t startSector,
-                 uint64_t sectorCount, const ResumePoint& resume,
-                 const std::filesystem::path& folder,
+  // Records a full scan by the medium's identity with the stamp it was
+  // opened with, writes the check of the folder's logs (scan_log_check.h)
+  // and saves the history. An entry of the same medium that names another
+  // folder is replaced, and its folder forgotten. An empty `imagePath`
+  // means a partition. Returns 0, 206 when a path does not fit its
+  // 259-unit field, or the error of writing the check or the history.
+  int RecordScan(uint32_t diskNumber, uint64_t startSector, uint64_t sectorCount, uint64_t stamp,
+                 const ResumePoint& resume, const std::filesystem::path& folder,
                  const std::filesystem::path& imagePath) override;
 
   // Drops the folder's entry (saved with the next SaveHistory) and deletes
@@ -99,12 +87,15 @@ class ScanHistory final : public IScanHistory {
   void Load();
   bool FindEntry(size_t index, uint64_t stamp, uint64_t ScanHistoryEntry::*field,
                  ScanHistoryEntry& out);
+  // The entry of the partition or image, by identity only; entries.size()
+  // when there is none.
+  size_t PartitionIndex(uint32_t diskNumber, uint64_t startSector, uint64_t sectorCount) const;
+  size_t ImageIndex(const std::filesystem::path& imagePath) const;
   std::filesystem::path NumberedFolder() const;
   std::filesystem::path HistoryPath() const { return m_base / "config"; }
   std::filesystem::path TempPath() const { return m_base / "config.tmp"; }
 
   std::filesystem::path m_base;
-  const MediumStamps& m_stamps;
   HistoryContents m_contents;
   bool m_earlierScan = false;
   std::filesystem::path m_current;

@@ -25,6 +25,7 @@
 #include "platform/system_error.h"
 #include "platform/terminal.h"
 #include "platform/text.h"
+#include "results/scan_log_check.h"
 
 namespace brinvale::cli {
 namespace {
@@ -158,12 +159,46 @@ bool AskYes(const char* question) {
   return line[0] != 'n' && line[0] != 'N';
 }
 
+// What is wrong with an earlier scan's logs, for a message.
+std::string DamageText(const ScanLogVerdict& verdict, uint64_t recorded) {
+  switch (verdict.state) {
+    case ScanLogState::kIntact: return "none";
+    case ScanLogState::kNoCheck: return "no check of them was recorded";
+    case ScanLogState::kFileMissing: return verdict.file + " is missing";
+    case ScanLogState::kFileAdded: return verdict.file + " was not part of that scan";
+    case ScanLogState::kLengthDiffers: return verdict.file + " changed its length";
+    case ScanLogState::kContentDiffers: return verdict.file + " changed its content";
+    case ScanLogState::kRecordCount:
+      return "they hold " + std::to_string(verdict.records) + " records where " +
+             std::to_string(recorded) + " were recorded";
+  }
+  return "unknown";
+}
+
 // Settles whether a full scan continues the earlier scan of its medium.
-void ChooseResume(CProfessionalRecovery& scan, ResumeChoice choice) {
+// False when it cannot do as asked: --resume over damaged logs.
+bool ChooseResume(CProfessionalRecovery& scan, ResumeChoice choice) {
+  if (scan.EarlierScanDamaged()) {
+    const std::string why = DamageText(scan.EarlierLogs(), scan.EarlierScan().resume.filesFound);
+    if (choice == ResumeChoice::kResume) {
+      std::fprintf(stderr,
+                   "brinvale-cli: the earlier full scan of this medium cannot be continued: its "
+                   "scan logs are damaged (%s). Run the scan without --resume to start afresh.\n",
+                   why.c_str());
+      return false;
+    }
+    if (choice == ResumeChoice::kAsk)
+      std::fprintf(stderr,
+                   "An earlier full scan of this medium is on record, but its scan logs are "
+                   "damaged (%s); starting afresh.\n",
+                   why.c_str());
+    scan.DeclineEarlierScan();
+    return true;
+  }
   if (!scan.HasEarlierScan()) {
     if (choice == ResumeChoice::kResume)
       std::fputs("No earlier scan of this medium is on record; a new scan starts.\n", stderr);
-    return;
+    return true;
   }
   const ResumePoint& earlier = scan.EarlierScan().resume;
   const std::string facts = std::to_string(earlier.doneTotal) + " sectors read, " +
@@ -186,6 +221,7 @@ void ChooseResume(CProfessionalRecovery& scan, ResumeChoice choice) {
   } else {
     scan.DeclineEarlierScan();
   }
+  return true;
 }
 
 // The checks on where the scan writes, before anything is read or written:
@@ -269,7 +305,7 @@ int RunScan(const std::vector<std::string>& args) {
   }
 
   if (auto* full = dynamic_cast<CProfessionalRecovery*>(engine.get()))
-    ChooseResume(*full, options->resume);
+    if (!ChooseResume(*full, options->resume)) return kExitUsage;
 
   ProgressState progress;
   progress.draw = !options->json && platform::StderrIsTerminal();

@@ -8,6 +8,7 @@
 #include "engines/engine_factory.h"
 #include "engines/fat/fast_fat_recovery.h"
 #include "engines/fat/professional_fat_recovery.h"
+#include "engines/medium_stamp.h"
 #include "engines/ntfs/fast_ntfs_recovery.h"
 #include "engines/ntfs/professional_ntfs_recovery.h"
 #include "platform/disk.h"
@@ -47,8 +48,10 @@ int CProfessionalRecovery::OpenImage(const fs::path& imagePath, char16_t sourceK
   m_imagePath = path;
   if (int rc = OpenImageReader(m_reader, path); rc != kOk) return m_openResult = rc;
   m_count = m_reader.totalSectors;
+  m_stamp = ImageStamp(path);
   m_entry = ScanHistoryEntry{};
-  m_earlierScan = m_history.FindImageEntry(path, m_entry);
+  m_earlierScan = m_history.FindImageEntry(path, m_stamp, m_entry);
+  CheckEarlierLogs();
   (void)m_fat->OpenImage(path, sourceKey);
   m_openResult = m_ntfs->OpenImage(path, sourceKey);
   m_quick = CreateEngineForImage(path, sourceKey, ScanMode::kQuick, QuickSetup());
@@ -68,19 +71,38 @@ int CProfessionalRecovery::OpenPartition(int diskNumber, uint64_t start, uint64_
     m_bytesPerSector = QueryBytesPerSector(disk);
   }
   if (int rc = OpenDiskReader(m_reader, diskNumber); rc != kOk) return m_openResult = rc;
-  m_entry = ScanHistoryEntry{};
-  m_earlierScan =
-      m_history.FindPartitionEntry(uint32_t(diskNumber), start, count, driveLetter, m_entry);
-  (void)m_fat->OpenPartition(diskNumber, start, count, driveLetter);
-  m_openResult = m_ntfs->OpenPartition(diskNumber, start, count, driveLetter);
+  // The quick engine knows the file system, and so what is allocated on it:
+  // the partition's stamp comes from its map of free space.
   m_quick = CreateEngineForPartition(diskNumber, start, count, driveLetter, ScanMode::kQuick,
                                      QuickSetup());
+  m_stamp = PartitionStamp(driveLetter, m_quick.get(), m_reader, start, count, m_bytesPerSector);
+  m_entry = ScanHistoryEntry{};
+  m_earlierScan =
+      m_history.FindPartitionEntry(uint32_t(diskNumber), start, count, m_stamp, m_entry);
+  CheckEarlierLogs();
+  (void)m_fat->OpenPartition(diskNumber, start, count, driveLetter);
+  m_openResult = m_ntfs->OpenPartition(diskNumber, start, count, driveLetter);
   return m_openResult;
 }
 
-void CProfessionalRecovery::DeclineEarlierScan() {
+void CProfessionalRecovery::CheckEarlierLogs() {
+  m_earlierDamaged = false;
+  m_earlierLogs = ScanLogVerdict{};
   if (!m_earlierScan) return;
+  m_earlierLogs = VerifyScanLogs(platform::PathFromUtf8(platform::Utf16ToUtf8(m_entry.folder)),
+                                 m_entry.resume.filesFound);
+  if (m_earlierLogs.state != ScanLogState::kIntact) {
+    // Continuing would append to logs that no longer hold what the resume
+    // point counts on, and lose what they lost.
+    m_earlierScan = false;
+    m_earlierDamaged = true;
+  }
+}
+
+void CProfessionalRecovery::DeclineEarlierScan() {
+  if (!m_earlierScan && !m_earlierDamaged) return;
   m_earlierScan = false;
+  m_earlierDamaged = false;
   (void)m_history.ForgetFolder(platform::PathFromUtf8(platform::Utf16ToUtf8(m_entry.folder)));
   m_entry = ScanHistoryEntry{};
 }

@@ -11,6 +11,7 @@
 #include "results/recovery_engine.h"
 #include "results/scan_history_file.h"
 #include "results/scan_history_interface.h"
+#include "results/scan_log_check.h"
 
 namespace brinvale {
 
@@ -78,14 +79,24 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
 
   // Not part of the interface.
 
-  // Whether the history holds an earlier scan of this unchanged medium,
-  // which the next Scan continues.
+  // Whether the history holds an earlier scan of this unchanged medium
+  // whose logs are still what was recorded, which the next Scan continues.
   bool HasEarlierScan() const { return m_earlierScan; }
-  // The earlier scan's entry (valid while HasEarlierScan()).
+  // Whether the history holds an earlier scan of this unchanged medium
+  // whose logs are not what was recorded (emptied, cut, overwritten, or
+  // never checked): it is not continued, and the next Scan forgets it and
+  // starts afresh. EarlierLogs() says what is wrong.
+  bool EarlierScanDamaged() const { return m_earlierDamaged; }
+  const ScanLogVerdict& EarlierLogs() const { return m_earlierLogs; }
+  // The earlier scan's entry (valid while HasEarlierScan() or
+  // EarlierScanDamaged()).
   const ScanHistoryEntry& EarlierScan() const { return m_entry; }
-  // Declines the earlier scan: its folder is forgotten and the next Scan
-  // starts afresh.
+  // Declines the earlier scan, whole or damaged: its folder is forgotten
+  // and the next Scan starts afresh.
   void DeclineEarlierScan();
+  // The medium's state stamp taken at open (medium_stamp.h), which the
+  // history is searched and the scan recorded with.
+  uint64_t OpenStamp() const { return m_stamp; }
   // The folder that holds this scan's logs (known once Scan has begun).
   const std::filesystem::path& LogFolder() const { return m_folder; }
   // Where previews go (default: the scan-log base folder).
@@ -100,6 +111,8 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
   struct Pass;
   IRidiRedazuvoParse* EngineFor(const ScanRecord& record);
   void FinishOpen();
+  // Checks the earlier scan's logs against what was recorded with it.
+  void CheckEarlierLogs();
   void SetLogFolders(const std::filesystem::path& folder);
   // What the quick engine is made with.
   EngineSetup QuickSetup() const;
@@ -154,7 +167,10 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
   SearchProgressCallback m_searchCallback = nullptr;
   void* m_searchUser = nullptr;
 
+  uint64_t m_stamp = 0;
   bool m_earlierScan = false;
+  bool m_earlierDamaged = false;
+  ScanLogVerdict m_earlierLogs{};
   ScanHistoryEntry m_entry{};
   std::filesystem::path m_folder;
   std::filesystem::path m_previewFolder;

@@ -121,6 +121,8 @@ void CProfessionalRecovery::ChooseLogFolder(bool resuming) {
   if (resuming) {
     m_folder = PathFromUtf16(m_entry.folder);
   } else {
+    // An earlier scan whose logs are damaged is replaced by this one.
+    DeclineEarlierScan();
     m_history.BeginNewFolder();
     m_folder = m_history.CurrentFolder();
   }
@@ -227,7 +229,10 @@ void CProfessionalRecovery::RecordResumePoint(const Pass& pass) {
   r.doneTotal = pass.doneTotal;
   r.filesFound = GetRecordCount();
   // A history that cannot be saved costs only the resume, not the scan.
-  (void)m_history.RecordScan(m_letter, uint32_t(m_diskNumber), m_start, m_count, r, m_folder,
+  // With the stamp taken at open: whatever was written meanwhile (the logs
+  // themselves, on a medium that holds them) is a change the next scan
+  // must see.
+  (void)m_history.RecordScan(uint32_t(m_diskNumber), m_start, m_count, m_stamp, r, m_folder,
                              m_imagePath);
 }
 

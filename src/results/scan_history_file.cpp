@@ -60,7 +60,7 @@ ScanHistoryEntry DecodeHistoryEntry(std::span<const uint8_t> b) {
   e.startSector = LoadLe64(b, hist::kStartSector);
   e.sectorCount = LoadLe64(b, hist::kSectorCount);
   e.resume = DecodeResumePoint(b.subspan(hist::kResume, hist::kResumeBytes));
-  e.freeSpace = LoadLe64(b, hist::kFreeSpace);
+  e.partitionStamp = LoadLe64(b, hist::kPartitionStamp);
   e.imageWriteTime = LoadLe64(b, hist::kImageWriteTime);
   e.imagePath = LoadUtf16Field(b, hist::kImagePath);
   e.folder = LoadUtf16Field(b, hist::kFolder);
@@ -73,7 +73,7 @@ void EncodeHistoryEntry(const ScanHistoryEntry& e, std::span<uint8_t> b) {
   StoreLe64(b, hist::kStartSector, e.startSector);
   StoreLe64(b, hist::kSectorCount, e.sectorCount);
   EncodeResumePoint(e.resume, b.subspan(hist::kResume, hist::kResumeBytes));
-  StoreLe64(b, hist::kFreeSpace, e.freeSpace);
+  StoreLe64(b, hist::kPartitionStamp, e.partitionStamp);
   StoreLe64(b, hist::kImageWriteTime, e.imageWriteTime);
   StoreUtf16Field(b, hist::kImagePath, e.imagePath);
   StoreUtf16Field(b, hist::kFolder, e.folder);

@@ -17,8 +17,11 @@
 //       16        8  sector count of the partition
 //       24       40  where the full scan stopped: five 64-bit values, each
 //                    stored as two 32-bit halves, low half first (ResumePoint)
-//       64        8  free bytes of the partition's volume when recorded
-//       72        8  last-write FILETIME of the image file
+//       64        8  the partition's state stamp when its scan began: the
+//                    free bytes of its drive letter's volume, or a hash of
+//                    what it holds (engines/medium_stamp.h); 0 for an image
+//       72        8  last-write FILETIME of the image file when its scan
+//                    began; 0 for a partition
 //       80      520  image path, 260 UTF-16 units, NUL-terminated
 //      600      520  the entry's scan-log folder, 260 UTF-16 units
 namespace brinvale {
@@ -31,14 +34,14 @@ inline constexpr size_t kStartSector = 8;
 inline constexpr size_t kSectorCount = 16;
 inline constexpr size_t kResume = 24;
 inline constexpr size_t kResumeBytes = 40;
-inline constexpr size_t kFreeSpace = 64;
+inline constexpr size_t kPartitionStamp = 64;
 inline constexpr size_t kImageWriteTime = 72;
 inline constexpr size_t kImagePath = 80;
 inline constexpr size_t kFolder = 600;
 inline constexpr size_t kPathUnits = 260;  // UTF-16 units per path field, NUL included
 inline constexpr size_t kEntryBytes = 1120;
 static_assert(kFolder + 2 * kPathUnits == kEntryBytes);
-static_assert(kResume + kResumeBytes == kFreeSpace);
+static_assert(kResume + kResumeBytes == kPartitionStamp);
 // A history holds a few entries per scanned medium; a file claiming more
 // than this many is damaged, and what follows is not loaded.
 inline constexpr size_t kMaxEntries = 10000;
@@ -67,7 +70,7 @@ struct ScanHistoryEntry {
   uint64_t startSector = 0;
   uint64_t sectorCount = 0;
   ResumePoint resume{};
-  uint64_t freeSpace = 0;
+  uint64_t partitionStamp = 0;  // of a partition; 0 for an image
   uint64_t imageWriteTime = 0;
   std::u16string imagePath;  // at most 259 units
   std::u16string folder;     // at most 259 units

@@ -17,17 +17,23 @@ class IScanHistory {
   virtual ~IScanHistory() = default;
 
   // Looks up the partition (disk, start, count). True with the entry when
-  // it is there and the medium is unchanged since; the current folder is
-  // then the entry's. A changed medium's folder is forgotten.
+  // it is there and its stamp equals `stamp`, the partition's state now
+  // (PartitionStamp); the current folder is then the entry's. A changed
+  // medium's folder is forgotten.
   virtual bool FindPartitionEntry(uint32_t diskNumber, uint64_t startSector, uint64_t sectorCount,
-                                  char16_t driveLetter, ScanHistoryEntry& out) = 0;
-  // The same for an image file, by path and last-write time.
-  virtual bool FindImageEntry(const std::filesystem::path& imagePath, ScanHistoryEntry& out) = 0;
+                                  uint64_t stamp, ScanHistoryEntry& out) = 0;
+  // The same for an image file, by path and its last-write time now.
+  virtual bool FindImageEntry(const std::filesystem::path& imagePath, uint64_t writeTime,
+                              ScanHistoryEntry& out) = 0;
 
-  // Records a finished or stopped full scan and saves the index. An empty
-  // `imagePath` means a partition. Returns 0 or a system error code.
-  virtual int RecordScan(char16_t driveLetter, uint32_t diskNumber, uint64_t startSector,
-                         uint64_t sectorCount, const ResumePoint& resume,
+  // Records a finished or stopped full scan and saves the index. The entry
+  // is found by the medium's identity alone (disk, start and count, or the
+  // image path; an empty `imagePath` means a partition) and takes `stamp`,
+  // the stamp the scan was opened with, so that a medium that changed
+  // during the scan is seen as changed next time and the folder just
+  // written is never lost to it. Returns 0 or a system error code.
+  virtual int RecordScan(uint32_t diskNumber, uint64_t startSector, uint64_t sectorCount,
+                         uint64_t stamp, const ResumePoint& resume,
                          const std::filesystem::path& folder,
                          const std::filesystem::path& imagePath) = 0;
 

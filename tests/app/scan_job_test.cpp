@@ -21,12 +21,6 @@ namespace fs = std::filesystem;
 using test::RecorderWindow;
 using test::TestMessages;
 
-class FixedStamps final : public MediumStamps {
- public:
-  uint64_t FreeSpace(char16_t) const override { return 1; }
-  uint64_t LastWriteTime(const fs::path&) const override { return 2; }
-};
-
 ScanSource Image(const std::string& fixture, uint16_t tag) {
   ScanSource s;
   s.imagePath = test::FixturePath(fixture);
@@ -44,8 +38,7 @@ ScanSource Partition(char16_t letter) {
 
 struct JobFixture : ::testing::Test {
   test::TempDir base{"scan_job_history"};
-  FixedStamps stamps;
-  ScanHistory history{base.Path(), stamps};
+  ScanHistory history{base.Path()};
   RecorderWindow window;
   JobState state;
 

@@ -2,8 +2,10 @@
 // for byte into category folders, and the JSON summary says so.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -179,6 +181,90 @@ TEST_F(ScanCli, FullScanRecoversTheOldTreesOfReformattedVolumes) {
       }
     }
     EXPECT_GE(checked, 10u);
+  }
+}
+
+// The scan-log files of the one full scan on record, without the hidden
+// ones the history keeps beside them.
+std::vector<fs::path> LogFiles(const fs::path& appData) {
+  std::vector<fs::path> files;
+  const fs::path base = appData / "OrlentaBrinvaleRecovery" / "ScanLog";
+  for (const auto& entry : fs::recursive_directory_iterator(base)) {
+    if (!entry.is_regular_file() || entry.path().parent_path() == base) continue;
+    if (entry.path().filename().string()[0] == '.') continue;
+    files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// Emptied, cut or overwritten scan logs are no earlier scan to continue:
+// --resume refuses them with exit 2; otherwise the tool says so and starts
+// afresh, finding everything again.
+TEST_F(ScanCli, DamagedScanLogsAreNeverContinued) {
+  const std::string image = test::FixturePath("content.img").string();
+  const fs::path appData = m_dir / "appdata";
+  const fs::path saved = m_dir / "saved";
+  test::ChildResult r =
+      test::RunChild({BRINVALE_CLI_PATH, "scan", image, "--mode", "full", "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_NE(r.out.find("\"files_found\":33"), std::string::npos) << r.out;
+  fs::copy(appData, saved, fs::copy_options::recursive);
+
+  const std::vector<fs::path> logs = LogFiles(appData);
+  fs::path contentLog;
+  for (const fs::path& log : logs) {
+    const std::string name = log.filename().string();
+    // The content engine's record file, not its _Relation or _DirInfo file.
+    if (name.rfind("File_Type_", 0) == 0 && !name.ends_with("_Relation") &&
+        !name.ends_with("_DirInfo"))
+      contentLog = log;
+  }
+  ASSERT_FALSE(contentLog.empty());
+  const uint64_t size = fs::file_size(contentLog);
+  ASSERT_GT(size, 346u * 10);
+
+  const std::map<std::string, std::function<void()>> damages = {
+      {"emptied",
+       [&] {
+         for (const fs::path& log : logs) fs::resize_file(log, 0);
+       }},
+      {"truncated", [&] { fs::resize_file(contentLog, size / 2); }},
+      {"random",
+       [&] {
+         std::vector<uint8_t> noise(size);
+         uint32_t x = 2463534242u;
+         for (uint8_t& b : noise) {
+           x ^= x << 13;
+           x ^= x >> 17;
+           x ^= x << 5;
+           b = uint8_t(x);
+         }
+         test::WriteFileBytes(contentLog, noise);
+       }},
+  };
+  for (const auto& [name, damage] : damages) {
+    SCOPED_TRACE(name);
+    fs::remove_all(appData);
+    fs::copy(saved, appData, fs::copy_options::recursive);
+    damage();
+    r = test::RunChild({BRINVALE_CLI_PATH, "scan", image, "--mode", "full", "--resume", "--json"});
+    EXPECT_EQ(r.exitCode, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("damaged"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Continuing"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "") << "no scan result after a refused resume";
+
+    r = test::RunChild({BRINVALE_CLI_PATH, "scan", image, "--mode", "full", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("damaged"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("starting afresh"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("\"files_found\":33"), std::string::npos) << r.out;
+
+    // The fresh scan is on record and whole: it resumes.
+    r = test::RunChild({BRINVALE_CLI_PATH, "scan", image, "--mode", "full", "--resume", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("Continuing the earlier scan"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("\"files_found\":33"), std::string::npos) << r.out;
   }
 }
 

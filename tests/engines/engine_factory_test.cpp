@@ -16,11 +16,13 @@ namespace {
 // A history with no earlier scans that records nothing.
 class EmptyHistory final : public IScanHistory {
  public:
-  bool FindPartitionEntry(uint32_t, uint64_t, uint64_t, char16_t, ScanHistoryEntry&) override {
+  bool FindPartitionEntry(uint32_t, uint64_t, uint64_t, uint64_t, ScanHistoryEntry&) override {
     return false;
   }
-  bool FindImageEntry(const std::filesystem::path&, ScanHistoryEntry&) override { return false; }
-  int RecordScan(char16_t, uint32_t, uint64_t, uint64_t, const ResumePoint&,
+  bool FindImageEntry(const std::filesystem::path&, uint64_t, ScanHistoryEntry&) override {
+    return false;
+  }
+  int RecordScan(uint32_t, uint64_t, uint64_t, uint64_t, const ResumePoint&,
                  const std::filesystem::path&, const std::filesystem::path&) override {
     return kOk;
   }

@@ -18,6 +18,7 @@
 #include "common/error_codes.h"
 #include "deepscan/file_type_recovery.h"
 #include "engines/professional_recovery.h"
+#include "results/scan_log_check.h"
 #include "support/fixture_path.h"
 #include "support/full_scan_manifest.h"
 #include "support/sha256.h"
@@ -32,13 +33,6 @@ using test::LowerAscii;
 
 // Every extension the fixtures hold, and everything else through ".other".
 constexpr const char* kEverything = "*.jpg|*.png|*.pdf|*.zip|*.docx|*.txt|*.dat|.other";
-
-// The medium never changes between two scans: one free space, one write time.
-class SteadyStamps final : public MediumStamps {
- public:
-  uint64_t FreeSpace(char16_t) const override { return 0x40000000; }
-  uint64_t LastWriteTime(const fs::path&) const override { return 0x01DA0A0B0C0D0E0F; }
-};
 
 // A fresh folder under the temp folder, removed with its content.
 class Scratch {
@@ -95,8 +89,7 @@ struct Progress {
 
 // A history in its own base folder and a coordinator over one image.
 struct Session {
-  explicit Session(const fs::path& base) : history(base, stamps), engine(history) {}
-  SteadyStamps stamps;
+  explicit Session(const fs::path& base) : history(base), engine(history) {}
   ScanHistory history;
   CProfessionalRecovery engine;
   Progress progress;
@@ -499,6 +492,58 @@ TEST(FullScanResume, DecliningTheEarlierScanStartsAfreshInANewFolder) {
   ASSERT_FALSE(pass.empty());
   EXPECT_LT(pass.front().current * 2, pass.front().total);
   EXPECT_EQ(Identities(SearchAll(s.engine)), first);
+}
+
+// Logs that are no longer what was recorded (here one cut to half) are
+// not continued: the open says so, and the scan starts afresh in a new
+// folder, forgets the damaged one and finds everything again.
+TEST(FullScanResume, DamagedLogsAreNotContinuedAndTheScanStartsAfresh) {
+  const std::string image = "fat32_same.img";
+  Scratch base;
+  fs::path earlier;
+  std::set<std::string> first;
+  {
+    Session s(base.Path());
+    ASSERT_NO_FATAL_FAILURE(Open(s, image));
+    ASSERT_EQ(s.engine.Scan(nullptr), kOk);
+    earlier = s.engine.LogFolder();
+    first = Identities(SearchAll(s.engine));
+  }
+  ASSERT_FALSE(first.empty());
+  // The largest record file loses its second half.
+  fs::path largest;
+  for (const auto& entry : fs::directory_iterator(earlier)) {
+    const std::string name = entry.path().filename().string();
+    if (name[0] == '.' || name.ends_with("_Relation") || name.ends_with("_DirInfo")) continue;
+    if (largest.empty() || fs::file_size(entry.path()) > fs::file_size(largest))
+      largest = entry.path();
+  }
+  ASSERT_FALSE(largest.empty());
+  const uint64_t records = fs::file_size(largest) / 346;
+  ASSERT_GE(records, 2u);
+  fs::resize_file(largest, records / 2 * 346);
+
+  {
+    Session s(base.Path());
+    ASSERT_NO_FATAL_FAILURE(Open(s, image));
+    EXPECT_FALSE(s.engine.HasEarlierScan());
+    ASSERT_TRUE(s.engine.EarlierScanDamaged());
+    EXPECT_EQ(s.engine.EarlierLogs().state, ScanLogState::kLengthDiffers);
+    EXPECT_EQ(s.engine.EarlierLogs().file, largest.filename().string());
+    ASSERT_EQ(s.engine.Scan(nullptr), kOk);
+    EXPECT_NE(WithoutTrailingSeparator(s.engine.LogFolder()), WithoutTrailingSeparator(earlier));
+    EXPECT_FALSE(fs::exists(earlier)) << "the damaged scan is replaced, not kept";
+    const std::vector<Progress::Call> pass = s.progress.PassCalls();
+    ASSERT_FALSE(pass.empty());
+    EXPECT_LT(pass.front().current * 2, pass.front().total) << "the pass began at the start";
+    EXPECT_EQ(Identities(SearchAll(s.engine)), first);
+    ASSERT_EQ(s.history.Entries().size(), 1u);
+  }
+  // The fresh scan's logs are whole: it is offered again.
+  Session s(base.Path());
+  ASSERT_NO_FATAL_FAILURE(Open(s, image));
+  EXPECT_TRUE(s.engine.HasEarlierScan());
+  EXPECT_FALSE(s.engine.EarlierScanDamaged());
 }
 
 }  // namespace

@@ -26,14 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Image files are unchanged when their write time is; partitions by free space.
-class FixedStamps final : public MediumStamps {
- public:
-  uint64_t FreeSpace(char16_t) const override { return 0; }
-  uint64_t LastWriteTime(const fs::path&) const override { return writeTime; }
-  uint64_t writeTime = 0x01D9000000000000;
-};
-
 // Every scan callback, and an optional stop once the bar passes a percent.
 struct Progress {
   struct Call {
@@ -58,7 +50,7 @@ class ProfessionalRecoveryTest : public ::testing::Test {
                                         "-" + std::to_string(counter++));
     fs::remove_all(root);
     fs::create_directories(root);
-    history = std::make_unique<ScanHistory>(root / "ScanLog", stamps);
+    history = std::make_unique<ScanHistory>(root / "ScanLog");
   }
   void TearDown() override {
     history.reset();
@@ -83,7 +75,6 @@ class ProfessionalRecoveryTest : public ::testing::Test {
   }
 
   fs::path root;
-  FixedStamps stamps;
   std::unique_ptr<ScanHistory> history;
 };
 

@@ -21,16 +21,6 @@
 
 namespace {
 
-// Every image is new to the history: no scan is ever resumed.
-class NewEveryTime final : public brinvale::MediumStamps {
- public:
-  uint64_t FreeSpace(char16_t) const override { return 0; }
-  uint64_t LastWriteTime(const std::filesystem::path&) const override { return ++m_time; }
-
- private:
-  mutable uint64_t m_time = 0;
-};
-
 void Browse(brinvale::CProfessionalRecovery& scan, const brinvale::ScanRecord* parent,
             uint32_t depth, int& budget) {
   brinvale::RecordList children;
@@ -49,13 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   namespace fs = std::filesystem;
   static const fs::path root =
       fs::temp_directory_path() / ("brinvale-fuzz-fullscan-" + std::to_string(BRINVALE_FUZZ_PID));
-  static NewEveryTime stamps;
-  static brinvale::ScanHistory history(root / "ScanLog", stamps);
   const fs::path image = root / "medium.img";
   fs::create_directories(root);
   std::ofstream(image, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), std::streamsize(size));
   {
+    // A history loaded afresh from a base folder emptied after every input:
+    // no scan is ever resumed.
+    brinvale::ScanHistory history(root / "ScanLog");
     brinvale::CProfessionalRecovery scan(history);
     scan.SetPreviewFolder(root / "preview");
     if (scan.OpenImage(image, u'F') == 0) {

@@ -49,6 +49,8 @@ int VolumeFileSystemName(const std::filesystem::path& path, std::string& name) {
   return kOk;
 }
 
+int DriveLetterFreeSpace(char16_t, uint64_t&) { return kErrNotSupported; }
+
 std::filesystem::path DriveRoot(char16_t) { return "/"; }
 
 }  // namespace brinvale::platform

@@ -44,6 +44,17 @@ int VolumeFileSystemName(const std::filesystem::path& path, std::string& name) {
   return kOk;
 }
 
+int DriveLetterFreeSpace(char16_t letter, uint64_t& freeBytes) {
+  const char16_t upper = letter >= u'a' && letter <= u'z' ? char16_t(letter - u'a' + u'A') : letter;
+  if (upper < u'A' || upper > u'Z') return kErrNotSupported;
+  const wchar_t root[] = {wchar_t(upper), L':', L'\\', L'\0'};
+  DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+  if (!GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+    return int(GetLastError());
+  freeBytes = uint64_t(sectorsPerCluster) * freeClusters * bytesPerSector;
+  return kOk;
+}
+
 std::filesystem::path DriveRoot(char16_t letter) {
   return std::filesystem::path(std::wstring{wchar_t(letter), L':', L'\\'});
 }

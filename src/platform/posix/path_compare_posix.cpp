@@ -1,0 +1,7 @@
+#include "platform/path_compare.h"
+
+namespace brinvale::platform {
+
+bool SamePathText(std::u16string_view a, std::u16string_view b) { return a == b; }
+
+}  // namespace brinvale::platform
