@@ -68,7 +68,7 @@ struct PreviewFixture : ::testing::Test {
     }
   }
 
-  PreviewJobSetup Setup(const ScanRecord& record, PreviewState& state) {
+  PreviewJobSetup PreviewSetup(const ScanRecord& record, PreviewState& state) {
     PreviewJobSetup setup;
     setup.record = record;
     setup.sources = {&source};
@@ -84,7 +84,7 @@ TEST_F(PreviewFixture, ExtractsTheFileAndDeletesThePreviousOneFirst) {
   int stops = 0;
   RecorderWindow first;
   JobState job1;
-  PreviewJobSetup setup = Setup(files[0], state);
+  PreviewJobSetup setup = PreviewSetup(files[0], state);
   setup.stopPlayers = [&] { ++stops; };
   RunPreviewJob(setup, first, job1);
   EXPECT_EQ(*first.closed, CloseCode::kDone);
@@ -98,7 +98,7 @@ TEST_F(PreviewFixture, ExtractsTheFileAndDeletesThePreviousOneFirst) {
   // A document is extracted under its own name.
   RecorderWindow second;
   JobState job2;
-  RunPreviewJob(Setup(files[1], state), second, job2);
+  RunPreviewJob(PreviewSetup(files[1], state), second, job2);
   EXPECT_EQ(*second.closed, CloseCode::kDone);
   EXPECT_FALSE(fs::exists(previous)) << "the previous extracted file is gone";
   EXPECT_EQ(ExtensionOf(platform::PathToUtf8(state.extractedPath.filename())), "pdf");
@@ -109,7 +109,7 @@ TEST_F(PreviewFixture, ExtractsTheFileAndDeletesThePreviousOneFirst) {
   const fs::path pdf = state.extractedPath;
   RecorderWindow third;
   JobState job3;
-  RunPreviewJob(Setup(files[2], state), third, job3);
+  RunPreviewJob(PreviewSetup(files[2], state), third, job3);
   EXPECT_EQ(*third.closed, CloseCode::kDone);
   EXPECT_FALSE(fs::exists(pdf));
   EXPECT_TRUE(state.extractedPath.empty());
@@ -121,7 +121,7 @@ TEST_F(PreviewFixture, ACancelClosesWithTwoAndLeavesNothing) {
   RecorderWindow window;
   JobState job;
   job.cancelRequested = 1;
-  RunPreviewJob(Setup(files[0], state), window, job);
+  RunPreviewJob(PreviewSetup(files[0], state), window, job);
   EXPECT_EQ(*window.closed, CloseCode::kCancelled);
   EXPECT_TRUE(state.extractedPath.empty());
 }
@@ -132,7 +132,7 @@ TEST_F(PreviewFixture, ARecordOfNoListedSourceExtractsNothing) {
   orphan.SetSourceKey(9);
   RecorderWindow window;
   JobState job;
-  RunPreviewJob(Setup(orphan, state), window, job);
+  RunPreviewJob(PreviewSetup(orphan, state), window, job);
   EXPECT_EQ(*window.closed, CloseCode::kDone);
   EXPECT_TRUE(state.extractedPath.empty());
   EXPECT_TRUE(state.text.empty());

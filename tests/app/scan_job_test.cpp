@@ -42,7 +42,7 @@ struct JobFixture : ::testing::Test {
   RecorderWindow window;
   JobState state;
 
-  ScanJobSetup Setup(std::vector<ScanSource*> sources, ScanMode mode) {
+  ScanJobSetup JobSetup(std::vector<ScanSource*> sources, ScanMode mode) {
     ScanJobSetup setup;
     setup.sources = std::move(sources);
     setup.mode = mode;
@@ -127,7 +127,7 @@ TEST_F(JobFixture, TheCancelQuestionPausesTheWorker) {
 
 TEST_F(JobFixture, QuickScanOfTwoImagesPostsAndClosesWithOne) {
   ScanSource a = Image("sample.img", 1), b = Image("fat16.img", 2);
-  RunScanJob(Setup({&a, &b}, ScanMode::kQuick), window, state);
+  RunScanJob(JobSetup({&a, &b}, ScanMode::kQuick), window, state);
   ASSERT_TRUE(window.closed.has_value());
   EXPECT_EQ(*window.closed, CloseCode::kDone);
   EXPECT_EQ(window.posted, std::vector<int>{kScanFinishedMessage});
@@ -149,7 +149,7 @@ TEST_F(JobFixture, CancellingDuringTheSecondOfThreeSourcesSkipsTheThird) {
   window.onText = [&](const std::string& control, const std::string& text) {
     if (control == "stage" && text == "Scanning image fat16.img") state.cancelRequested = 1;
   };
-  RunScanJob(Setup({&a, &b, &c}, ScanMode::kQuick), window, state);
+  RunScanJob(JobSetup({&a, &b, &c}, ScanMode::kQuick), window, state);
   EXPECT_EQ(*window.closed, CloseCode::kDone);
   EXPECT_EQ(window.posted, std::vector<int>{kScanFinishedMessage});
   EXPECT_NE(a.engine, nullptr);
@@ -161,7 +161,7 @@ TEST_F(JobFixture, NoEngineClosesWithThreeAndPostsNothing) {
   ScanSource a = Image("sample.img", 1);
   ScanSource missing = Image("no-such-image.img", 2);
   ScanSource after = Image("fat16.img", 3);
-  RunScanJob(Setup({&a, &missing, &after}, ScanMode::kQuick), window, state);
+  RunScanJob(JobSetup({&a, &missing, &after}, ScanMode::kQuick), window, state);
   EXPECT_EQ(*window.closed, CloseCode::kFailed);
   EXPECT_TRUE(window.posted.empty());
   EXPECT_NE(a.engine, nullptr) << "engines made for earlier sources stay";
@@ -172,7 +172,7 @@ TEST_F(JobFixture, NoEngineClosesWithThreeAndPostsNothing) {
 TEST_F(JobFixture, TheEngineFactoryIsAskedForEachPartition) {
   ScanSource e = Partition(u'E'), f = Partition(u'F');
   std::vector<char16_t> asked;
-  ScanJobSetup setup = Setup({&e, &f}, ScanMode::kQuick);
+  ScanJobSetup setup = JobSetup({&e, &f}, ScanMode::kQuick);
   setup.makeEngine = [&](const ScanSource& s, ScanMode, const EngineSetup& engineSetup) {
     asked.push_back(s.partition->driveLetter);
     EXPECT_FALSE(engineSetup.logFolder.empty());
@@ -185,7 +185,7 @@ TEST_F(JobFixture, TheEngineFactoryIsAskedForEachPartition) {
 
 TEST_F(JobFixture, FullScanAsksWhetherToContinueAnEarlierScan) {
   ScanSource first = Image("sample.img", 1);
-  RunScanJob(Setup({&first}, ScanMode::kFull), window, state);
+  RunScanJob(JobSetup({&first}, ScanMode::kFull), window, state);
   ASSERT_EQ(*window.closed, CloseCode::kDone);
   EXPECT_TRUE(window.questions.empty()) << "nothing on record the first time";
   first.engine.reset();
@@ -194,7 +194,7 @@ TEST_F(JobFixture, FullScanAsksWhetherToContinueAnEarlierScan) {
   JobState state2;
   again.answer = [](int, const std::string&) { return 2; };
   ScanSource second = Image("sample.img", 1);
-  RunScanJob(Setup({&second}, ScanMode::kFull), again, state2);
+  RunScanJob(JobSetup({&second}, ScanMode::kFull), again, state2);
   ASSERT_EQ(again.questions.size(), 1u);
   EXPECT_EQ(again.questions[0].kind, kQuestionBoxKind);
   EXPECT_EQ(again.questions[0].text, "Continue the earlier scan?");
