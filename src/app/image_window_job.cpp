@@ -8,14 +8,6 @@
 #include "platform/text.h"
 
 namespace brinvale {
-namespace {
-
-std::string Text(const MessageLookup& messages, std::string_view key) {
-  return messages ? messages(key) : std::string();
-}
-
-}  // namespace
-
 int ReportImageProgress(IJobWindow& window, JobState& state, const MessageLookup& messages,
                         const ImageProgress& p) {
   std::lock_guard<JobLock> guard(state.lock);

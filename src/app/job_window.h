@@ -42,4 +42,9 @@ inline constexpr int kQuestionBoxKind = 4;
 // The texts of the "Messages" section of the message table, by key.
 using MessageLookup = std::function<std::string(std::string_view key)>;
 
+// The text of `key`; empty without a lookup.
+inline std::string Text(const MessageLookup& messages, std::string_view key) {
+  return messages ? messages(key) : std::string();
+}
+
 }  // namespace brinvale

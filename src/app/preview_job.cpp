@@ -67,8 +67,8 @@ int ReportPreviewProgress(IJobWindow& window, JobState& state, const MessageLook
                           int percent) {
   std::lock_guard<JobLock> guard(state.lock);
   if (state.CancelRequested()) return kCancelled;
-  const std::string prefix = messages ? messages("MSG0901") : std::string();
-  window.SetText("percent", FormatMessage("%s %d%%", {prefix, int64_t(percent)}));
+  window.SetText("percent",
+                 FormatMessage("%s %d%%", {Text(messages, "MSG0901"), int64_t(percent)}));
   window.SetProgress("progress", percent);
   return kOk;
 }

@@ -24,10 +24,6 @@ int OnScanProgress(void* user, int percent, int scale, int secondsLeft, uint64_t
                             currentSector, totalSectors, filesFound);
 }
 
-std::string Text(const MessageLookup& messages, std::string_view key) {
-  return messages ? messages(key) : std::string();
-}
-
 }  // namespace
 
 std::unique_ptr<IRidiRedazuvoParse> MakeSourceEngine(const ScanSource& source, ScanMode mode,

@@ -21,10 +21,6 @@ int OnSearchProgress(void* user, int percent, int) {
   return ReportSearchProgress(c.window, c.state, c.messages, percent);
 }
 
-std::string Text(const MessageLookup& messages, std::string_view key) {
-  return messages ? messages(key) : std::string();
-}
-
 // Whether a language text holds a conversion to fill.
 bool HasConversion(const std::string& text) {
   for (size_t i = 0; i + 1 < text.size(); ++i) {
