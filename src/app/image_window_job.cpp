@@ -35,6 +35,7 @@ int RunImageWindowJob(const ImageJobSetup& setup, IJobWindow& window, JobState& 
   // A cancel confirmed before the copy began stops it at once.
   if (state.CancelRequested()) job.RequestCancel();
   const int rc = job.Run();
+  if (setup.lastProgress) *setup.lastProgress = job.Progress();
   state.jobFinished.store(1);
   window.Close(CloseCode(ImageJobCloseCode(rc)));
   return rc;

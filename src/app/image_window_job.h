@@ -15,6 +15,7 @@ struct ImageJobSetup {
   std::filesystem::path imagePath;
   CImageJob::Copier copier = CopyImageSource;  // replaceable in tests
   MessageLookup messages;                      // the "Messages" section
+  ImageProgress* lastProgress = nullptr;       // when given, the copy's last progress
 };
 
 // The image job under the progress-window protocol, run on the image

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/job_state.h"
 
@@ -23,6 +25,11 @@ class IJobWindow {
   virtual void SetVisible(std::string_view control, bool visible) = 0;
   // Sets a progress bar, 0 to 100.
   virtual void SetProgress(std::string_view control, int percent) = 0;
+  // Adds a row of `cells` (UTF-8, one per column) to the list control
+  // `control`: at its top or at its bottom, in `color` (0xAARRGGBB; 0 for
+  // the list's own colour).
+  virtual void AddRow(std::string_view control, const std::vector<std::string>& cells, bool atTop,
+                      uint32_t color) = 0;
   // Hides or shows the window itself (around a question owned by its parent).
   virtual void ShowWindow(bool shown) = 0;
   // Asks a question in a message box of `kind` (0 error, 1 confirm,

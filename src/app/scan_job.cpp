@@ -75,6 +75,7 @@ void RunScanJob(const ScanJobSetup& setup, IJobWindow& window, JobState& state) 
   for (ScanSource* source : setup.sources) {
     window.SetText("stage", ScanStageText(*source, setup.messages));
     source->engine.reset();
+    source->scanResult = kOk;
 
     // A quick scan writes into a fresh numbered folder, which its engine is
     // given when it is made.
@@ -112,6 +113,7 @@ void RunScanJob(const ScanJobSetup& setup, IJobWindow& window, JobState& state) 
     } catch (const std::exception&) {
       rc = kErrOutOfMemory;  // an engine that threw is done; the next source goes on
     }
+    source->scanResult = rc;
     if (rc == kCancelled) break;
   }
   state.jobFinished.store(1);

@@ -28,6 +28,9 @@ struct ScanSource {
   std::unique_ptr<IRidiRedazuvoParse> engine;
   // A disk image file; empty for a partition.
   std::filesystem::path imagePath;
+  // What the last scan of this source returned: 0, a system error code, or
+  // the cancel code.
+  int scanResult = 0;
   // For an image: its running number, given when it is added (1, 2, ...).
   uint16_t sourceTag = 0;
 

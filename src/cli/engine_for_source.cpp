@@ -46,4 +46,21 @@ std::unique_ptr<IRidiRedazuvoParse> EngineForSource(const SourceSpec& source, Sc
   return engine;
 }
 
+ScanSource ScanSourceForSpec(const SourceSpec& source) {
+  ScanSource s;
+  if (source.kind == SourceSpec::Kind::kImage) {
+    s.imagePath = platform::PathFromUtf8(source.imagePath);
+    s.sourceTag = kImageSourceTag;
+    return s;
+  }
+  VolumeInfo partition;
+  partition.kind = source.kind == SourceSpec::Kind::kDisk ? VolumeInfo::Kind::kWholeDisk
+                                                           : VolumeInfo::Kind::kVolume;
+  partition.diskNumber = source.diskNumber;
+  partition.start = source.startSector;
+  partition.length = source.sectorCount;
+  s.partition = partition;
+  return s;
+}
+
 }  // namespace brinvale::cli

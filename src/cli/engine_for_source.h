@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "app/scan_source.h"
 #include "cli/source_spec.h"
 #include "engines/engine_factory.h"
 
@@ -18,5 +19,9 @@ inline constexpr char16_t kImageSourceTag = 1;
 std::unique_ptr<IRidiRedazuvoParse> EngineForSource(const SourceSpec& source, ScanMode mode,
                                                     const EngineSetup& setup,
                                                     std::string& fileSystem, std::string& error);
+
+// The source a job sees for `source`: the image with kImageSourceTag, or
+// the disk's sectors as a partition without a drive letter (key 0).
+ScanSource ScanSourceForSpec(const SourceSpec& source);
 
 }  // namespace brinvale::cli

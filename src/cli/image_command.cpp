@@ -4,12 +4,13 @@
 #include <filesystem>
 #include <string>
 
-#include "app/duration_text.h"
+#include "app/image_window_job.h"
+#include "cli/cli_messages.h"
 #include "cli/interrupt.h"
 #include "cli/source_check.h"
 #include "cli/source_medium.h"
-#include "common/size_text.h"
 #include "cli/source_spec.h"
+#include "cli/terminal_window.h"
 #include "common/error_codes.h"
 #include "common/size_text.h"
 #include "device/disk_map.h"
@@ -76,29 +77,22 @@ int RunImage(int argc, char** argv) {
 
   std::fprintf(stderr, "Copying %s (%s) to %s\n", argv[0], SizeText(int64_t(imageBytes)).c_str(),
                argv[1]);
-  CImageJob job(source, imagePath);
-  int shownPercent = -1;
-  int shownSeconds = -2;
-  job.SetObserver([&](const ImageProgress& p) {
-    if (InterruptFlag().load()) job.RequestCancel();
-    if (p.percent == shownPercent && p.secondsLeft == shownSeconds) return;
-    shownPercent = p.percent;
-    shownSeconds = p.secondsLeft;
-    const std::string left =
-        p.secondsLeft < 0 ? "estimating time left" : DurationText(p.secondsLeft) + " left";
-    std::fprintf(stderr, "\r%3d%%  %llu / %llu sectors  %-24s", p.percent,
-                 static_cast<unsigned long long>(p.sectorsDone),
-                 static_cast<unsigned long long>(p.totalSectors), left.c_str());
-    std::fflush(stderr);
-  });
+  ImageProgress last;
+  ImageJobSetup setup;
+  setup.source = source;
+  setup.imagePath = imagePath;
+  setup.messages = CliMessages();
+  setup.lastProgress = &last;
   int rc = kOk;
   {
     InstallInterruptHandler();
-    rc = job.Run();
+    // The copy's progress is drawn even into a log: a long copy should show
+    // how far it got.
+    TerminalWindow window(true, {"percent", "sectors", "time"});
+    JobState state;
+    RunJobInTerminal(state, [&] { rc = RunImageWindowJob(setup, window, state); });
   }
-  std::fprintf(stderr, "\n");
 
-  const ImageProgress last = job.Progress();
   if (rc == kCancelled) {
     std::fprintf(stderr,
                  "brinvale-cli: stopped after %llu of %llu sectors; the partial image "

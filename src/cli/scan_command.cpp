@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <functional>
 
+#include "app/recovery_window_job.h"
 #include "app/scan_history.h"
-#include "app/duration_text.h"
+#include "app/scan_job.h"
+#include "app/search_job.h"
+#include "cli/cli_messages.h"
 #include "cli/engine_for_source.h"
 #include "cli/interrupt.h"
 #include "cli/json_writer.h"
@@ -13,6 +16,7 @@
 #include "cli/source_check.h"
 #include "cli/source_medium.h"
 #include "cli/terminal_text.h"
+#include "cli/terminal_window.h"
 #include "common/error_codes.h"
 #include "common/size_text.h"
 #include "device/disk_map.h"
@@ -39,40 +43,6 @@ const char kUsage[] =
     "                         [--recover-to DIR [--keep-paths] [--allow-same-medium]]\n"
     "                         [--json] [--resume|--fresh]\n";
 
-struct ProgressState {
-  bool draw = false;
-  bool drawn = false;
-  // The full scan reports after every 64 KiB; the line is redrawn at most
-  // every 200 ms, or when the percent moves.
-  uint32_t lastDrawTick = 0;
-  int lastPercent = -1;
-};
-
-constexpr uint32_t kRedrawMs = 200;
-
-int OnScanProgress(void* user, int percent, int scale, int secondsLeft, uint64_t current,
-                   uint64_t total, uint64_t found, int) {
-  auto* state = static_cast<ProgressState*>(user);
-  if (InterruptFlag().load()) return kCancelled;
-  if (!state->draw) return kOk;
-  const uint32_t now = platform::TickCountMs();
-  const int shown = ScaledPercent(percent, scale);
-  if (state->drawn && shown == state->lastPercent && now - state->lastDrawTick < kRedrawMs)
-    return kOk;
-  state->lastDrawTick = now;
-  state->lastPercent = shown;
-  std::string line = "\r" + std::to_string(shown) + "%";
-  if (total != 0)
-    line += " | sector " + std::to_string(current) + " of " + std::to_string(total) + " | " +
-            std::to_string(found) + " files";
-  line += secondsLeft < 0 ? std::string(" | estimating time left   ")
-                          : " | " + DurationText(secondsLeft) + " left   ";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
-  state->drawn = true;
-  return kOk;
-}
-
 std::string SourceText(const SourceSpec& source) {
   switch (source.kind) {
     case SourceSpec::Kind::kImage: return source.imagePath;
@@ -90,6 +60,16 @@ std::string TimeText(uint64_t fileTime) {
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
                 t.minute, t.second);
   return text;
+}
+
+// A found folder path as the records store it ("\\" between names), with
+// the separator of the system the program runs on.
+std::string HostSeparators(std::string path) {
+  constexpr char kHost = char(std::filesystem::path::preferred_separator);
+  if constexpr (kHost != '\\')
+    for (char& c : path)
+      if (c == '\\') c = kHost;
+  return path;
 }
 
 // Walks the result tree depth first: `visit`(record, level) for every
@@ -135,6 +115,7 @@ void JsonTree(IRidiRedazuvoParse& engine, JsonWriter& json) {
       [&engine, &json](const ScanRecord& r, uint32_t) {
         std::string folder;
         engine.GetRecordPath(r, folder, 4096);
+        folder = HostSeparators(std::move(folder));
         json.BeginObject();
         json.String("name", r.Name());
         json.String("folder", folder);
@@ -175,9 +156,19 @@ std::string DamageText(const ScanLogVerdict& verdict, uint64_t recorded) {
   return "unknown";
 }
 
-// Settles whether a full scan continues the earlier scan of its medium.
-// False when it cannot do as asked: --resume over damaged logs.
-bool ChooseResume(CProfessionalRecovery& scan, ResumeChoice choice) {
+// What an earlier scan of the medium was, for the messages about it.
+std::string EarlierScanFacts(const CProfessionalRecovery& scan) {
+  const ResumePoint& earlier = scan.EarlierScan().resume;
+  return std::to_string(earlier.doneTotal) + " sectors read, " +
+         std::to_string(earlier.filesFound) + " files found";
+}
+
+// Settles, before the scan job asks, what can be settled without the user:
+// damaged logs are never continued, --fresh and a non-interactive run start
+// afresh, --resume continues. Only a run at a terminal without either flag
+// leaves the earlier scan on offer, for the scan job's question. False
+// when it cannot do as asked: --resume over damaged logs.
+bool SettleEarlierScan(CProfessionalRecovery& scan, ResumeChoice choice) {
   if (scan.EarlierScanDamaged()) {
     const std::string why = DamageText(scan.EarlierLogs(), scan.EarlierScan().resume.filesFound);
     if (choice == ResumeChoice::kResume) {
@@ -200,25 +191,16 @@ bool ChooseResume(CProfessionalRecovery& scan, ResumeChoice choice) {
       std::fputs("No earlier scan of this medium is on record; a new scan starts.\n", stderr);
     return true;
   }
-  const ResumePoint& earlier = scan.EarlierScan().resume;
-  const std::string facts = std::to_string(earlier.doneTotal) + " sectors read, " +
-                            std::to_string(earlier.filesFound) + " files found";
-  bool resume = choice == ResumeChoice::kResume;
-  if (choice == ResumeChoice::kAsk) {
-    if (platform::StdinIsTerminal()) {
-      resume = AskYes(
-          ("An earlier full scan of this medium is on record (" + facts + "). Continue it? [Y/n] ")
-              .c_str());
-    } else {
-      std::fprintf(stderr,
-                   "An earlier full scan of this medium is on record (%s); starting afresh. "
-                   "Use --resume to continue it.\n",
-                   facts.c_str());
-    }
-  }
-  if (resume) {
+  const std::string facts = EarlierScanFacts(scan);
+  if (choice == ResumeChoice::kResume) {
     std::fprintf(stderr, "Continuing the earlier scan (%s).\n", facts.c_str());
-  } else {
+  } else if (choice == ResumeChoice::kFresh) {
+    scan.DeclineEarlierScan();
+  } else if (!platform::StdinIsTerminal()) {
+    std::fprintf(stderr,
+                 "An earlier full scan of this medium is on record (%s); starting afresh. "
+                 "Use --resume to continue it.\n",
+                 facts.c_str());
     scan.DeclineEarlierScan();
   }
   return true;
@@ -287,35 +269,58 @@ int RunScan(const std::vector<std::string>& args) {
   const std::filesystem::path target = platform::PathFromUtf8(options->recoverTo);
   if (int rc = CheckWhereThingsGo(*options, target); rc != kExitOk) return rc;
   InstallInterruptHandler();
+  const MessageLookup messages = CliMessages();
+  const bool draw = !options->json && platform::StderrIsTerminal();
 
-  // A quick scan always starts in a fresh numbered scan-log folder; a full
-  // scan chooses its folder through the history.
-  ScanHistory& history = ScanHistory::Instance();
-  if (mode == ScanMode::kQuick) history.BeginNewFolder();
-  EngineSetup setup;
-  setup.logFolder = history.CurrentFolder();
-  setup.history = &history;
-
+  // The scan job makes the engine through the command's own maker, which
+  // also tells why none could be made and settles the earlier scan.
+  ScanSource source = ScanSourceForSpec(options->source);
   std::string fileSystem;
-  std::unique_ptr<IRidiRedazuvoParse> engine =
-      EngineForSource(options->source, mode, setup, fileSystem, error);
-  if (!engine) {
-    std::fprintf(stderr, "brinvale-cli: %s\n", error.c_str());
-    return kExitUsage;
-  }
-
-  if (auto* full = dynamic_cast<CProfessionalRecovery*>(engine.get()))
-    if (!ChooseResume(*full, options->resume)) return kExitUsage;
-
-  ProgressState progress;
-  progress.draw = !options->json && platform::StderrIsTerminal();
-  engine->SetProgressCallback(OnScanProgress, nullptr, &progress, 100);
+  std::string facts;
+  bool refused = false;
+  ScanJobSetup scanSetup;
+  scanSetup.sources = {&source};
+  scanSetup.mode = mode;
+  scanSetup.history = &ScanHistory::Instance();
+  scanSetup.messages = messages;
+  scanSetup.makeEngine = [&](const ScanSource&, ScanMode m, const EngineSetup& setup) {
+    std::unique_ptr<IRidiRedazuvoParse> engine =
+        EngineForSource(options->source, m, setup, fileSystem, error);
+    if (auto* full = dynamic_cast<CProfessionalRecovery*>(engine.get())) {
+      if (!SettleEarlierScan(*full, options->resume)) {
+        refused = true;
+        return std::unique_ptr<IRidiRedazuvoParse>();
+      }
+      if (full->HasEarlierScan()) facts = EarlierScanFacts(*full);
+    }
+    return engine;
+  };
+  // The question of a run at a terminal, or --resume's settled yes.
+  auto askResume = [&](int, const std::string& question) {
+    if (options->resume == ResumeChoice::kResume) return 1;
+    const std::string text = (question.empty() ? std::string("Continue it?") : question) + " (" +
+                             facts + ") [Y/n] ";
+    const bool yes = AskYes(text.c_str());
+    if (yes) std::fprintf(stderr, "Continuing the earlier scan (%s).\n", facts.c_str());
+    return yes ? 1 : 0;
+  };
   const uint32_t startTick = platform::TickCountMs();
-  const int scanResult = engine->Scan(nullptr);
+  {
+    TerminalWindow window(draw, {"percent", "sectors", "totalfile", "time"}, askResume);
+    JobState state;
+    RunJobInTerminal(state, [&] { RunScanJob(scanSetup, window, state); });
+    if (window.Closed() == CloseCode::kFailed) {
+      if (!refused)
+        std::fprintf(stderr, "brinvale-cli: %s\n",
+                     error.empty() ? "the source could not be opened" : error.c_str());
+      return kExitUsage;
+    }
+  }
   const double seconds = (platform::TickCountMs() - startTick) / 1000.0;
-  if (progress.drawn) std::fputs("\r\033[K", stderr);
+  IRidiRedazuvoParse& engine = *source.engine;
+  const int scanResult = source.scanResult;
 
-  const bool cancelled = scanResult == kCancelled;
+  bool cancelled = scanResult == kCancelled;
   if (scanResult != kOk && !cancelled) {
     std::fprintf(stderr, "brinvale-cli: the scan failed: %s\n",
                  platform::SystemErrorMessage(scanResult).c_str());
@@ -323,18 +328,33 @@ int RunScan(const std::vector<std::string>& args) {
   }
 
   uint32_t filesFound = 0;
-  engine->CountFiles(nullptr, 0, filesFound);
+  engine.CountFiles(nullptr, 0, filesFound);
 
   RecordList matches;
-  if (!cancelled && (options->typesGiven || !options->recoverTo.empty()))
-    engine->Search(options->filter, matches);
+  if (!cancelled && (options->typesGiven || !options->recoverTo.empty())) {
+    TerminalWindow window(draw, {"percent"});
+    JobState state;
+    RunJobInTerminal(state, [&] {
+      RunSearchJob({{&source}, options->filter, &matches, messages}, window, state);
+    });
+    if (state.CancelRequested()) cancelled = true;
+  }
 
   RecoveryReport report;
   if (!cancelled && !options->recoverTo.empty()) {
-    if (options->keepPaths)
-      RecoverKeepingPaths(*engine, target, report, &InterruptFlag());
-    else
-      RecoverIntoCategories(*engine, matches, target, report, &InterruptFlag());
+    if (options->keepPaths) {
+      RecoverKeepingPaths(engine, target, report, &InterruptFlag());
+    } else {
+      RecoveryJobSetup recovery;
+      for (const ScanRecord& r : matches)
+        if (!r.IsFolder()) recovery.selection.push_back(r);
+      recovery.sources = {&source};
+      recovery.targetFolder = target;
+      recovery.messages = messages;
+      TerminalWindow window(draw, {"recovered", "percent"});
+      JobState state;
+      RunJobInTerminal(state, [&] { report = RunRecoveryWindowJob(recovery, window, state); });
+    }
   }
   const bool recoveryCancelled = report.result == kCancelled;
 
@@ -346,9 +366,9 @@ int RunScan(const std::vector<std::string>& args) {
     json.String("mode", options->fullScan ? "full" : "quick");
     json.Bool("cancelled", cancelled || recoveryCancelled);
     json.Unsigned("files_found", filesFound);
-    json.Unsigned("records", engine->GetRecordCount());
+    json.Unsigned("records", engine.GetRecordCount());
     if (options->typesGiven) json.Unsigned("files_matching", matches.size());
-    if (options->list) JsonTree(*engine, json);
+    if (options->list) JsonTree(engine, json);
     if (!options->recoverTo.empty()) {
       json.String("recovered_to", options->recoverTo);
       json.Unsigned("recovered", report.Succeeded());
@@ -366,7 +386,7 @@ int RunScan(const std::vector<std::string>& args) {
     json.EndObject();
     std::printf("%s\n", json.Text().c_str());
   } else {
-    if (options->list && !cancelled) PrintTree(*engine);
+    if (options->list && !cancelled) PrintTree(engine);
     std::printf("%s scan of %s (%s): %u files found in %.1f s%s\n",
                 options->fullScan ? "Full" : "Quick", SourceText(options->source).c_str(),
                 fileSystem.c_str(), filesFound, seconds,

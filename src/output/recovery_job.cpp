@@ -30,22 +30,13 @@ int OnCopyProgress(void* user, int percent, int scale, int error,
   return kOk;
 }
 
-int SeparatorsOf(const std::filesystem::path& folder) {
-  return CountSeparators(platform::PathToUtf8(folder));
-}
-
 // Runs one RecoverRecord and makes sure it leaves one line in the report
 // even when the engine failed before reporting anything. An engine that
 // throws instead of returning fails this file; the job goes on.
 int RecoverOne(IRidiRedazuvoParse& engine, const ScanRecord& record,
                const std::filesystem::path& target, int separators, RecoveryReport& report) {
   const size_t before = report.files.size();
-  int rc = kOk;
-  try {
-    rc = engine.RecoverRecord(record, target, separators);
-  } catch (...) {
-    rc = platform::SystemErrorFromCurrentException();
-  }
+  const int rc = RecoverRecordGuarded(engine, record, target, separators);
   if (rc != kOk && rc != kCancelled && report.files.size() == before)
     report.files.push_back({target, rc});
   return rc;
@@ -65,6 +56,37 @@ std::filesystem::path TargetOf(const ScanRecord& record, const std::filesystem::
 
 }  // namespace
 
+int TargetFolderSeparators(const std::filesystem::path& targetFolder) {
+  return CountSeparators(platform::PathToUtf8(targetFolder));
+}
+
+int RecoverRecordGuarded(IRidiRedazuvoParse& engine, const ScanRecord& record,
+                         const std::filesystem::path& target, int separators, bool* threw) {
+  if (threw) *threw = false;
+  try {
+    return engine.RecoverRecord(record, target, separators);
+  } catch (...) {
+    if (threw) *threw = true;
+    return platform::SystemErrorFromCurrentException();
+  }
+}
+
+std::filesystem::path PrepareCategoryTarget(const ScanRecord& record,
+                                            const std::filesystem::path& targetFolder,
+                                            int separators, int& error) {
+  error = kOk;
+  const std::string name(record.Name());
+  const std::filesystem::path folder =
+      targetFolder / platform::PathFromUtf8(std::string(CategoryFolderName(name)));
+  std::filesystem::path target = ChildTargetPath(folder, name, separators, TargetKind::kFile);
+  if (target.empty()) {
+    error = kErrFilenameTooLong;
+    return folder / platform::PathFromUtf8(SanitizeFileName(name));
+  }
+  error = platform::CreateFolders(target.parent_path());
+  return target;
+}
+
 size_t RecoveryReport::Succeeded() const {
   return size_t(std::count_if(files.begin(), files.end(),
                               [](const RecoveredFile& f) { return f.error == 0; }));
@@ -76,19 +98,18 @@ void RecoverIntoCategories(IRidiRedazuvoParse& engine, const RecordList& records
                            const std::filesystem::path& targetFolder, RecoveryReport& report,
                            const std::atomic<bool>* cancel) {
   CopyContext ctx{&report, cancel};
-  const int separators = SeparatorsOf(targetFolder);
+  const int separators = TargetFolderSeparators(targetFolder);
   for (const ScanRecord& record : records) {
     if (cancel && cancel->load()) {
       report.result = kCancelled;
       return;
     }
     if (record.IsFolder()) continue;
-    const std::string name(record.Name());
-    const std::filesystem::path target = TargetOf(
-        record, targetFolder / platform::PathFromUtf8(CategoryFolderName(name)), separators, report);
-    if (target.empty()) continue;
-    if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) {
-      report.files.push_back({target, rc});
+    int error = kOk;
+    const std::filesystem::path target =
+        PrepareCategoryTarget(record, targetFolder, separators, error);
+    if (error != kOk) {
+      report.files.push_back({target, error});
       continue;
     }
     engine.SetProgressCallback(nullptr, OnCopyProgress, &ctx, 100);
@@ -111,7 +132,7 @@ void RecoverKeepingPaths(IRidiRedazuvoParse& engine, const std::filesystem::path
     report.files.push_back({targetFolder, rc});
     return;
   }
-  const int separators = SeparatorsOf(targetFolder);
+  const int separators = TargetFolderSeparators(targetFolder);
   for (const ScanRecord& record : top) {
     if (cancel && cancel->load()) {
       report.result = kCancelled;

@@ -34,6 +34,12 @@ class RecorderWindow final : public IJobWindow {
     std::lock_guard<std::mutex> g(m_mutex);
     bars[std::string(control)] = percent;
   }
+  void AddRow(std::string_view control, const std::vector<std::string>& cells, bool atTop,
+              uint32_t color) override {
+    std::lock_guard<std::mutex> g(m_mutex);
+    auto& list = rows[std::string(control)];
+    list.insert(atTop ? list.begin() : list.end(), Row{cells, color});
+  }
   void ShowWindow(bool shown) override {
     std::lock_guard<std::mutex> g(m_mutex);
     history.push_back(shown ? "show" : "hide");
@@ -67,6 +73,11 @@ class RecorderWindow final : public IJobWindow {
     return texts.count(control) ? texts[control] : std::string();
   }
 
+  struct Row {
+    std::vector<std::string> cells;
+    uint32_t color;
+  };
+  std::map<std::string, std::vector<Row>> rows;
   struct Question {
     int kind;
     std::string text;
@@ -106,6 +117,9 @@ inline MessageLookup TestMessages() {
       {"MSG1206", "Continue the earlier scan?"},
       {"MSG0901", "Extracting:"},
       {"MSG0301", "Copied:"},
+      {"MSG1101", "Progress:"},
+      {"MSG1102", "Processed %d of %d, recovered %d, failed %d"},
+      {"MSG1103", "Stop the recovery?"},
       {"MSG0302", "Creating image"},
       {"MSG0303", "Sectors:"},
       {"MSG0304", "Estimating time"},

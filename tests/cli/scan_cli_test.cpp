@@ -104,6 +104,21 @@ TEST_F(ScanCli, KeepPathsRecreatesTheFoundTree) {
   EXPECT_TRUE(fs::exists(out / "Documents" / "old letter.txt"));
 }
 
+TEST_F(ScanCli, JsonListingGivesFolderPathsWithTheHostSeparator) {
+  test::ChildResult r = test::RunChild({BRINVALE_CLI_PATH, "scan",
+                                        test::FixturePath("sample.img").string(), "--list",
+                                        "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  // itinerary.txt lies in "Trip 2019"; the stored form joins names with "\\".
+  const size_t at = r.out.find("\"name\":\"itinerary.txt\"");
+  ASSERT_NE(at, std::string::npos) << r.out;
+  const size_t folder = r.out.find("\"folder\":\"", at);
+  ASSERT_NE(folder, std::string::npos);
+  const std::string value = r.out.substr(folder + 10, r.out.find('"', folder + 10) - folder - 10);
+  EXPECT_NE(value.find("Trip 2019"), std::string::npos) << value;
+  EXPECT_EQ(value.find("\\\\"), std::string::npos) << value;
+}
+
 // Carved files of the content fixture: sha256 of every file whose format
 // gives its whole length.
 std::map<std::string, std::string> CarvedHashes() {

@@ -1,0 +1,125 @@
+#include "app/recovery_window_job.h"
+
+#include <mutex>
+
+#include "app/message_format.h"
+#include "common/error_codes.h"
+#include "platform/system_error.h"
+#include "platform/text.h"
+
+namespace brinvale {
+namespace {
+
+struct CopyContext {
+  IJobWindow& window;
+  JobState& state;
+  const MessageLookup& messages;
+  RecoveryCounts& counts;
+  RecoveryReport& report;
+  bool reported = false;  // the current file reached 100 percent
+};
+
+void AddFileRow(IJobWindow& window, RecoveryCounts& counts, int error,
+                const std::filesystem::path& target) {
+  const std::string path = platform::PathToUtf8(target);
+  if (error != kOk) {
+    window.AddRow("DetailList", {path, platform::SystemErrorMessage(error)}, true,
+                  kFailedRowColor);
+    ++counts.failed;
+  } else {
+    window.AddRow("DetailList", {path, "Success"}, false, 0);
+  }
+  ++counts.processed;
+}
+
+void ShowCounts(IJobWindow& window, const MessageLookup& messages, const RecoveryCounts& c) {
+  window.SetText("recovered",
+                 FormatMessage(Text(messages, "MSG1102"),
+                               {int64_t(c.processed), int64_t(c.total),
+                                int64_t(c.processed - c.failed), int64_t(c.failed)}));
+}
+
+int OnCopyProgress(void* user, int percent, int scale, int error,
+                   const std::filesystem::path& target) {
+  auto& c = *static_cast<CopyContext*>(user);
+  const size_t before = c.counts.processed;
+  const int rc =
+      ReportCopyProgress(c.window, c.state, c.messages, c.counts, percent, scale, error, target);
+  if (c.counts.processed != before) {
+    c.reported = true;
+    c.report.files.push_back({target, error});
+  }
+  return rc;
+}
+
+// A file that ends without the engine's report at 100 percent: listed as
+// failed, under the lock like every other change of the window.
+void ListUnreported(CopyContext& c, int error, const std::filesystem::path& target) {
+  std::lock_guard<JobLock> guard(c.state.lock);
+  AddFileRow(c.window, c.counts, error, target);
+  ShowCounts(c.window, c.messages, c.counts);
+  c.report.files.push_back({target, error});
+}
+
+}  // namespace
+
+int ReportCopyProgress(IJobWindow& window, JobState& state, const MessageLookup& messages,
+                       RecoveryCounts& counts, int percent, int scale, int error,
+                       const std::filesystem::path& current) {
+  std::lock_guard<JobLock> guard(state.lock);
+  if (state.CancelRequested()) return kCancelled;
+  const int shown = ScaledPercent(percent, scale);
+  if (shown == 100) AddFileRow(window, counts, error, current);
+  window.SetProgress("progress", shown);
+  window.SetText("current", platform::PathToUtf8(current));
+  window.SetText("percent", FormatMessage("%s %d%%", {Text(messages, "MSG1101"), int64_t(shown)}));
+  ShowCounts(window, messages, counts);
+  return kOk;
+}
+
+RecoveryReport RunRecoveryWindowJob(const RecoveryJobSetup& setup, IJobWindow& window,
+                                    JobState& state) {
+  RecoveryReport report;
+  RecoveryCounts counts;
+  counts.total = uint32_t(setup.selection.size());
+  CopyContext context{window, state, setup.messages, counts, report};
+  const int separators = TargetFolderSeparators(setup.targetFolder);
+  for (const ScanRecord& record : setup.selection) {
+    context.reported = false;
+    ScanSource* source = FindSourceByKey(setup.sources, uint16_t(record.SourceKey()));
+    int error = kOk;
+    const std::filesystem::path target =
+        PrepareCategoryTarget(record, setup.targetFolder, separators, error);
+    // The found file's source was closed or scanned anew: nothing can
+    // read it any more.
+    if (error == kOk && (source == nullptr || !source->engine)) error = kErrInvalidHandle;
+    if (error != kOk) {
+      ListUnreported(context, error, target);
+      continue;
+    }
+    IRidiRedazuvoParse& engine = *source->engine;
+    if (engine.SetProgressCallback(nullptr, OnCopyProgress, &context, 100) != kOk) break;
+    bool threw = false;
+    const int rc = RecoverRecordGuarded(engine, record, target, separators, &threw);
+    if (rc == kCancelled) {
+      report.result = kCancelled;
+      state.jobFinished.store(1);
+      return report;
+    }
+    if (threw) {
+      std::lock_guard<JobLock> guard(state.lock);
+      ++counts.processed;
+      ++counts.failed;
+      ShowCounts(window, setup.messages, counts);
+      report.files.push_back({target, rc});
+    } else if (rc != kOk && !context.reported) {
+      ListUnreported(context, rc, target);
+    }
+  }
+  window.SetVisible("FinishBtn", true);
+  window.SetVisible("CancelBtn", false);
+  state.jobFinished.store(1);
+  return report;
+}
+
+}  // namespace brinvale
