@@ -81,6 +81,26 @@ TEST_F(ScanCli, RecoversTheDeletedFilesOfTheSampleImage) {
   }
 }
 
+// 64 KiB clusters scan like any others; a volume the NTFS engine cannot
+// read by is a failure (exit 2), never "0 files found".
+TEST_F(ScanCli, QuickNtfsScanOf64KiBClustersAndOfAnUnreadableBootSector) {
+  test::ChildResult r = test::RunChild(
+      {BRINVALE_CLI_PATH, "scan", test::FixturePath("ntfs_c64k.img").string(), "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("\"file_system\":\"NTFS\""), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("\"files_found\":0,"), std::string::npos) << r.out;
+
+  auto bytes = test::ReadFileBytes(test::FixturePath("ntfs_c4k.img"));
+  ASSERT_GT(bytes.size(), 512u);
+  bytes[0x0D] = 0x90;  // sectors per cluster: neither a count nor a shift
+  const fs::path damaged = m_dir / "damaged.img";
+  test::WriteFileBytes(damaged, bytes);
+  r = test::RunChild({BRINVALE_CLI_PATH, "scan", damaged.string()});
+  EXPECT_EQ(r.exitCode, 2) << r.out << r.err;
+  EXPECT_EQ(r.out.find("files found"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("recognized file system"), std::string::npos) << r.err;
+}
+
 TEST_F(ScanCli, TypesNarrowTheRecoveryAndJsonReportsIt) {
   const fs::path out = m_dir / "out";
   test::ChildResult r =
