@@ -92,7 +92,13 @@ TEST_F(ScanCli, QuickNtfsScanOf64KiBClustersAndOfAnUnreadableBootSector) {
 
   auto bytes = test::ReadFileBytes(test::FixturePath("ntfs_c4k.img"));
   ASSERT_GT(bytes.size(), 512u);
-  bytes[0x0D] = 0x90;  // sectors per cluster: neither a count nor a shift
+  // $MFT's record 0 wiped: the boot sector still says NTFS, but no record
+  // can be found.
+  uint64_t mftCluster = 0;
+  for (int i = 7; i >= 0; --i) mftCluster = mftCluster << 8 | bytes[0x30 + i];
+  const size_t mftByte = size_t(mftCluster * bytes[0x0D] * 512);
+  ASSERT_LT(mftByte + 1024, bytes.size());
+  std::fill(bytes.begin() + ptrdiff_t(mftByte), bytes.begin() + ptrdiff_t(mftByte + 1024), 0);
   const fs::path damaged = m_dir / "damaged.img";
   test::WriteFileBytes(damaged, bytes);
   r = test::RunChild({BRINVALE_CLI_PATH, "scan", damaged.string()});
