@@ -31,7 +31,8 @@ bool IsFileSystemMetadata(std::span<const uint8_t> s) {
     for (std::string_view oem : kBootOemNames)
       if (HasAt(s, 3, oem)) return true;
   }
-  return IsDirectorySector(s);
+  // A folder's first sector ("." and "..") is directory data too.
+  return IsDotDirectoryStart(s) || IsDirectorySector(s);
 }
 
 bool IsNextStart(SizingContext& ctx, std::span<const uint8_t> sector, NextStartRule rule) {

@@ -74,16 +74,9 @@ bool ShortEntryLooksWritten(std::span<const uint8_t> e) {
       (!BlanksOnlyTrail(e.subspan(0, 8)) || !BlanksOnlyTrail(e.subspan(8, 3)))) {
     return false;
   }
-  // Double-byte characters: a byte above 0x7F leads a pair whose second
-  // byte is above 0x7F as well.
-  for (size_t k = e[0] == kDeleted ? 1 : 0; k <= 9;) {
-    if (e[k] > 0x7F) {
-      if (e[k + 1] <= 0x7F) return false;
-      k += 2;
-    } else {
-      ++k;
-    }
-  }
+  // Bytes above 0x7F are characters of the OEM code page: a single-byte
+  // page (850: 0x90 is "É") writes them one at a time, a double-byte page
+  // in pairs, so either stands in a written name.
   return true;
 }
 

@@ -34,6 +34,7 @@ std::string SystemErrorMessage(int code) {
     case 183: return "Cannot create a file when that file already exists";
     case 206: return "The filename or extension is too long";
     case 267: return "The directory name is invalid";
+    case 1005: return "The volume does not contain a recognized file system";
     case 1112: return "There is no media in the drive";
     case 1117: return "The request could not be performed because of an I/O device error";
     case 1921: return "The name of the file cannot be resolved by the system";

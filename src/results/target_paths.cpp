@@ -49,11 +49,22 @@ std::filesystem::path MakeUniquePath(const std::filesystem::path& path, size_t r
   const std::filesystem::path folder = path.parent_path();
   const std::string stem = platform::PathToUtf8(path.stem());
   const std::string extension = platform::PathToUtf8(path.extension());
+  // The folder and the separator after it count towards the path limit.
+  const size_t folderUnits =
+      folder.empty() ? 0 : TargetLength(platform::PathToUtf8(folder), TargetSystem::kWindows) + 1;
   for (unsigned long n = 1;; ++n) {
     const std::string number = "(" + std::to_string(n) + ")";
-    const size_t fixed = TargetLength(number + extension, system);
-    const std::string base = fixed < room ? FitFileName(stem, room - fixed, system) : stem;
-    std::filesystem::path candidate = folder / platform::PathFromUtf8(base + number + extension);
+    const std::string tail = number + extension;
+    const size_t fixed = TargetLength(tail, system);
+    const size_t fixedUnits = TargetLength(tail, TargetSystem::kWindows);
+    // A numbered name needs at least one character of its base.
+    if (folderUnits + fixedUnits >= kUniquePathUnits) return {};
+    std::string base = fixed < room ? FitFileName(stem, room - fixed, system) : stem;
+    const size_t baseUnits = kUniquePathUnits - folderUnits - fixedUnits;
+    if (TargetLength(base, TargetSystem::kWindows) > baseUnits)
+      base = FitFileName(base, baseUnits, TargetSystem::kWindows);
+    if (base.empty()) return {};
+    std::filesystem::path candidate = folder / platform::PathFromUtf8(base + tail);
     if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, ec)))
       return candidate;
   }

@@ -25,10 +25,15 @@ enum class TargetSystem {
 // only a name: after this it can never lead outside the chosen folder.
 std::string SanitizeFileName(std::string_view name, TargetSystem system = TargetSystem::kHost);
 
+// The most UTF-16 code units a numbered path of MakeUniquePath holds.
+inline constexpr size_t kUniquePathUnits = 520;
+
 // The path itself if nothing exists there; otherwise the first of
 // "base(1).ext", "base(2).ext", ... in the same folder that does not exist,
 // the base cut at a character boundary so that the numbered name takes at
-// most `room` units of `system` (UTF-8 bytes, UTF-16 units on Windows).
+// most `room` units of `system` (UTF-8 bytes, UTF-16 units on Windows) and
+// the whole numbered path at most kUniquePathUnits UTF-16 units. Empty when
+// the folder leaves no room for a numbered name within that limit.
 std::filesystem::path MakeUniquePath(const std::filesystem::path& path, size_t room = 255,
                                      TargetSystem system = TargetSystem::kHost);
 

@@ -81,6 +81,32 @@ TEST_F(ScanCli, RecoversTheDeletedFilesOfTheSampleImage) {
   }
 }
 
+// 64 KiB clusters scan like any others; a volume the NTFS engine cannot
+// read by is a failure (exit 2), never "0 files found".
+TEST_F(ScanCli, QuickNtfsScanOf64KiBClustersAndOfAnUnreadableBootSector) {
+  test::ChildResult r = test::RunChild(
+      {BRINVALE_CLI_PATH, "scan", test::FixturePath("ntfs_c64k.img").string(), "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("\"file_system\":\"NTFS\""), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("\"files_found\":0,"), std::string::npos) << r.out;
+
+  auto bytes = test::ReadFileBytes(test::FixturePath("ntfs_c4k.img"));
+  ASSERT_GT(bytes.size(), 512u);
+  // $MFT's record 0 wiped: the boot sector still says NTFS, but no record
+  // can be found.
+  uint64_t mftCluster = 0;
+  for (int i = 7; i >= 0; --i) mftCluster = mftCluster << 8 | bytes[0x30 + i];
+  const size_t mftByte = size_t(mftCluster * bytes[0x0D] * 512);
+  ASSERT_LT(mftByte + 1024, bytes.size());
+  std::fill(bytes.begin() + ptrdiff_t(mftByte), bytes.begin() + ptrdiff_t(mftByte + 1024), 0);
+  const fs::path damaged = m_dir / "damaged.img";
+  test::WriteFileBytes(damaged, bytes);
+  r = test::RunChild({BRINVALE_CLI_PATH, "scan", damaged.string()});
+  EXPECT_EQ(r.exitCode, 2) << r.out << r.err;
+  EXPECT_EQ(r.out.find("files found"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("recognized file system"), std::string::npos) << r.err;
+}
+
 TEST_F(ScanCli, TypesNarrowTheRecoveryAndJsonReportsIt) {
   const fs::path out = m_dir / "out";
   test::ChildResult r =

@@ -429,20 +429,20 @@ TEST(IsDirectorySector, VolumeLabelMayHoldBlanksBetweenWords) {
   EXPECT_TRUE(IsDirectorySector(Sector({LabelEntry("NEW VOLUME "), FileEntry()})));
 }
 
-TEST(IsDirectorySector, DoubleByteCharactersComeInPairs) {
+TEST(IsDirectorySector, CodePageBytesStandAloneOrInPairs) {
   Entry pair = FileEntry(
       "A\x82\xA0"
-      "B    TXT");  // lead 0x82, trail 0xA0
+      "B    TXT");  // a double-byte character 0x82 0xA0
   EXPECT_TRUE(IsDirectorySector(Sector({pair})));
   Entry lone = FileEntry(
-      "A\x82"
-      "CB    TXT");  // lead 0x82, then 'C'
+      "CAF\x90"
+      "    TXT");  // "CAFÉ.TXT" in code page 850: 0x90 then a blank
   ASSERT_TRUE(IsPlausibleEntry(lone));
-  EXPECT_FALSE(IsDirectorySector(Sector({lone})));
-  Entry atNine = FileEntry("ABCDEFGHT\x82X");  // lead at byte 9, 'X' after it
-  EXPECT_FALSE(IsDirectorySector(Sector({atNine})));
-  Entry pairAtNine = FileEntry("ABCDEFGHT\x82\x82");
-  EXPECT_TRUE(IsDirectorySector(Sector({pairAtNine})));
+  EXPECT_TRUE(IsDirectorySector(Sector({lone})));
+  Entry between = FileEntry("\x90T\x90     TXT");  // "ÉTÉ.TXT"
+  EXPECT_TRUE(IsDirectorySector(Sector({between})));
+  Entry atNine = FileEntry("ABCDEFGHT\x82X");  // an extension byte above 0x7F
+  EXPECT_TRUE(IsDirectorySector(Sector({atNine})));
   // The deleted mark is not the lead of a pair.
   Entry deleted = FileEntry();
   deleted[0] = 0xE5;  // deleted mark

@@ -8,9 +8,11 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -544,6 +546,90 @@ TEST(FullScanResume, DamagedLogsAreNotContinuedAndTheScanStartsAfresh) {
   ASSERT_NO_FATAL_FAILURE(Open(s, image));
   EXPECT_TRUE(s.engine.HasEarlierScan());
   EXPECT_FALSE(s.engine.EarlierScanDamaged());
+}
+
+// ---- old and deleted folders (tests/fixtures/make_fat_folder_fixtures.sh) ---
+
+struct FolderItem {
+  bool deleted = false;
+  bool folder = false;
+  std::string path;  // from the old root, "/"-separated
+  uint64_t size = 0;
+  std::string sha256;
+  uint32_t cluster = 0;
+};
+
+std::vector<FolderItem> ReadFolderManifest(const std::string& image) {
+  std::vector<FolderItem> items;
+  std::ifstream in(test::FixturePath(image + ".manifest"));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string state, kind, size, cluster;
+    FolderItem item;
+    std::getline(fields, state, '\t');
+    std::getline(fields, kind, '\t');
+    std::getline(fields, item.path, '\t');
+    std::getline(fields, size, '\t');
+    std::getline(fields, item.sha256, '\t');
+    std::getline(fields, cluster);
+    item.deleted = state == "deleted";
+    item.folder = kind == "dir";
+    item.size = std::stoull(size);
+    item.cluster = uint32_t(std::stoul(cluster));
+    items.push_back(item);
+  }
+  return items;
+}
+
+std::string TopFolder(const std::string& path) { return path.substr(1, path.find('/', 1) - 1); }
+
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+// The volume made again by the same mkfs.fat: the old root is gone, so the
+// top folders are LostFolder<cluster>, and everything in them keeps its
+// name: the files of a folder's first sector, a sub-folder with nothing
+// below it, a short-name-only picture.
+TEST(FullScanOfOldFolders, ReformattedFoldersKeepEveryFileAndSubFolder) {
+  const std::vector<FolderItem> items = ReadFolderManifest("fat_reformat_folders.img");
+  ASSERT_EQ(items.size(), 16u) << "manifest of fat_reformat_folders.img";
+  Scratch scratch;
+  fs::create_directories(scratch.Path() / "ScanLog");
+  Session s(scratch.Path() / "ScanLog");
+  Open(s, "fat_reformat_folders.img");
+  ASSERT_EQ(s.engine.Scan(nullptr), kOk);
+  const auto tree = Tree(s.engine);
+  std::map<std::string, uint32_t> topClusters;
+  for (const FolderItem& item : items)
+    if (item.folder && item.path.find('/', 1) == std::string::npos)
+      topClusters[TopFolder(item.path)] = item.cluster;
+  const RecordList found = SearchAll(s.engine);
+  Scratch out;
+  size_t n = 0;
+  for (const FolderItem& item : items) {
+    const std::string top = TopFolder(item.path);
+    std::string shown = "/lostfolder" + std::to_string(topClusters.at(top)) +
+                        LowerAscii(item.path.substr(top.size() + 1));
+    if (item.folder) shown += "/";
+    if (item.folder && item.path.find('/', 1) == std::string::npos) continue;
+    ASSERT_EQ(tree.count(shown), 1u) << item.path << " as " << shown;
+    const ScanRecord& r = tree.find(shown)->second;
+    EXPECT_EQ(r.IsFolder(), item.folder) << item.path;
+    if (item.folder) continue;
+    EXPECT_EQ(r.FileSize(), item.size) << item.path;
+    const fs::path target = out.Path() / (std::to_string(n++) + "_" + NameOf(item.path));
+    ASSERT_EQ(s.engine.RecoverRecord(r, target, 0), kOk) << item.path;
+    EXPECT_EQ(FileSha256(target), item.sha256) << item.path;
+    // Found by its entry once; the content engine may see a picture too.
+    EXPECT_EQ(std::count_if(found.begin(), found.end(),
+                            [&](const ScanRecord& f) {
+                              return f.Engine() != EngineCode::kContent &&
+                                     std::string(f.Name()) == NameOf(item.path);
+                            }),
+              1)
+        << item.path;
+  }
 }
 
 }  // namespace

@@ -50,6 +50,43 @@ TEST(MakeUniquePath, NumbersCopiesInTheSameFolder) {
   std::filesystem::remove_all(dir);
 }
 
+#if !defined(_WIN32)
+// Paths this long need POSIX's limits to be made at all.
+TEST(MakeUniquePath, NumberedPathHoldsAtMost520Units) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::temp_directory_path() / "brinvale_unique_limit_test";
+  fs::remove_all(root);
+  fs::path dir = root;
+  while (dir.string().size() < 400) dir /= std::string(60, 'd');
+  fs::create_directories(dir);
+  const std::string name = std::string(150, 'n') + ".txt";
+  std::ofstream(dir / name).put('x');
+  ASSERT_GT((dir / name).string().size(), kUniquePathUnits);
+
+  const fs::path numbered = MakeUniquePath(dir / name, 255, TargetSystem::kPosix);
+  ASSERT_FALSE(numbered.empty());
+  EXPECT_EQ(numbered.string().size(), kUniquePathUnits) << numbered;
+  EXPECT_EQ(numbered.parent_path(), dir);
+  const std::string numberedName = numbered.filename().string();
+  EXPECT_EQ(numberedName.substr(numberedName.size() - 7), "(1).txt");
+  EXPECT_EQ(numberedName.substr(0, 10), std::string(10, 'n'));
+  EXPECT_FALSE(fs::exists(numbered));
+
+  // Units are UTF-16 units, not UTF-8 bytes: "é" is two bytes and one unit.
+  const std::string accented = "\xC3\xA9" + std::string(149, 'n') + ".txt";
+  std::ofstream(dir / accented).put('x');
+  const fs::path numberedAccent = MakeUniquePath(dir / accented, 255, TargetSystem::kPosix);
+  EXPECT_EQ(numberedAccent.string().size(), kUniquePathUnits + 1) << numberedAccent;
+
+  // A folder that leaves no room for a numbered name gives no path.
+  fs::path deep = dir;
+  while (deep.string().size() < kUniquePathUnits - 3) deep /= std::string(40, 'e');
+  fs::create_directories(deep / "x.txt");
+  EXPECT_EQ(MakeUniquePath(deep / "x.txt", 255, TargetSystem::kPosix), fs::path());
+  fs::remove_all(root);
+}
+#endif
+
 TEST(CountSeparators, IgnoresTheLastCharacter) {
   EXPECT_EQ(CountSeparators("D:\\out\\x"), 2);
   EXPECT_EQ(CountSeparators("D:\\out\\"), 1);

@@ -114,6 +114,11 @@ void CProfessionalFatRecovery::ProcessKeptSectors() {
 void CProfessionalFatRecovery::WriteFolders() {
   State& st = *m_state;
   if (!m_store || !m_store->IsOpen()) return;
+  // Every folder entry is listed under its parent, also one with no found
+  // file below it (an empty folder, or one whose clusters were lost).
+  for (const auto& [cluster, entry] : st.pendingFolders)
+    if (!st.seen.count(cluster))
+      st.seen.emplace(cluster, ProFatSeenDirectory{entry.geometry, entry.sector});
   // A folder entry met after the walks went past its folder may name
   // another parent than the folder's ".." did: note that one too, so
   // that the folder is filed under a folder that has a record.
@@ -158,7 +163,6 @@ void CProfessionalFatRecovery::WriteFolders() {
     const uint32_t number = m_store->AppendRecord(record);
     m_store->AddRelation(FolderKey(parent, &*g), number, cluster, name);
   }
-  // A pending folder with no found file below it gets no record.
   st.seen.clear();
   st.pendingFolders.clear();
   ++st.folderChanges;

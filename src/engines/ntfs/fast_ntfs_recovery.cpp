@@ -18,24 +18,29 @@ CFastNtfsRecovery::~CFastNtfsRecovery() = default;
 
 int CFastNtfsRecovery::FinishOpen(uint32_t mediumBytesPerSector, uint64_t start, uint64_t count,
                                   char16_t letter) {
+  // A boot sector whose fields this engine cannot read by (a sector size
+  // or cluster size outside NTFS's, a start off the volume's own sectors)
+  // is no NTFS volume it can scan.
   if (int rc = ReadNtfsBootSector(m_reader, start, count, mediumBytesPerSector, letter, m_volume);
       rc != kOk)
-    return rc;
-  // A missing MFT run list is not an open failure: the scan then finds nothing.
-  (void)ReadMftRunList(m_volume, m_reader);
+    return m_openResult = rc == kErrInvalidParameter ? kErrUnrecognizedVolume : rc;
+  // A missing MFT run list is not an open failure (the volume may still be
+  // browsed and its free space mapped), but a scan of it fails.
+  m_mftRunsFound = ReadMftRunList(m_volume, m_reader) == kOk;
   try {
     m_batch.assign(size_t(m_volume.recordSize) * kRecordsPerBatch, 0);
     m_recordBuffer.assign(m_volume.recordSize, 0);
   } catch (const std::bad_alloc&) {
-    return kErrOutOfMemory;
+    return m_openResult = kErrOutOfMemory;
   }
-  return kOk;
+  return m_openResult = kOk;
 }
 
 int CFastNtfsRecovery::OpenImage(const std::filesystem::path& imagePath, char16_t sourceKey) {
   m_volume = NtfsVolume{};
   m_volume.driveLetter = sourceKey;
-  if (int rc = OpenImageReader(m_reader, imagePath); rc != kOk) return rc;
+  m_mftRunsFound = false;
+  if (int rc = OpenImageReader(m_reader, imagePath); rc != kOk) return m_openResult = rc;
   return FinishOpen(512, 0, m_reader.totalSectors, sourceKey);
 }
 
@@ -43,12 +48,14 @@ int CFastNtfsRecovery::OpenPartition(int diskNumber, uint64_t start, uint64_t co
                                      char16_t driveLetter) {
   m_volume = NtfsVolume{};
   m_volume.driveLetter = driveLetter;
+  m_mftRunsFound = false;
   uint32_t bytesPerSector = 512;
   {
     platform::UniqueHandle disk;
     if (platform::OpenDisk(diskNumber, disk) == kOk) bytesPerSector = QueryBytesPerSector(disk);
   }
-  if (int rc = OpenDiskReader(m_reader, diskNumber); rc != kOk && !m_reader.IsOpen()) return rc;
+  if (int rc = OpenDiskReader(m_reader, diskNumber); rc != kOk && !m_reader.IsOpen())
+    return m_openResult = rc;
   return FinishOpen(bytesPerSector, start, count, driveLetter);
 }
 
@@ -56,8 +63,9 @@ int CFastNtfsRecovery::OpenReader(SectorReader reader, uint64_t startSector, uin
                                   uint32_t mediumBytesPerSector, char16_t sourceKey) {
   m_volume = NtfsVolume{};
   m_volume.driveLetter = sourceKey;
+  m_mftRunsFound = false;
   m_reader = std::move(reader);
-  if (!m_reader.IsOpen()) return kErrInvalidHandle;
+  if (!m_reader.IsOpen()) return m_openResult = kErrInvalidHandle;
   return FinishOpen(mediumBytesPerSector, startSector, sectorCount, sourceKey);
 }
 
@@ -97,6 +105,10 @@ int CFastNtfsRecovery::Scan(const std::filesystem::path* existingLog) {
       if (existingLog->has_parent_path()) folder = existingLog->parent_path();
       return m_store->OpenLog(folder, platform::PathToUtf8(existingLog->filename()));
     }
+    // A volume the engine could not open, or whose MFT it cannot find, has
+    // nothing to be read: that is a failure, never an empty result.
+    if (m_openResult != kOk) return m_openResult;
+    if (!m_mftRunsFound) return kErrUnrecognizedVolume;
     const std::string base =
         ScanLogBaseName(kQuickLogPrefix, m_volume.startSector, platform::LocalTime());
     // A scan starts a log of its own: a log of the same name (an earlier scan

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/error_codes.h"
 #include "deepscan/sizing_context.h"
 #include "device/sector_reader.h"
 #include "engines/ntfs/file_name_attribute.h"
@@ -31,6 +32,7 @@ namespace brinvale {
 // where a folder in the root has level 1.
 class CFastNtfsRecovery final : public IRidiRedazuvoParse {
  public:
+  static constexpr int kErrUnrecognizedVolume = 1005;  // ERROR_UNRECOGNIZED_VOLUME
   static constexpr uint32_t kRootRecord = 5;
   static constexpr uint32_t kLastSystemRecord = 11;  // records 0..11 are never listed
   static constexpr uint32_t kRecordsPerBatch = 1024;
@@ -38,10 +40,14 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse {
   CFastNtfsRecovery();
   ~CFastNtfsRecovery() override;
 
+  // Both opens give 1005 for a boot sector this engine cannot read by.
   int OpenImage(const std::filesystem::path& imagePath, char16_t sourceKey) override;
   int OpenPartition(int diskNumber, uint64_t start, uint64_t count, char16_t driveLetter) override;
   int SetProgressCallback(ScanProgressCallback scan, CopyProgressCallback copy, void* user,
                           int scale) override;
+  // A scan (not the reload of an existing log) of a volume whose open
+  // failed returns the open's error; of one whose $MFT runs could not be
+  // read, 1005.
   int Scan(const std::filesystem::path* existingLog) override;
   int ListChildren(const ScanRecord* parent, uint32_t depth, RecordList& out) override;
   int CountFiles(const ScanRecord* parent, uint32_t depth, uint32_t& count) override;
@@ -105,6 +111,8 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse {
 
   NtfsVolume m_volume;
   SectorReader m_reader;
+  int m_openResult = kErrInvalidHandle;  // of the last open; a scan fails with it
+  bool m_mftRunsFound = false;           // $MFT's runs were read at open
   std::vector<uint8_t> m_batch;         // record size x 1024
   std::vector<uint8_t> m_recordBuffer;  // one record read on its own
   std::unique_ptr<ScanLogStore> m_store;

@@ -43,6 +43,9 @@ int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanR
     return sink(data.data(), size_t(std::min<uint64_t>(size, data.size())));
   }
   if (rc != ntfs::kNotResidentData) return PublicCode(rc);
+  // An empty file needs no data: neither runs nor a known cluster size
+  // (which the formatted engine learns from the runs, and has none here).
+  if (size == 0) return kOk;
   RunList runs;
   rc = FindAttributeRuns(volume, reader, record.MetadataSector(), ntfs::kTypeData, runs);
   if (rc != kOk) return PublicCode(rc);

@@ -30,14 +30,15 @@ int ParseNtfsBootSector(std::span<const uint8_t> boot, NtfsVolume& volume) {
   uint32_t bytesPerSector = LoadLe16(boot, boot::kBytesPerSector);
   if (bytesPerSector == 0) bytesPerSector = 512;
   if (!SetSectorSize(parsed, bytesPerSector)) return kErrInvalidParameter;
-  // Clusters of 128 sectors or fewer are stored as the count; larger ones
-  // as a negative power of two (0xF4 = -12: 4,096 sectors).
-  const int8_t stored = static_cast<int8_t>(boot[boot::kSectorsPerCluster]);
+  // Clusters of 1 to 128 sectors are stored as the count (0x80 is 128, the
+  // 64 KiB cluster of 512-byte sectors); larger ones as a negative power of
+  // two, 0xE1 to 0xFF (0xF4 = -12: 4,096 sectors). 0x81 to 0xE0 mean nothing.
+  const uint8_t stored = boot[boot::kSectorsPerCluster];
   uint64_t sectorsPerCluster = 0;
-  if (stored > 0)
-    sectorsPerCluster = uint64_t(stored);
-  else if (stored < 0 && stored >= -31)
-    sectorsPerCluster = uint64_t(1) << -stored;
+  if (stored >= 1 && stored <= 0x80)
+    sectorsPerCluster = stored;
+  else if (stored >= 0xE1)
+    sectorsPerCluster = uint64_t(1) << (256 - stored);
   if (sectorsPerCluster == 0 || sectorsPerCluster * bytesPerSector > kMaxClusterBytes)
     return kErrInvalidParameter;
   parsed.sectorsPerCluster = uint32_t(sectorsPerCluster);

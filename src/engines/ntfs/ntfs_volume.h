@@ -34,8 +34,10 @@ bool SetSectorSize(NtfsVolume& volume, uint32_t bytesPerSector);
 // Takes bytes per sector (0 read as 512), sectors per cluster and the $MFT
 // start from a boot sector of at least 512 bytes, with `volume.startSector`
 // already set. Returns 0, or 87 when a field is out of range: a sector size
-// SetSectorSize refuses, 0 sectors per cluster, a cluster over 2 MiB, or an
-// $MFT start that does not fit in 64 bits.
+// SetSectorSize refuses, a sectors-per-cluster byte of 0 or 0x81 to 0xE0, a
+// cluster over 2 MiB, or an $MFT start that does not fit in 64 bits. That
+// byte holds 1 to 128 as the count, 0xE1 to 0xFF as 2 to the power of minus
+// the byte read as a signed value.
 int ParseNtfsBootSector(std::span<const uint8_t> boot, NtfsVolume& volume);
 
 // Reads the 4,096 bytes at `startSector` (counted in `mediumBytesPerSector`

@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <vector>
 
 #include "common/bytes.h"
+#include "deepscan/chunk_reader.h"
 #include "deepscan/fat_directory_tests.h"
 
 namespace brinvale {
@@ -99,6 +101,8 @@ TEST_F(FatDirectoryFixture, FolderClusterStartsWithDotsAndHoldsTwentyPartNames) 
   EXPECT_TRUE(IsDotDirectoryStart(Sector(first)));
   EXPECT_TRUE(IsPlausibleEntry(Sector(first)));
   EXPECT_FALSE(IsDirectorySector(Sector(first))) << "\".\" is no name for the sector test";
+  // Still directory data: a content sizer must not run on through it.
+  EXPECT_TRUE(IsFileSystemMetadata(Sector(first)));
 
   bool sawTwentyParts = false;
   bool sawNineteenParts = false;
@@ -141,6 +145,93 @@ TEST_F(FatDirectoryFixture, EveryEntryOfTheVolumeThatToolsWroteIsPlausible) {
       EXPECT_TRUE(IsPlausibleEntry(e)) << "root sector " << s << " entry " << at / 32;
     }
   }
+}
+
+// FAT32 root and folder clusters written by mtools with code-page short
+// names (bytes above 0x7F standing alone) and 250-character names
+// (tests/fixtures/make_fat_folder_fixtures.sh).
+class FatDirectoryNames : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::ifstream in(FixtureDir() / "fat_dir_names.img", std::ios::binary);
+    ASSERT_TRUE(in) << "fixture image missing";
+    m_image.assign(std::istreambuf_iterator<char>(in), {});
+    ASSERT_GT(m_image.size(), 1u << 20);
+    std::span<const uint8_t> boot(m_image);
+    m_bytesPerSector = LoadLe16(boot, 11);  // bytes per sector
+    m_sectorsPerCluster = boot[13];         // sectors per cluster
+    const uint32_t dataStart = LoadLe16(boot, 14) + boot[16] * LoadLe32(boot, 36);
+    m_dataStart = dataStart;                // reserved + FATs x 32-bit FAT size
+    m_rootCluster = LoadLe32(boot, 44);
+  }
+
+  std::span<const uint8_t> Sector(size_t number) const {
+    return std::span<const uint8_t>(m_image).subspan(number * m_bytesPerSector, m_bytesPerSector);
+  }
+  size_t ClusterSector(uint32_t cluster) const {
+    return m_dataStart + (cluster - 2) * size_t(m_sectorsPerCluster);
+  }
+  // The first cluster of the root entry with the given 11-byte short name.
+  uint32_t RootEntryCluster(const char* name11) const {
+    const size_t first = ClusterSector(m_rootCluster);
+    for (size_t s = first; s < first + m_sectorsPerCluster; ++s)
+      for (size_t at = 0; at < m_bytesPerSector; at += 32)
+        if (std::memcmp(Sector(s).data() + at, name11, 11) == 0 &&
+            Sector(s)[at + 11] == 0x10)  // a folder, not the label of the same name
+          return uint32_t(LoadLe16(Sector(s), at + 20)) << 16 | LoadLe16(Sector(s), at + 26);
+    return 0;
+  }
+
+  std::vector<uint8_t> m_image;
+  uint32_t m_bytesPerSector = 0;
+  uint32_t m_sectorsPerCluster = 0;
+  size_t m_dataStart = 0;
+  uint32_t m_rootCluster = 0;
+};
+
+TEST_F(FatDirectoryNames, SectorsWithCodePageAndLongNamesAreDirectorySectors) {
+  const uint32_t names = RootEntryCluster("NAMES      ");
+  ASSERT_NE(names, 0u);
+  bool sawLoneCodePageByte = false, sawTwentyParts = false, sawDeleted = false;
+  size_t checked = 0;
+  for (const uint32_t cluster : {m_rootCluster, names}) {
+    const size_t first = ClusterSector(cluster);
+    for (size_t s = first; s < first + m_sectorsPerCluster && Sector(s)[0] != 0; ++s) {
+      if (cluster == names && s == first) {
+        EXPECT_TRUE(IsDotDirectoryStart(Sector(s)));
+        EXPECT_TRUE(IsFileSystemMetadata(Sector(s)));
+      } else {
+        EXPECT_TRUE(IsDirectorySector(Sector(s))) << "cluster " << cluster << " sector " << s;
+        ++checked;
+      }
+      for (size_t at = 0; at < m_bytesPerSector; at += 32) {
+        const uint8_t* e = Sector(s).data() + at;
+        sawTwentyParts |= e[11] == 0x0F && e[0] == (0x40 | 20);
+        sawDeleted |= e[0] == 0xE5;
+        if (e[11] == 0x0F) continue;
+        for (size_t k = 0; k + 1 < 11; ++k)
+          sawLoneCodePageByte |= e[k] > 0x7F && e[k + 1] <= 0x7F && e[0] != 0xE5;
+      }
+    }
+  }
+  EXPECT_GE(checked, 4u);
+  EXPECT_TRUE(sawLoneCodePageByte) << "the fixture should hold a name like CAF\\x90.TXT";
+  EXPECT_TRUE(sawTwentyParts) << "a 250-character name needs 20 long-name parts";
+  EXPECT_TRUE(sawDeleted);
+}
+
+TEST(FatDirectoryRandom, RandomSectorsAreNoDirectorySectors) {
+  std::mt19937 random(20261209);
+  std::vector<uint8_t> sector(512);
+  size_t passed = 0;
+  for (int i = 0; i < 20000; ++i) {
+    for (uint8_t& b : sector) b = uint8_t(random());
+    passed += IsDirectorySector(sector) || IsDotDirectoryStart(sector);
+    // Random bytes above 0x7F only, where code-page names live.
+    for (uint8_t& b : sector) b |= 0x80;
+    passed += IsDirectorySector(sector);
+  }
+  EXPECT_EQ(passed, 0u);
 }
 
 }  // namespace

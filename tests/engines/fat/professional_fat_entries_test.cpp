@@ -166,7 +166,7 @@ TEST_F(ProFatEntriesTest, DeletedFat32FolderFindsItsHighWordByItsDotEntries) {
   EXPECT_EQ(tree.at("/LostFolder30/!ld/").EntryKey(), folder);
 }
 
-TEST_F(ProFatEntriesTest, FoldersGetRecordsOnlyAboveFoundFiles) {
+TEST_F(ProFatEntriesTest, FolderEntriesAreListedEvenWithNothingFoundBelow) {
   ProFatMedium medium(400);
   auto engine = OpenTaught(medium);
   Entry docs = testing::FolderEntry("DOCS       ");
@@ -184,7 +184,9 @@ TEST_F(ProFatEntriesTest, FoldersGetRecordsOnlyAboveFoundFiles) {
   std::string paths;
   for (const auto& [path, record] : tree) paths += path + " ";
   // 30 was never named by an entry that was found: a lost folder.
-  EXPECT_EQ(paths, "/LostFolder30/ /LostFolder30/docs/ /LostFolder30/docs/a.txt ");
+  // Empty is listed under its parent though nothing below it was found.
+  EXPECT_EQ(paths,
+            "/LostFolder30/ /LostFolder30/docs/ /LostFolder30/docs/a.txt /LostFolder30/empty/ ");
   EXPECT_EQ(tree.at("/LostFolder30/").Name(), "LostFolder30");
   EXPECT_EQ(tree.at("/LostFolder30/docs/").MetadataSector(), SectorOf(30));
   std::string path;

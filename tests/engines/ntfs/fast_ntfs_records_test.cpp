@@ -285,6 +285,42 @@ TEST_F(FastNtfsRecords, ReportsDataThatEndsBeforeTheFileAsAReadFault) {
   EXPECT_EQ(m_engine.RecoverRecord(tree.at("short.dat"), target, 0), kErrReadFault);
 }
 
+TEST_F(FastNtfsRecords, AnEmptyNonResidentFileIsRecoveredAndReported) {
+  m_volume.Put(20, RecordBuilder(20)
+                       .Flags(kDeletedFile)
+                       .Resident(0x30, FileName(5, u"empty.dat", 1))
+                       .NonResident(0x80, {}, 0));  // no runs, 0 bytes
+  const auto tree = ScanTree();
+  ASSERT_TRUE(tree.count("empty.dat"));
+  struct Report {
+    int finals = 0;
+    int error = -1;
+  } report;
+  m_engine.SetProgressCallback(
+      nullptr,
+      [](void* user, int percent, int, int error, const fs::path&) {
+        auto* r = static_cast<Report*>(user);
+        if (percent == 100) {
+          ++r->finals;
+          r->error = error;
+        }
+        return 0;
+      },
+      &report, 100);
+  // As the formatted engine lists it: with no runs it knows no cluster size.
+  for (uint32_t clusterBytes : {4096u, 0u}) {
+    ScanRecord record = tree.at("empty.dat");
+    record.SetClusterBytes(clusterBytes);
+    report = Report{};
+    const fs::path target = m_logs / "out" / std::to_string(clusterBytes) / "empty.dat";
+    ASSERT_EQ(m_engine.RecoverRecord(record, target, 0), kOk) << clusterBytes;
+    EXPECT_EQ(report.finals, 1) << "the file's end is reported once: " << clusterBytes;
+    EXPECT_EQ(report.error, 0) << clusterBytes;
+    ASSERT_TRUE(fs::exists(target)) << clusterBytes;
+    EXPECT_EQ(fs::file_size(target), 0u);
+  }
+}
+
 TEST_F(FastNtfsRecords, CopyCallbackCanCancelAFolderRecovery) {
   m_volume.PutFolder(40, 5, u"dir", kDeletedFolder);
   m_volume.PutFile(41, 40, u"one.txt", "1");

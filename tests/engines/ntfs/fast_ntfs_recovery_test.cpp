@@ -434,5 +434,92 @@ TEST_P(FastNtfsFixture, TruncatedImageStillGivesTheRecordsBeforeTheCut) {
 
 INSTANTIATE_TEST_SUITE_P(Images, FastNtfsFixture, ::testing::Values("ntfs_c4k", "ntfs_4kn"));
 
+// 64 KiB clusters on 512-byte sectors store 0x80 as sectors per cluster:
+// the volume opens, and its deleted files come back byte for byte.
+TEST(FastNtfsClusters64K, ScansAndRecoversTheDeletedFiles) {
+  const auto manifest = test::ReadNtfsManifest("ntfs_c64k");
+  ASSERT_FALSE(manifest.entries.empty());
+  ASSERT_EQ(manifest.facts.at("cluster_bytes"), "65536");
+  TempFolder logs("ntfs-logs-c64k");
+  CFastNtfsRecovery engine;
+  ASSERT_EQ(engine.OpenImage(test::FixturePath("ntfs_c64k.img"), u'K'), kOk);
+  EXPECT_EQ(engine.Volume().sectorsPerCluster, 128u);
+  EXPECT_EQ(engine.Volume().ClusterBytes(), 65536u);
+  engine.SetScanLogFolder(logs.Path());
+  ASSERT_EQ(engine.Scan(nullptr), kOk);
+  std::map<std::string, TreeItem> tree;
+  CollectTree(engine, nullptr, 0, "", tree);
+  size_t recovered = 0;
+  for (const ManifestEntry& e : manifest.entries) {
+    if (!e.deleted || e.path == "lostdir") continue;
+    const auto found = tree.find(TreePath(e));
+    ASSERT_NE(found, tree.end()) << e.path;
+    EXPECT_EQ(found->second.record.IsFolder(), e.folder) << e.path;
+    if (e.folder || !ContentSurvives(e)) continue;
+    EXPECT_EQ(found->second.record.ClusterBytes(), 65536u) << e.path;
+    const fs::path target = logs.Path() / "out" / std::to_string(recovered++);
+    ASSERT_EQ(engine.RecoverRecord(found->second.record, target, 0), kOk) << e.path;
+    EXPECT_EQ(FileSha(target), e.sha256) << e.path;
+  }
+  EXPECT_GE(recovered, 5u);
+}
+
+// A volume the engine cannot read by is a failed scan, never an empty one.
+class FastNtfsUnreadable : public ::testing::Test {
+ protected:
+  FastNtfsUnreadable() : m_logs("ntfs-logs-unreadable") {}
+
+  // ntfs_c4k with one boot-sector byte changed, or its $MFT record 0 wiped.
+  fs::path Damaged(const std::string& name, size_t offset, uint8_t value, bool wipeMft) {
+    auto bytes = test::ReadFileBytes(test::FixturePath("ntfs_c4k.img"));
+    EXPECT_GT(bytes.size(), 4096u);
+    bytes[offset] = value;
+    if (wipeMft) {
+      CFastNtfsRecovery probe;
+      EXPECT_EQ(probe.OpenImage(test::FixturePath("ntfs_c4k.img"), u'P'), kOk);
+      const uint64_t at = probe.Volume().mftStartSector * 512;
+      std::fill(bytes.begin() + ptrdiff_t(at), bytes.begin() + ptrdiff_t(at + 1024), 0);
+    }
+    const fs::path path = m_logs.Path() / name;
+    test::WriteFileBytes(path, bytes);
+    return path;
+  }
+
+  TempFolder m_logs;
+};
+
+TEST_F(FastNtfsUnreadable, ScanOfABootSectorItCannotReadFails) {
+  struct Case {
+    uint8_t sectorsPerCluster;
+    const char* what;
+  } cases[] = {{0x00, "no cluster size"}, {0x81, "0x81 is neither a count nor a shift"},
+               {0xE0, "a shift of 32"}};
+  for (const Case& c : cases) {
+    CFastNtfsRecovery engine;
+    engine.SetScanLogFolder(m_logs.Path() / "logs");
+    EXPECT_EQ(engine.OpenImage(Damaged("boot.img", 0x0D, c.sectorsPerCluster, false), u'B'),
+              CFastNtfsRecovery::kErrUnrecognizedVolume)
+        << c.what;
+    EXPECT_EQ(engine.Scan(nullptr), CFastNtfsRecovery::kErrUnrecognizedVolume) << c.what;
+    EXPECT_EQ(engine.GetRecordCount(), 0u) << c.what;
+  }
+}
+
+TEST_F(FastNtfsUnreadable, ScanWithoutTheMftRunsFails) {
+  CFastNtfsRecovery engine;
+  engine.SetScanLogFolder(m_logs.Path() / "logs");
+  // The boot sector is whole: the open itself succeeds.
+  ASSERT_EQ(engine.OpenImage(Damaged("mft.img", 0x0D, 8, true), u'M'), kOk);
+  EXPECT_EQ(engine.Scan(nullptr), CFastNtfsRecovery::kErrUnrecognizedVolume);
+}
+
+TEST_F(FastNtfsUnreadable, ScanOfAnUnopenedEngineFails) {
+  CFastNtfsRecovery engine;
+  engine.SetScanLogFolder(m_logs.Path() / "logs");
+  EXPECT_NE(engine.Scan(nullptr), kOk);
+  EXPECT_EQ(engine.OpenImage(m_logs.Path() / "missing.img", u'X'), kErrFileNotFound);
+  EXPECT_EQ(engine.Scan(nullptr), kErrFileNotFound);
+}
+
 }  // namespace
 }  // namespace brinvale

@@ -53,6 +53,23 @@ TEST(ParseNtfsBootSector, LargeClustersAreStoredAsANegativePower) {
   EXPECT_EQ(v.sectorsPerCluster, 256u);
   EXPECT_EQ(v.ClusterBytes(), 128u * 1024);
   EXPECT_EQ(v.mftStartSector, 512u);
+  ASSERT_EQ(ParseNtfsBootSector(BootSector(512, 0xFF, 2), v), kOk);  // -1: 2 sectors
+  EXPECT_EQ(v.sectorsPerCluster, 2u);
+  ASSERT_EQ(ParseNtfsBootSector(BootSector(4096, 0xF7, 2), v), kOk);  // -9: 2 MiB clusters
+  EXPECT_EQ(v.ClusterBytes(), 2u << 20);
+}
+
+TEST(ParseNtfsBootSector, CountsUpTo128AreCounts) {
+  // 0x80 is 128 sectors (64 KiB clusters of 512-byte sectors), not -128.
+  for (uint8_t stored : {1, 2, 8, 64, 128}) {
+    NtfsVolume v;
+    ASSERT_EQ(ParseNtfsBootSector(BootSector(512, stored, 3), v), kOk) << int(stored);
+    EXPECT_EQ(v.sectorsPerCluster, stored);
+    EXPECT_EQ(v.mftStartSector, 3u * stored);
+  }
+  NtfsVolume v;
+  ASSERT_EQ(ParseNtfsBootSector(BootSector(4096, 128, 3), v), kOk);  // 512 KiB clusters
+  EXPECT_EQ(v.ClusterBytes(), 512u * 1024);
 }
 
 TEST(ParseNtfsBootSector, FieldsOutOfRangeAreRefused) {
@@ -63,8 +80,12 @@ TEST(ParseNtfsBootSector, FieldsOutOfRangeAreRefused) {
       {"sector size 1536", BootSector(1536, 8, 4)},
       {"sector size 8192", BootSector(8192, 1, 4)},
       {"0 sectors per cluster", BootSector(512, 0, 4)},
+      {"0x81 sectors per cluster", BootSector(512, 0x81, 4)},
+      {"0xE0 sectors per cluster (a shift of 32)", BootSector(512, 0xE0, 4)},
+      {"0xE1 sectors per cluster (2^31 sectors)", BootSector(512, 0xE1, 4)},
       {"cluster of 4 MiB", BootSector(512, 0xF3, 4)},
-      {"$MFT past 64 bits", BootSector(512, 128, 0x0200000000000000ull)},
+      {"cluster of 4 MiB on 4 KiB sectors", BootSector(4096, 0xF6, 4)},
+      {"$MFT past 64 bits", BootSector(512, 8, 0x2000000000000000ull)},
   };
   for (const auto& c : cases) {
     NtfsVolume v;
