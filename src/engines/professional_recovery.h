@@ -8,6 +8,7 @@
 
 #include "device/sector_reader.h"
 #include "engines/engine_factory.h"
+#include "engines/fat/fat_quick_listing.h"
 #include "results/recovery_engine.h"
 #include "results/scan_history_file.h"
 #include "results/scan_history_interface.h"
@@ -110,6 +111,15 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
  private:
   struct Pass;
   IRidiRedazuvoParse* EngineFor(const ScanRecord& record);
+  // Whether `record` is a folder of the quick FAT engine's that the
+  // formatted FAT engine may have filed entries in.
+  bool HoldsMergedEntries(const ScanRecord& record) const;
+  // Files of the formatted FAT engine's below the quick engine's folder
+  // `folder` (null: all of them).
+  int CountMergedFiles(const ScanRecord* folder, uint32_t& count);
+  // A quick folder recovered with the formatted engine's entries in it.
+  int RecoverMergedFolder(const ScanRecord& folder, const std::filesystem::path& target,
+                          int separators);
   void FinishOpen();
   // Checks the earlier scan's logs against what was recorded with it.
   void CheckEarlierLogs();
@@ -129,6 +139,8 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
   // Opens (or reloads) the logs of the content, formatted FAT and formatted
   // NTFS engines.
   int OpenPassEngines(bool resuming);
+  // Tells the formatted FAT engine what the quick FAT engine listed.
+  void ShareQuickListing();
   // The sectors the pass covers and where it begins.
   void PlanPass(Pass& pass);
   void ApplyResumePoint(Pass& pass);
@@ -160,6 +172,7 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
   std::unique_ptr<CProfessionalNtfsRecovery> m_ntfs;
   std::unique_ptr<CFileTypeRecovery> m_content;
   std::unique_ptr<IRidiRedazuvoParse> m_quick;
+  FatQuickListing m_quickListing;
 
   ScanProgressCallback m_scanCallback = nullptr;
   CopyProgressCallback m_copyCallback = nullptr;
