@@ -32,4 +32,9 @@ std::optional<uint64_t> SystemTimeToFileTime(const SystemTime& t);
 // The calendar time of a FILETIME, taken as is.
 SystemTime FileTimeToSystemTime(uint64_t fileTime);
 
+// A FILETIME that holds a wall-clock time of this machine's time zone (as
+// FAT stores them), as UTC, with the zone's offset on that date. Empty when
+// the time cannot be converted.
+std::optional<uint64_t> LocalFileTimeToUtc(uint64_t localFileTime);
+
 }  // namespace brinvale::platform

@@ -75,4 +75,10 @@ int FileSize(const std::filesystem::path& path, uint64_t& size);
 // Makes written data durable (fsync / FlushFileBuffers).
 int Flush(const UniqueHandle& h);
 
+// Sets the times of the file or folder at `path`, as FILETIME values in UTC;
+// a 0 leaves that time as it is. Where the file system keeps no creation
+// time (POSIX), `created` is not used.
+int SetFileTimes(const std::filesystem::path& path, uint64_t created, uint64_t accessed,
+                 uint64_t written);
+
 }  // namespace brinvale::platform

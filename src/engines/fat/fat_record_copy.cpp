@@ -16,6 +16,7 @@
 #include "platform/text.h"
 #include "results/child_target_path.h"
 #include "results/preview_target.h"
+#include "results/record_times.h"
 #include "results/target_paths.h"
 #include "results/unfinished_file.h"
 
@@ -74,13 +75,17 @@ int RecoverFatFile(const ScanRecord& record, const fs::path& target, uint32_t ma
   }
   if (stopped) {
     // Stopped on the report of the last bytes: the file is whole.
-    if (finished) return rc;
+    if (finished) {
+      (void)ApplyRecordTimes(record, target);
+      return rc;
+    }
     // Stopped halfway: what was written stays under a name that says so,
     // and the file is listed with the cancel.
     (void)fail(kCancelled, SettleUnfinishedFile(target));
     return rc;
   }
   if (rc != kOk) return fail(rc, SettleUnfinishedFile(target));
+  (void)ApplyRecordTimes(record, target);
   // Data that ended before the size still finishes the file.
   if (!finished && callback != nullptr) {
     const int answer = callback(user, 100, 100, kOk, target);
@@ -146,6 +151,8 @@ int RecoverFatFolder(const ScanRecord& record, const fs::path& target, int separ
       if (stop) return rc;
       if (rc != kOk && firstError == kOk) firstError = rc;
     }
+    // Its entries are made: the folder's times no longer move.
+    (void)ApplyRecordTimes(item.folder, item.path);
   }
   return firstError;
 }

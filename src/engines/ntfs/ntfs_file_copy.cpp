@@ -16,6 +16,7 @@
 #include "platform/text.h"
 #include "results/child_target_path.h"
 #include "results/preview_target.h"
+#include "results/record_times.h"
 #include "results/target_paths.h"
 #include "results/unfinished_file.h"
 
@@ -127,9 +128,14 @@ int CopyNtfsFileToPath(const NtfsVolume& volume, SectorReader& reader, const Sca
   if (stopped) {
     // Stopped on the report of the last bytes: the file is whole. Stopped
     // halfway: what was written stays under a name that says so.
-    if (!finished) (void)tell(100, kCancelled, SettleUnfinishedFile(target));
+    if (!finished) {
+      (void)tell(100, kCancelled, SettleUnfinishedFile(target));
+    } else {
+      (void)ApplyRecordTimes(record, target);
+    }
     return rc;
   }
+  if (rc == kOk) (void)ApplyRecordTimes(record, target);
   if (rc > 0) {
     if (int stop = tell(100, rc, SettleUnfinishedFile(target)); stop == kCancelled) return stop;
     return rc;
@@ -198,6 +204,8 @@ int RecoverNtfsFolder(IRidiRedazuvoParse& engine, ScanLogStore* store, const Sca
         if (result == kCancelled) return kCancelled;
       }
     }
+    // Its entries are made: the folder's times no longer move.
+    (void)ApplyRecordTimes(item.folder, item.path);
   }
   return result;
 }

@@ -89,4 +89,35 @@ int Flush(const UniqueHandle& h) {
   return kOk;
 }
 
+namespace {
+
+// FILETIME (100 ns since 1601) as a timespec, or UTIME_OMIT for 0.
+timespec FileTimeToTimespec(uint64_t fileTime) {
+  constexpr uint64_t kTicksTo1970 = 116'444'736'000'000'000ULL;
+  timespec t{};
+  if (fileTime == 0) {
+    t.tv_nsec = UTIME_OMIT;
+    return t;
+  }
+  const int64_t ticks = int64_t(fileTime) - int64_t(kTicksTo1970);
+  int64_t seconds = ticks / 10'000'000;
+  int64_t rest = ticks % 10'000'000;
+  if (rest < 0) {
+    rest += 10'000'000;
+    --seconds;
+  }
+  t.tv_sec = time_t(seconds);
+  t.tv_nsec = long(rest * 100);
+  return t;
+}
+
+}  // namespace
+
+int SetFileTimes(const std::filesystem::path& path, uint64_t, uint64_t accessed,
+                 uint64_t written) {
+  const timespec times[2] = {FileTimeToTimespec(accessed), FileTimeToTimespec(written)};
+  if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return ErrnoToSystemError(errno);
+  return kOk;
+}
+
 }  // namespace brinvale::platform

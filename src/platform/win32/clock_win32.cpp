@@ -21,4 +21,18 @@ SystemTime LocalTime() {
   return t;
 }
 
+std::optional<uint64_t> LocalFileTimeToUtc(uint64_t localFileTime) {
+  FILETIME local;
+  local.dwLowDateTime = DWORD(localFileTime);
+  local.dwHighDateTime = DWORD(localFileTime >> 32);
+  SYSTEMTIME localParts{}, utcParts{};
+  // The zone's rule for that date, not today's offset.
+  if (!::FileTimeToSystemTime(&local, &localParts) ||
+      !TzSpecificLocalTimeToSystemTime(nullptr, &localParts, &utcParts))
+    return std::nullopt;
+  FILETIME utc;
+  if (!::SystemTimeToFileTime(&utcParts, &utc)) return std::nullopt;
+  return uint64_t(utc.dwHighDateTime) << 32 | utc.dwLowDateTime;
+}
+
 }  // namespace brinvale::platform

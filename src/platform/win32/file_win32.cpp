@@ -125,4 +125,25 @@ int Flush(const UniqueHandle& h) {
   return kOk;
 }
 
+int SetFileTimes(const std::filesystem::path& path, uint64_t created, uint64_t accessed,
+                 uint64_t written) {
+  // Backup semantics open folders too.
+  HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return int(GetLastError());
+  auto toFileTime = [](uint64_t value) {
+    FILETIME t;
+    t.dwLowDateTime = DWORD(value);
+    t.dwHighDateTime = DWORD(value >> 32);
+    return t;
+  };
+  const FILETIME c = toFileTime(created), a = toFileTime(accessed), w = toFileTime(written);
+  const BOOL ok = SetFileTime(h, created != 0 ? &c : nullptr, accessed != 0 ? &a : nullptr,
+                              written != 0 ? &w : nullptr);
+  const int rc = ok ? kOk : int(GetLastError());
+  CloseHandle(h);
+  return rc;
+}
+
 }  // namespace brinvale::platform
