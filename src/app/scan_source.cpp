@@ -8,7 +8,9 @@ namespace brinvale {
 std::string ScanSource::ImageName() const {
   const std::string path = platform::PathToUtf8(imagePath);
   const size_t cut = path.find_last_of("/\\");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
+  std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+  if (imagePartition) name += " #" + std::to_string(imagePartition->number);
+  return name;
 }
 
 bool HasDriveLetter(const VolumeInfo& partition) {

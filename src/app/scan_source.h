@@ -12,6 +12,14 @@
 
 namespace brinvale {
 
+// One partition of an image that holds a whole disk: its number in the
+// table and its place in the image, in 512-byte sectors.
+struct ImagePartition {
+  uint32_t number = 0;
+  uint64_t start = 0;
+  uint64_t length = 0;
+};
+
 // One volume or image on the list of things to scan, with the engine of its
 // last scan. The front end owns its sources; the scan job replaces their
 // engines, the search and recovery jobs only read them. Not copyable.
@@ -28,6 +36,9 @@ struct ScanSource {
   std::unique_ptr<IRidiRedazuvoParse> engine;
   // A disk image file; empty for a partition.
   std::filesystem::path imagePath;
+  // Set when the source is one partition of that image rather than the
+  // whole image. Each such source has a tag of its own.
+  std::optional<ImagePartition> imagePartition;
   // What the last scan of this source returned: 0, a system error code, or
   // the cancel code.
   int scanResult = 0;
@@ -40,7 +51,8 @@ struct ScanSource {
   // found file finds its engine again: the partition's drive letter (or
   // number), or the image's tag.
   uint16_t Key() const { return IsPartition() ? uint16_t(partition->driveLetter) : sourceTag; }
-  // The image file's name: the part of its path after the last separator.
+  // The image file's name: the part of its path after the last separator,
+  // followed by " #N" for partition N of it.
   std::string ImageName() const;
 };
 
