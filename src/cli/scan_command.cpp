@@ -387,7 +387,10 @@ int RunScan(const std::vector<std::string>& args) {
       else
         std::fprintf(stderr, "brinvale-cli: the scan failed: %s\n",
                      platform::SystemErrorMessage(rc).c_str());
-      if (plan.units.size() > 1) continue;
+      // One source that failed is a failure; one partition of several
+      // costs only its own results.
+      if (plan.units.size() == 1) return kExitUsage;
+      continue;
     }
     scanned.push_back(&unit.source);
   }
