@@ -329,7 +329,7 @@ int RunScan(const std::vector<std::string>& args) {
   scanSetup.makeEngine = [&](const ScanSource& source, ScanMode m, const EngineSetup& setup) {
     ScanUnit& unit = unitOf(source);
     std::unique_ptr<IRidiRedazuvoParse> engine;
-    if (source.imagePartition) {
+    if (unit.partition != 0) {
       engine = MakeSourceEngine(source, m, setup);
       if (!engine)
         error = "partition " + std::to_string(unit.partition) + " of " +

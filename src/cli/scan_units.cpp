@@ -3,9 +3,12 @@
 #include <array>
 
 #include "cli/engine_for_source.h"
+#include "cli/probe_command.h"
 #include "common/error_codes.h"
 #include "device/byte_source.h"
+#include "device/disk_map.h"
 #include "device/sector_reader.h"
+#include "platform/disk.h"
 #include "platform/file.h"
 #include "platform/text.h"
 
@@ -23,6 +26,17 @@ VolumeKind KindAt(const std::filesystem::path& path, uint64_t offset) {
   return ClassifyVolumeStart(head);
 }
 
+// What starts at the first sector of whole disk `disk`, and its sector size.
+VolumeKind KindAtDiskStart(int disk, uint32_t& bytesPerSector) {
+  platform::UniqueHandle handle;
+  if (platform::OpenDisk(disk, handle) != kOk) return VolumeKind::kUnknown;
+  bytesPerSector = QueryBytesPerSector(handle);
+  FileByteSource source(std::move(handle));
+  std::array<uint8_t, kRecognitionBytes> head{};
+  if (ReadRecognitionBytes(source, 0, head) != kOk) return VolumeKind::kUnknown;
+  return ClassifyVolumeStart(head);
+}
+
 ScanUnit WholeSource(const ScanOptions& options, const std::string& fileSystem) {
   ScanUnit unit;
   unit.source = ScanSourceForSpec(options.source);
@@ -34,71 +48,106 @@ ScanUnit WholeSource(const ScanOptions& options, const std::string& fileSystem) 
 
 bool PlanScanUnits(const ScanOptions& options, ScanMode mode, ScanPlan& plan, std::string& error) {
   plan = ScanPlan{};
-  if (options.source.kind != SourceSpec::Kind::kImage) {
+  const SourceSpec& spec = options.source;
+  if (spec.kind == SourceSpec::Kind::kPartition) {
     if (options.partition != 0) {
-      error = "--partition goes with an image file; name a partition of a disk as "
-              "disk:N:START:COUNT";
+      error = "--partition goes with an image file or a whole disk, not with a partition";
       return false;
     }
     plan.units.push_back(WholeSource(options, {}));
     return true;
   }
-  const std::filesystem::path path = platform::PathFromUtf8(options.source.imagePath);
-  const VolumeKind atStart = KindAt(path, 0);
-  if (atStart == VolumeKind::kUnknown) {
+  const bool image = spec.kind == SourceSpec::Kind::kImage;
+  const std::filesystem::path path = platform::PathFromUtf8(spec.imagePath);
+  VolumeKind atStart = VolumeKind::kUnknown;
+  if (image) {
+    atStart = KindAt(path, 0);
     // No file system at sector 0: the image may hold a whole disk.
     SectorReader reader;
-    if (OpenImageReader(reader, path) == kOk) (void)ReadPartitionTable(reader, 512, plan.table);
+    if (atStart == VolumeKind::kUnknown && OpenImageReader(reader, path) == kOk)
+      (void)ReadPartitionTable(reader, 512, plan.table);
+  } else {
+    atStart = KindAtDiskStart(spec.diskNumber, plan.sectorBytes);
+    if (atStart == VolumeKind::kUnknown)
+      (void)ReadDiskPartitionTable(spec.diskNumber, plan.sectorBytes, plan.table);
   }
+  const std::string what = image ? spec.imagePath : "disk " + std::to_string(spec.diskNumber);
   if (!plan.Partitioned()) {
     if (options.partition != 0) {
-      error = options.source.imagePath + " holds no partition table" +
+      error = what + " holds no partition table" +
               (plan.table.Damaged() ? " that can be read (" + plan.table.damage + ")" : "") +
               ", so --partition has nothing to choose from";
       return false;
     }
-    plan.units.push_back(WholeSource(options, VolumeKindName(atStart)));
+    plan.units.push_back(WholeSource(options, image ? VolumeKindName(atStart) : std::string()));
     return true;
   }
 
   bool found = options.partition == 0;
-  uint16_t tag = kImageSourceTag;
+  uint16_t key = kImageSourceTag;
+  const std::string unknown = VolumeKindName(VolumeKind::kUnknown);
   for (const PartitionEntry& p : plan.table.partitions) {
     if (options.partition != 0 && p.number != options.partition) continue;
     found = true;
     ScanUnit unit;
     unit.partition = p.number;
-    unit.start = StartIn(plan.table, p, 512);
-    unit.length = LengthIn(plan.table, p, 512);
-    unit.fileSystem = VolumeKindName(KindAt(path, unit.start * 512));
-    if (mode == ScanMode::kQuick && unit.fileSystem == std::string(VolumeKindName(VolumeKind::kUnknown))) {
+    unit.start = StartIn(plan.table, p, plan.sectorBytes);
+    unit.length = LengthIn(plan.table, p, plan.sectorBytes);
+    if (image) {
+      unit.fileSystem = VolumeKindName(KindAt(path, unit.start * 512));
+    } else {
+      VolumeKind kind = VolumeKind::kUnknown;
+      SourceSpec at = spec;
+      at.kind = SourceSpec::Kind::kPartition;
+      at.startSector = unit.start;
+      at.sectorCount = unit.length;
+      std::string ignored;
+      (void)ProbeSource(at, kind, ignored);
+      unit.fileSystem = VolumeKindName(kind);
+    }
+    if (mode == ScanMode::kQuick && unit.fileSystem == unknown) {
       plan.skipped.push_back("partition " + std::to_string(p.number) +
                              ": no FAT, NTFS or Ext file system starts there; a full scan "
                              "(--mode full) reads it");
       continue;
     }
-    if (mode == ScanMode::kFull && options.partition == 0) continue;  // the whole image below
-    unit.source.imagePath = path;
-    unit.source.imagePartition = ImagePartition{p.number, unit.start, unit.length};
+    if (mode == ScanMode::kFull && options.partition == 0) continue;  // the whole medium below
     // Every partition is a source of its own: its files find its engine by
-    // this key.
-    unit.source.sourceTag = tag++;
+    // its key.
+    if (image) {
+      unit.source.imagePath = path;
+      unit.source.imagePartition = ImagePartition{p.number, unit.start, unit.length};
+      unit.source.sourceTag = key++;
+    } else {
+      VolumeInfo partition;
+      partition.kind = VolumeInfo::Kind::kVolume;
+      partition.origin = VolumeInfo::Origin::kPartitionTable;
+      partition.diskNumber = spec.diskNumber;
+      partition.partitionNumber = int32_t(p.number);
+      partition.start = unit.start;
+      partition.length = unit.length;
+      partition.bytesPerSector = plan.sectorBytes;
+      partition.typeCode = p.type;
+      partition.driveLetter = char16_t(key++);
+      partition.numbered = true;
+      unit.source.partition = partition;
+    }
     plan.units.push_back(std::move(unit));
   }
   if (!found) {
     std::string numbers;
     for (const PartitionEntry& p : plan.table.partitions)
       numbers += (numbers.empty() ? "" : ", ") + std::to_string(p.number);
-    error = options.source.imagePath + " has no partition " + std::to_string(options.partition) +
+    error = what + " has no partition " + std::to_string(options.partition) +
             " (its partitions: " + numbers + ")";
     return false;
   }
   if (mode == ScanMode::kFull && options.partition == 0) {
-    plan.units.push_back(WholeSource(options, VolumeKindName(VolumeKind::kUnknown)));
+    plan.units.push_back(WholeSource(options, unknown));
     return true;
   }
   if (plan.units.empty()) {
-    error = "no partition of " + options.source.imagePath +
+    error = "no partition of " + what +
             " holds a file system a quick scan reads; a full scan (--mode full) reads any medium";
     return false;
   }
@@ -108,13 +157,14 @@ bool PlanScanUnits(const ScanOptions& options, ScanMode mode, ScanPlan& plan, st
 uint32_t RecordPartition(const ScanPlan& plan, const ScanUnit& unit, const ScanRecord& record) {
   if (unit.partition != 0 || !plan.Partitioned()) return unit.partition;
   const PartitionTable& t = plan.table;
+  const uint32_t bytes = plan.sectorBytes;
   for (const PartitionEntry& p : t.partitions)
-    if (StartIn(t, p, 512) == record.PartitionStart() && record.Engine() != EngineCode::kContent)
+    if (StartIn(t, p, bytes) == record.PartitionStart() && record.Engine() != EngineCode::kContent)
       return p.number;
   const uint64_t at = record.MetadataSector();
   for (const PartitionEntry& p : t.partitions) {
-    const uint64_t start = StartIn(t, p, 512);
-    if (at >= start && at - start < LengthIn(t, p, 512)) return p.number;
+    const uint64_t start = StartIn(t, p, bytes);
+    if (at >= start && at - start < LengthIn(t, p, bytes)) return p.number;
   }
   return 0;
 }

@@ -13,20 +13,23 @@
 namespace brinvale::cli {
 
 // One source of a `scan`: the image or disk named, or one partition of an
-// image that holds a whole disk.
+// image or a disk that holds a partition table.
 struct ScanUnit {
   ScanSource source;
   uint32_t partition = 0;  // its number in the table; 0 for the whole source
-  uint64_t start = 0;      // 512-byte sectors in the image (partitions only)
+  uint64_t start = 0;      // in the medium's sectors (partitions only)
   uint64_t length = 0;
   std::string fileSystem;  // what starts there: "FAT", "NTFS", "Ext", "unknown"
 };
 
 // What a `scan` reads, in order.
 struct ScanPlan {
-  // The table of an image whose first sector holds no file system; no
-  // scheme for an image of one volume and for disk sources.
+  // The table of an image or whole disk whose first sector holds no file
+  // system; no scheme otherwise.
   PartitionTable table;
+  // The medium's sector size, which partition starts and lengths count:
+  // 512 for an image, the disk's own for a disk.
+  uint32_t sectorBytes = 512;
   std::vector<ScanUnit> units;
   // Partitions left out of a quick scan (nothing it can read starts
   // there), one sentence each.
@@ -35,11 +38,14 @@ struct ScanPlan {
   bool Partitioned() const { return table.HasPartitions(); }
 };
 
-// Decides the sources of a scan of `options.source`. An image whose first
-// sector holds a file system, and any disk source, is one source. An image
-// with a partition table instead: in a quick scan each partition whose file
+// Decides the sources of a scan of `options.source`. An image or whole disk
+// whose first sector holds a file system, and a partition named by start
+// and count, is one source. An image or whole disk with a partition table
+// instead: in a quick scan each partition whose file
 // system a quick scan reads, in table order; in a full scan the whole image
-// (its engine scans every partition and the space between them). With
+// (its engine scans every partition and the space between them). Each
+// partition of an image gets a tag of its own, each of a disk a number in
+// place of a drive letter: the keys its found files find it by. With
 // `options.partition` set, only that partition, in either mode. Returns
 // false with `error` set when a partition is asked for that the image does
 // not have, or a quick scan finds no partition it can read.

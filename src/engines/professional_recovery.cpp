@@ -83,6 +83,25 @@ void CProfessionalRecovery::AddImagePartitionSteps(const fs::path& path) {
   }
 }
 
+void CProfessionalRecovery::AddDiskPartitionSteps() {
+  // No file system at the disk's first sector: its partitions, from its
+  // own table (the system may show none, as for a loop device without
+  // partition scanning).
+  if (ReadPartitionTable(m_reader, m_bytesPerSector, m_table) != kOk) {
+    m_table = PartitionTable{};
+    return;
+  }
+  for (const PartitionEntry& p : m_table.partitions) {
+    const uint64_t start = StartIn(m_table, p, m_bytesPerSector);
+    uint64_t count = LengthIn(m_table, p, m_bytesPerSector);
+    if (start >= m_count || count == 0) continue;
+    count = std::min(count, m_count - start);
+    m_quicks.push_back(QuickStep{CreateEngineForPartition(m_diskNumber, start, count, 0,
+                                                          ScanMode::kQuick, QuickSetup()),
+                                 start, count, false});
+  }
+}
+
 int CProfessionalRecovery::OpenImagePartition(const fs::path& imagePath, uint64_t start,
                                               uint64_t count, char16_t sourceKey) {
   std::error_code ec;
@@ -131,7 +150,20 @@ int CProfessionalRecovery::OpenPartition(int diskNumber, uint64_t start, uint64_
   if (auto quick = CreateEngineForPartition(diskNumber, start, count, driveLetter,
                                             ScanMode::kQuick, QuickSetup()))
     m_quicks.push_back(QuickStep{std::move(quick), 0, count, false});
-  m_stamp = PartitionStamp(driveLetter, QuickEngine(), m_reader, start, count, m_bytesPerSector);
+  else if (start == 0)
+    AddDiskPartitionSteps();
+  if (m_quicks.size() <= 1) {
+    m_stamp = PartitionStamp(driveLetter, QuickEngine(), m_reader, start, count, m_bytesPerSector);
+  } else {
+    // A whole disk with partitions: what each partition's file system
+    // holds, and the disk's first and last MiB (the table among them).
+    uint64_t stamp = ContentStamp(nullptr, m_reader, start, count, m_bytesPerSector);
+    for (const QuickStep& step : m_quicks)
+      stamp = (stamp ^ ContentStamp(step.engine.get(), m_reader, step.start, step.count,
+                                    m_bytesPerSector)) *
+              0x100000001B3ull;
+    m_stamp = stamp;
+  }
   m_entry = ScanHistoryEntry{};
   m_earlierScan =
       m_history.FindPartitionEntry(uint32_t(diskNumber), start, count, m_stamp, m_entry);

@@ -37,8 +37,9 @@ class ReadAhead;
 // at offset 2. How far the pass got is recorded in the scan history, so an
 // unchanged medium can be scanned on from there.
 //
-// An image of a whole disk (no file system at its first sector, a partition
-// table there) gets one quick engine per partition of the table: all quick
+// An image of a whole disk, or a whole disk (no file system at its first
+// sector, a partition table there), gets one quick engine per partition of
+// the table: all quick
 // steps run first, then one pass over every sector of the image that no
 // quick step mapped as allocated (free space inside the partitions, the
 // partitions whose allocation could not be mapped, gaps, deleted
@@ -158,6 +159,8 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse, public IImagePart
   // On an image whose first sector holds no file system: one quick step per
   // partition of its table.
   void AddImagePartitionSteps(const std::filesystem::path& path);
+  // The same on a whole disk whose first sector holds no file system.
+  void AddDiskPartitionSteps();
   void FinishOpen();
   // Checks the earlier scan's logs against what was recorded with it.
   void CheckEarlierLogs();
