@@ -80,8 +80,9 @@ bool CameBackUnder(const std::map<std::string, std::string>& recovered, uint32_t
   return false;
 }
 
-// The text files every partition keeps findable by its entries: NOTES.TXT
-// on FAT, report.txt and scan.png on NTFS.
+// The deleted files a scan lists: NOTES.TXT on FAT, report.txt and scan.png
+// on NTFS. PHOTO.JPG is random bytes behind a JPEG's first four, which the
+// content check refuses, and a picture that fails it is not listed.
 std::vector<test::ManifestFile> ExpectedBack(const std::string& image) {
   std::vector<test::ManifestFile> out;
   for (const test::ManifestFile& f : test::ReadPartitionedDisks().DeletedFilesOf(image))
