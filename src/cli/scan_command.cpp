@@ -1,5 +1,6 @@
 #include "cli/scan_command.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <functional>
@@ -481,17 +482,26 @@ int RunScan(const std::vector<std::string>& args) {
       json.String("damage", plan.table.damage);
       json.Bool("from_backup", plan.table.fromBackup);
       json.EndObject();
+      // Every partition of the table: a source of its own in a quick scan
+      // (with its count), or part of the whole medium in a full scan.
+      const bool whole = std::any_of(plan.units.begin(), plan.units.end(),
+                                     [](const ScanUnit& u) { return u.partition == 0; });
       json.BeginArray("partitions");
-      for (size_t i = 0; i < plan.units.size(); ++i) {
-        const ScanUnit& unit = plan.units[i];
-        if (unit.partition == 0) continue;
+      for (const PartitionEntry& p : plan.table.partitions) {
+        const auto unit = std::find_if(plan.units.begin(), plan.units.end(),
+                                       [&p](const ScanUnit& u) { return u.partition == p.number; });
+        if (!whole && options->partition != 0 && unit == plan.units.end()) continue;
         json.BeginObject();
-        json.Unsigned("number", unit.partition);
-        json.Unsigned("start", unit.start);
-        json.Unsigned("length", unit.length);
-        json.String("file_system", unit.fileSystem);
-        json.Bool("scanned", unit.source.engine != nullptr);
-        json.Unsigned("files_found", unitFiles[i]);
+        json.Unsigned("number", p.number);
+        json.Unsigned("start", StartIn(plan.table, p, plan.sectorBytes));
+        json.Unsigned("length", LengthIn(plan.table, p, plan.sectorBytes));
+        json.String("file_system", plan.fileSystems[p.number]);
+        if (unit != plan.units.end()) {
+          json.Bool("scanned", unit->source.engine != nullptr);
+          json.Unsigned("files_found", unitFiles[size_t(unit - plan.units.begin())]);
+        } else {
+          json.Bool("scanned", whole);
+        }
         json.EndObject();
       }
       json.EndArray();

@@ -105,6 +105,7 @@ bool PlanScanUnits(const ScanOptions& options, ScanMode mode, ScanPlan& plan, st
       (void)ProbeSource(at, kind, ignored);
       unit.fileSystem = VolumeKindName(kind);
     }
+    plan.fileSystems[p.number] = unit.fileSystem;
     if (mode == ScanMode::kQuick && unit.fileSystem == unknown) {
       plan.skipped.push_back("partition " + std::to_string(p.number) +
                              ": no FAT, NTFS or Ext file system starts there; a full scan "

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ struct ScanPlan {
   // The medium's sector size, which partition starts and lengths count:
   // 512 for an image, the disk's own for a disk.
   uint32_t sectorBytes = 512;
+  // What starts at each partition of the table, by its number.
+  std::map<uint32_t, std::string> fileSystems;
   std::vector<ScanUnit> units;
   // Partitions left out of a quick scan (nothing it can read starts
   // there), one sentence each.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -291,6 +292,72 @@ INSTANTIATE_TEST_SUITE_P(Sfdisk, DiskImageFullScan,
                            std::string name = info.param;
                            return name.substr(0, name.find('.'));
                          });
+
+// A stop during the pass over a whole-disk image resumes where it stopped:
+// each partition's quick step reloads its own log, and the end holds what
+// one scan from start to end finds.
+struct StopInThePass {
+  bool stopped = false;
+  static int Callback(void* user, int percent, int scale, int, uint64_t, uint64_t, uint64_t,
+                      int) {
+    auto* self = static_cast<StopInThePass*>(user);
+    if (scale == 90 && percent >= 50 && !self->stopped) {
+      self->stopped = true;
+      return kCancelled;
+    }
+    return kOk;
+  }
+};
+
+std::set<std::string> Identities(CProfessionalRecovery& engine) {
+  RecordList found;
+  EXPECT_EQ(engine.Search(kEverything, found), kOk);
+  std::set<std::string> out;
+  for (const ScanRecord& r : found)
+    out.insert(std::to_string(r.EngineValue()) + "|" + std::string(r.Name()) + "|" +
+               std::to_string(r.PartitionStart()) + "|" + std::to_string(r.MetadataSector()));
+  return out;
+}
+
+TEST(DiskImageFullScanResume, AStoppedPassResumesToWhatOneScanFinds) {
+  const fs::path path = test::FixturePath("mbr_parts.img");
+  std::set<std::string> once;
+  {
+    Scratch scratch;
+    ScanHistory history(scratch.Path());
+    CProfessionalRecovery full(history);
+    ASSERT_EQ(full.OpenImage(path, u'I'), kOk);
+    ASSERT_EQ(full.Scan(nullptr), kOk);
+    once = Identities(full);
+  }
+  ASSERT_FALSE(once.empty());
+
+  Scratch scratch;
+  ScanHistory history(scratch.Path());
+  {
+    CProfessionalRecovery full(history);
+    ASSERT_EQ(full.OpenImage(path, u'I'), kOk);
+    StopInThePass stop;
+    full.SetProgressCallback(&StopInThePass::Callback, nullptr, &stop, 100);
+    ASSERT_EQ(full.Scan(nullptr), kCancelled);
+    ASSERT_TRUE(stop.stopped);
+  }
+  CProfessionalRecovery resumed(history);
+  ASSERT_EQ(resumed.OpenImage(path, u'I'), kOk);
+  ASSERT_TRUE(resumed.HasEarlierScan());
+  EXPECT_GT(resumed.EarlierScan().resume.doneTotal, 0u);
+  ASSERT_EQ(resumed.Scan(nullptr), kOk);
+  EXPECT_EQ(Identities(resumed), once);
+  // Every partition's quick step kept one log of its own.
+  size_t quickLogs = 0;
+  for (const auto& e : fs::directory_iterator(resumed.LogFolder())) {
+    const std::string name = e.path().filename().string();
+    if (name.rfind("Fast_", 0) == 0 && name.find('_', 5) != std::string::npos &&
+        name.find("Relation") == std::string::npos && name.find("DirInfo") == std::string::npos)
+      ++quickLogs;
+  }
+  EXPECT_EQ(quickLogs, 3u);
+}
 
 // One partition of the image scanned in full: the pass stays inside it, and
 // the history knows it apart from the whole image and the other partitions.
