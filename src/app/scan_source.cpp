@@ -18,6 +18,14 @@ bool HasDriveLetter(const VolumeInfo& partition) {
   return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
 
+uint16_t UnusedSourceKey(const std::vector<ScanSource*>& sources) {
+  for (uint32_t key = 1; key <= 0xFFFF; ++key) {
+    const bool letter = (key >= 'A' && key <= 'Z') || (key >= 'a' && key <= 'z');
+    if (!letter && FindSourceByKey(sources, uint16_t(key)) == nullptr) return uint16_t(key);
+  }
+  return 0;
+}
+
 ScanSource* FindSourceByKey(const std::vector<ScanSource*>& sources, uint16_t key) {
   for (ScanSource* s : sources)
     if (s != nullptr && s->Key() == key) return s;

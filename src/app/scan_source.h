@@ -60,6 +60,14 @@ struct ScanSource {
 // number given in place of one.
 bool HasDriveLetter(const VolumeInfo& partition);
 
+// A key for a new image source, or for one partition of an image, that no
+// source of `sources` has: the smallest from 1 up that is neither another
+// source's key nor a letter (which a volume's drive letter may be). A
+// running number alone could equal the number a letterless volume shows in
+// place of a letter, and a found file would then find the wrong engine.
+// 0 when every key is taken.
+uint16_t UnusedSourceKey(const std::vector<ScanSource*>& sources);
+
 // The first of `sources` whose key is `key`; null when none is. A found
 // file finds its engine through its record's source key this way.
 ScanSource* FindSourceByKey(const std::vector<ScanSource*>& sources, uint16_t key);

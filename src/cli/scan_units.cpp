@@ -84,7 +84,6 @@ bool PlanScanUnits(const ScanOptions& options, ScanMode mode, ScanPlan& plan, st
   }
 
   bool found = options.partition == 0;
-  uint16_t key = kImageSourceTag;
   const std::string unknown = VolumeKindName(VolumeKind::kUnknown);
   for (const PartitionEntry& p : plan.table.partitions) {
     if (options.partition != 0 && p.number != options.partition) continue;
@@ -115,10 +114,13 @@ bool PlanScanUnits(const ScanOptions& options, ScanMode mode, ScanPlan& plan, st
     if (mode == ScanMode::kFull && options.partition == 0) continue;  // the whole medium below
     // Every partition is a source of its own: its files find its engine by
     // its key.
+    std::vector<ScanSource*> planned;
+    for (ScanUnit& u : plan.units) planned.push_back(&u.source);
+    const uint16_t key = UnusedSourceKey(planned);
     if (image) {
       unit.source.imagePath = path;
       unit.source.imagePartition = ImagePartition{p.number, unit.start, unit.length};
-      unit.source.sourceTag = key++;
+      unit.source.sourceTag = key;
     } else {
       VolumeInfo partition;
       partition.kind = VolumeInfo::Kind::kVolume;
@@ -129,7 +131,7 @@ bool PlanScanUnits(const ScanOptions& options, ScanMode mode, ScanPlan& plan, st
       partition.length = unit.length;
       partition.bytesPerSector = plan.sectorBytes;
       partition.typeCode = p.type;
-      partition.driveLetter = char16_t(key++);
+      partition.driveLetter = char16_t(key);
       partition.numbered = true;
       unit.source.partition = partition;
     }
