@@ -7,18 +7,24 @@
 #include "deepscan/file_type_recovery.h"
 #include "engines/engine_factory.h"
 #include "engines/fat/fast_fat_recovery.h"
+#include "engines/fat/fat_record_copy.h"
 #include "engines/fat/professional_fat_recovery.h"
 #include "engines/medium_stamp.h"
 #include "engines/ntfs/fast_ntfs_recovery.h"
 #include "engines/ntfs/professional_ntfs_recovery.h"
 #include "platform/disk.h"
 #include "platform/file.h"
+#include "platform/folders.h"
+#include "platform/system_error.h"
 #include "platform/text.h"
 #include "results/record_rules.h"
+#include "results/target_paths.h"
 
 namespace brinvale {
 
 namespace fs = std::filesystem;
+
+constexpr int kErrInsufficientBuffer = 122;  // ERROR_INSUFFICIENT_BUFFER: a path cut to fit
 
 CProfessionalRecovery::CProfessionalRecovery(IScanHistory& history)
     : m_history(history),
@@ -229,6 +235,11 @@ int CProfessionalRecovery::SetProgressCallback(ScanProgressCallback scan, CopyPr
   return kOk;
 }
 
+IRidiRedazuvoParse* CProfessionalRecovery::SingleQuick() const {
+  return m_quicks.size() == 1 && m_quicks.front().start == 0 ? m_quicks.front().engine.get()
+                                                             : nullptr;
+}
+
 std::vector<IRidiRedazuvoParse*> CProfessionalRecovery::AllEngines() const {
   std::vector<IRidiRedazuvoParse*> out = QuickEngines();
   out.push_back(m_fat.get());
@@ -264,6 +275,11 @@ IRidiRedazuvoParse* CProfessionalRecovery::EngineFor(const ScanRecord& record) {
   }
 }
 
+bool CProfessionalRecovery::HoldsMergedEntries(const ScanRecord& record) const {
+  return record.Engine() == EngineCode::kQuickFat && IsFolderRecord(record) &&
+         m_quickListing.Folder(record.EntryKey()) != nullptr;
+}
+
 int CProfessionalRecovery::ListChildren(const ScanRecord* parent, uint32_t depth, RecordList& out) {
   out.clear();
   try {
@@ -272,7 +288,15 @@ int CProfessionalRecovery::ListChildren(const ScanRecord* parent, uint32_t depth
       if (parent->Engine() == EngineCode::kContent) return kOk;
       IRidiRedazuvoParse* engine = EngineFor(*parent);
       if (engine == nullptr) return kOk;
-      const int rc = engine->ListChildren(parent, depth, out);
+      int rc = engine->ListChildren(parent, depth, out);
+      if (HoldsMergedEntries(*parent)) {
+        // What only the formatted engine saw of a folder the quick engine
+        // placed lies in that folder.
+        RecordList merged;
+        const int mergedRc = m_fat->ListMergedFolder(parent->EntryKey(), merged);
+        if (rc == kOk) rc = mergedRc;
+        out.insert(out.end(), merged.begin(), merged.end());
+      }
       std::sort(out.begin(), out.end(), ListedBefore);
       return rc;
     }
@@ -291,12 +315,44 @@ int CProfessionalRecovery::ListChildren(const ScanRecord* parent, uint32_t depth
   }
 }
 
+int CProfessionalRecovery::CountMergedFiles(const ScanRecord* folder, uint32_t& count) {
+  count = 0;
+  auto* quick = dynamic_cast<CFastFatRecovery*>(SingleQuick());
+  int firstError = kOk;
+  for (const uint32_t cluster : m_fat->MergedFolders()) {
+    const ScanRecord* holder = m_quickListing.Folder(cluster);
+    if (holder == nullptr) continue;
+    if (folder != nullptr && holder->EntryKey() != folder->EntryKey()) {
+      // Counted when `folder` is the holder or one of its ancestors.
+      std::vector<ScanRecord> chain;
+      if (quick == nullptr || quick->Store() == nullptr) continue;
+      (void)quick->Store()->GetAncestors(*holder, chain);
+      if (std::none_of(chain.begin(), chain.end(), [&](const ScanRecord& r) {
+            return r.EntryKey() == folder->EntryKey();
+          }))
+        continue;
+    }
+    uint32_t part = 0;
+    const int rc = m_fat->CountMergedFolder(cluster, part);
+    if (rc != kOk && firstError == kOk) firstError = rc;
+    count += part;
+  }
+  return firstError;
+}
+
 int CProfessionalRecovery::CountFiles(const ScanRecord* parent, uint32_t depth, uint32_t& count) {
   if (parent != nullptr) {
     if (parent->Engine() == EngineCode::kContent) return kOk;  // the count is left alone
     IRidiRedazuvoParse* engine = EngineFor(*parent);
     if (engine == nullptr) return kOk;
-    return engine->CountFiles(parent, depth, count);
+    int rc = engine->CountFiles(parent, depth, count);
+    if (HoldsMergedEntries(*parent)) {
+      uint32_t merged = 0;
+      const int mergedRc = CountMergedFiles(parent, merged);
+      if (rc == kOk) rc = mergedRc;
+      count += merged;
+    }
+    return rc;
   }
   if (depth != 0) return kErrInvalidParameter;
   count = 0;
@@ -307,6 +363,12 @@ int CProfessionalRecovery::CountFiles(const ScanRecord* parent, uint32_t depth, 
     if (rc != kOk && firstError == kOk) firstError = rc;
     count += part;
   }
+  // The formatted engine's entries filed in the quick engine's folders lie
+  // below no top-level record of its own.
+  uint32_t merged = 0;
+  const int rc = CountMergedFiles(nullptr, merged);
+  if (rc != kOk && firstError == kOk) firstError = rc;
+  count += merged;
   return firstError;
 }
 
@@ -321,13 +383,62 @@ int CProfessionalRecovery::GetRecordPath(const ScanRecord& record, std::string& 
   path.clear();
   if (record.Engine() == EngineCode::kContent) return kOk;  // a flat list: no folders
   IRidiRedazuvoParse* engine = EngineFor(record);
-  return engine != nullptr ? engine->GetRecordPath(record, path, maxChars) : kOk;
+  if (engine == nullptr) return kOk;
+  int rc = engine->GetRecordPath(record, path, maxChars);
+  uint32_t cluster = 0;
+  const ScanRecord* holder = nullptr;
+  IRidiRedazuvoParse* const quick = SingleQuick();
+  if (record.Engine() != EngineCode::kFormattedFat || quick == nullptr ||
+      !m_fat->MergedFolderOf(record, cluster) ||
+      (holder = m_quickListing.Folder(cluster)) == nullptr)
+    return rc;
+  // Below a folder the quick engine placed: that folder's path first.
+  std::string outer;
+  const int outerRc = quick->GetRecordPath(*holder, outer, maxChars);
+  if (outerRc == kErrOutOfMemory) return outerRc;
+  std::string full = outer + std::string(holder->Name()) + '\\' + path;
+  path = std::string(CutUtf8(full, maxChars));
+  if (path.size() != full.size()) return kErrInsufficientBuffer;
+  return rc != kOk ? rc : outerRc;
 }
 
 int CProfessionalRecovery::RecoverRecord(const ScanRecord& record, const fs::path& target,
                                          int separators) {
   IRidiRedazuvoParse* engine = EngineFor(record);
-  return engine != nullptr ? engine->RecoverRecord(record, target, separators) : kOk;
+  if (engine == nullptr) return kOk;
+  if (record.IsFolder() && record.Engine() == EngineCode::kQuickFat &&
+      !m_fat->MergedFolders().empty())
+    return RecoverMergedFolder(record, target, separators);
+  return engine->RecoverRecord(record, target, separators);
+}
+
+int CProfessionalRecovery::RecoverMergedFolder(const ScanRecord& folder, const fs::path& target,
+                                               int separators) {
+  try {
+    auto* quick = dynamic_cast<CFastFatRecovery*>(SingleQuick());
+    if (quick == nullptr) return kErrInvalidHandle;
+    if (int rc = platform::CreateFolders(target); rc != kOk) return rc;
+    // Quick folders are listed at their own depth, with what the formatted
+    // engine filed in them; the formatted engine's folders find their
+    // children by cluster.
+    auto list = [&](const ScanRecord& parent, uint32_t, RecordList& children) {
+      const uint32_t level =
+          parent.Engine() == EngineCode::kQuickFat ? quick->FolderDepth(parent.EntryKey()) : 0;
+      return ListChildren(&parent, level, children);
+    };
+    auto recover = [&](const ScanRecord& file, const fs::path& path, bool& stop) {
+      IRidiRedazuvoParse* engine = EngineFor(file);
+      const int rc = engine != nullptr ? engine->RecoverRecord(file, path, separators) : kOk;
+      stop = rc == kCancelled;
+      return rc;
+    };
+    auto report = [this](const fs::path& path, int error) {
+      return m_copyCallback != nullptr ? m_copyCallback(m_user, 100, 100, error, path) : kOk;
+    };
+    return RecoverFatFolder(folder, target, separators, 1, list, recover, report);
+  } catch (...) {
+    return platform::SystemErrorFromCurrentException();
+  }
 }
 
 int CProfessionalRecovery::ExtractRecord(const ScanRecord& record, fs::path& path, uint8_t* buffer,

@@ -9,6 +9,7 @@
 #include "device/partition_table.h"
 #include "device/sector_reader.h"
 #include "engines/engine_factory.h"
+#include "engines/fat/fat_quick_listing.h"
 #include "results/image_partition_engine.h"
 #include "results/recovery_engine.h"
 #include "results/scan_history_file.h"
@@ -161,6 +162,20 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse, public IImagePart
   void AddImagePartitionSteps(const std::filesystem::path& path);
   // The same on a whole disk whose first sector holds no file system.
   void AddDiskPartitionSteps();
+  // The quick engine of a volume (one quick step, at the medium's start);
+  // null for the partitions of a disk or disk image. The formatted FAT
+  // engine's entries are merged into the folders of a volume's quick FAT
+  // engine only.
+  IRidiRedazuvoParse* SingleQuick() const;
+  // Whether `record` is a folder of the quick FAT engine's that the
+  // formatted FAT engine may have filed entries in.
+  bool HoldsMergedEntries(const ScanRecord& record) const;
+  // Files of the formatted FAT engine's below the quick engine's folder
+  // `folder` (null: all of them).
+  int CountMergedFiles(const ScanRecord* folder, uint32_t& count);
+  // A quick folder recovered with the formatted engine's entries in it.
+  int RecoverMergedFolder(const ScanRecord& folder, const std::filesystem::path& target,
+                          int separators);
   void FinishOpen();
   // Checks the earlier scan's logs against what was recorded with it.
   void CheckEarlierLogs();
@@ -180,6 +195,8 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse, public IImagePart
   // Opens (or reloads) the logs of the content, formatted FAT and formatted
   // NTFS engines.
   int OpenPassEngines(bool resuming);
+  // Tells the formatted FAT engine what the quick FAT engine listed.
+  void ShareQuickListing();
   // The sectors the pass covers and where it begins.
   void PlanPass(Pass& pass);
   void ApplyResumePoint(Pass& pass);
@@ -213,6 +230,7 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse, public IImagePart
   std::vector<QuickStep> m_quicks;
   PartitionTable m_table;
   std::vector<SectorRange> m_passRanges;
+  FatQuickListing m_quickListing;
 
   ScanProgressCallback m_scanCallback = nullptr;
   CopyProgressCallback m_copyCallback = nullptr;

@@ -104,6 +104,7 @@ int CProfessionalRecovery::Scan(const fs::path*) {
     if (int rc = OpenPassEngines(resuming); rc != kOk) return rc;
     // The layout of a FAT boot sector still in place.
     (void)m_fat->ReadBootGeometry();
+    ShareQuickListing();
     PlanPass(pass);
     if (resuming) ApplyResumePoint(pass);
     const int stop = RunPass(pass);
@@ -163,6 +164,20 @@ int CProfessionalRecovery::RunQuickStep(bool resuming, Pass&) {
     }
   }
   return kOk;
+}
+
+void CProfessionalRecovery::ShareQuickListing() {
+  m_quickListing = FatQuickListing();
+  m_fat->SetQuickListing(nullptr);
+  auto* quick = dynamic_cast<CFastFatRecovery*>(SingleQuick());
+  if (quick == nullptr || quick->Store() == nullptr || !quick->Store()->IsOpen()) return;
+  // Without the whole listing an entry could be left out by both engines:
+  // then this engine files everything it finds, as on its own.
+  if (m_quickListing.Collect(*quick->Store()) != kOk) {
+    m_quickListing = FatQuickListing();
+    return;
+  }
+  m_fat->SetQuickListing(&m_quickListing);
 }
 
 int CProfessionalRecovery::OpenPassEngines(bool resuming) {

@@ -398,7 +398,8 @@ int ScanLogStore::GetAncestors(const ScanRecord& record, std::vector<ScanRecord>
     uint32_t current = record.Number();
     for (;;) {
       uint64_t key = 0;
-      if (!ParentKeyOf(current, key) || key == topKey) return kOk;
+      if (!ParentKeyOf(current, key) || key == topKey || uint32_t(key >> 32) == kForeignLevel)
+        return kOk;
       const uint32_t cluster = uint32_t(key);
       ScanRecord parent;
       const FolderEntry* entry = FirstFolderEntry(cluster);
@@ -421,6 +422,26 @@ int ScanLogStore::GetAncestors(const ScanRecord& record, std::vector<ScanRecord>
       out.push_back(parent);
       current = parent.Number();
     }
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
+bool ScanLogStore::OutermostKey(const ScanRecord& record, uint64_t& key) {
+  std::vector<ScanRecord> chain;
+  if (GetAncestors(record, chain) == kErrOutOfMemory) return false;
+  return ParentKeyOf(chain.empty() ? record.Number() : chain.back().Number(), key);
+}
+
+int ScanLogStore::VisitRecords(const std::function<void(const ScanRecord&)>& visit) {
+  if (!IsOpen()) return kErrInvalidHandle;
+  try {
+    return ForEachRecord(
+        [&](std::span<const uint8_t> bytes) {
+          visit(ScanRecord::FromBytes(bytes));
+          return false;
+        },
+        [](uint64_t, uint64_t) { return kOk; });
   } catch (const std::bad_alloc&) {
     return kErrOutOfMemory;
   }

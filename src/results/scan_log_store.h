@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,9 +27,12 @@ namespace brinvale {
 // Owned by its engine and used by one thread at a time; not copyable.
 //
 // A folder key is 64-bit: low half the parent folder's entry key, high half
-// the parent folder's level below the root (root 0).
+// the parent folder's level below the root (root 0). Level kForeignLevel
+// files records under a folder that another engine's log holds: a chain of
+// ancestors ends there.
 class ScanLogStore {
  public:
+  static constexpr uint32_t kForeignLevel = 0xFFFFFFFE;
   static constexpr size_t kBufferRecords = 200;
   static constexpr size_t kBufferBytes = kBufferRecords * ScanRecord::kSize;  // 69,200
   // A record file this large or larger is searched without ".other".
@@ -78,6 +82,13 @@ class ScanLogStore {
   // The folders that hold `record`, innermost first. Ends at the top level,
   // at a gap (with 87), or at a folder that repeats on the chain.
   int GetAncestors(const ScanRecord& record, std::vector<ScanRecord>& out);
+
+  // The key `record`'s outermost ancestor (or `record` itself, when it has
+  // none) is filed under; false when it is filed nowhere.
+  bool OutermostKey(const ScanRecord& record, uint64_t& key);
+
+  // Calls `visit`(record) for every record in file order.
+  int VisitRecords(const std::function<void(const ScanRecord&)>& visit);
 
   // The folder path of `record`: the ancestors' names from the outermost
   // inwards, each followed by "\". At most `maxBytes` bytes (cut at a

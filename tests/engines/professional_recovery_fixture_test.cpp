@@ -662,5 +662,75 @@ TEST(FullScanOfOldFolders, ReformattedFoldersKeepEveryFileAndSubFolder) {
   }
 }
 
+// A folder deleted on a volume that was never reformatted is read by the
+// quick step from its first cluster and by the formatted engine from every
+// directory cluster the pass meets: it is one folder, listed once at its
+// own path, whichever engine found each of its files, and recovered whole
+// with it.
+TEST(FullScanOfOldFolders, DeletedFolderIsListedOnceAtItsPath) {
+  const std::vector<FolderItem> items = ReadFolderManifest("fat_deleted_folder.img");
+  std::vector<FolderItem> mail;
+  for (const FolderItem& item : items)
+    if (item.deleted && !item.folder) mail.push_back(item);
+  ASSERT_EQ(mail.size(), 250u) << "manifest of fat_deleted_folder.img";
+  Scratch scratch;
+  fs::create_directories(scratch.Path() / "ScanLog");
+  Session s(scratch.Path() / "ScanLog");
+  Open(s, "fat_deleted_folder.img");
+  ASSERT_EQ(s.engine.Scan(nullptr), kOk);
+
+  const auto tree = Tree(s.engine);
+  std::map<std::string, size_t> byName;  // every listing of a name, wherever it is
+  for (const auto& [path, r] : tree)
+    if (!r.IsFolder()) ++byName[NameOf(path)];
+  size_t atItsPath = 0;
+  for (const FolderItem& item : mail) {
+    const std::string name = LowerAscii(NameOf(item.path));
+    EXPECT_LE(byName[name], 1u) << item.path << " is listed more than once";
+    atItsPath += tree.count("/old mail/" + name);
+  }
+  // The quick step reads the folder's first cluster (four files and the
+  // long name of the fifth); the formatted engine follows that long name
+  // into the cluster far off where the folder went on.
+  EXPECT_EQ(atItsPath, mail.size());
+  for (const auto& [path, r] : tree)
+    EXPECT_EQ(path.find("/lostfolder"), std::string::npos) << path;
+  ASSERT_EQ(tree.count("/old mail/"), 1u);
+  const ScanRecord folder = tree.find("/old mail/")->second;
+  EXPECT_EQ(folder.Engine(), EngineCode::kQuickFat);
+  uint32_t count = 0;
+  ASSERT_EQ(s.engine.CountFiles(&folder, 1, count), kOk);
+  EXPECT_EQ(count, atItsPath);
+
+  // Search finds each file once, with the folder path it is listed at.
+  const RecordList found = SearchAll(s.engine);
+  std::map<std::string, size_t> searched;
+  for (const ScanRecord& r : found) {
+    if (r.Engine() == EngineCode::kContent) continue;
+    ++searched[LowerAscii(std::string(r.Name()))];
+    std::string path;
+    ASSERT_EQ(s.engine.GetRecordPath(r, path, 4096), kOk);
+    const std::string name = LowerAscii(std::string(r.Name()));
+    if (tree.count("/old mail/" + name) != 0) {
+      EXPECT_EQ(path, "Old mail\\") << name;
+    }
+  }
+  for (const FolderItem& item : mail)
+    EXPECT_EQ(searched[LowerAscii(NameOf(item.path))], 1u) << item.path;
+
+  // The folder recovered whole: every file listed in it, byte for byte.
+  Scratch out;
+  ASSERT_EQ(s.engine.RecoverRecord(folder, out.Path() / "Old mail", 0), kOk);
+  size_t recovered = 0;
+  for (const FolderItem& item : mail) {
+    const fs::path file = out.Path() / "Old mail" / NameOf(item.path);
+    if (tree.count("/old mail/" + LowerAscii(NameOf(item.path))) == 0) continue;
+    ASSERT_TRUE(fs::exists(file)) << file;
+    EXPECT_EQ(FileSha256(file), item.sha256) << item.path;
+    ++recovered;
+  }
+  EXPECT_EQ(recovered, atItsPath);
+}
+
 }  // namespace
 }  // namespace brinvale

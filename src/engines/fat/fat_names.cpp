@@ -1,6 +1,7 @@
 #include "engines/fat/fat_names.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "common/bytes.h"
 #include "platform/text.h"
@@ -62,6 +63,78 @@ std::string ShortEntryName(std::span<const uint8_t> entry, bool isFolder) {
     for (size_t i = 8; i < extEnd; ++i) name += ShortNameChar(entry[i]);
   }
   return platform::Utf16ToUtf8(name);
+}
+
+namespace {
+
+constexpr int kAnyByte = -1;
+
+// The characters a FAT driver puts in a short name for `text` (UTF-8):
+// spaces and dots dropped, ASCII upper-cased, "+,;=[]" as "_", and any
+// character outside ASCII as kAnyByte.
+std::vector<int> ShortNameCharacters(std::string_view text) {
+  std::vector<int> out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = uint8_t(text[i]);
+    if (c >= 0x80) {
+      // One character, however many bytes its UTF-8 takes.
+      while (i + 1 < text.size() && (uint8_t(text[i + 1]) & 0xC0) == 0x80) ++i;
+      out.push_back(kAnyByte);
+    } else if (c == ' ' || c == '.') {
+      continue;
+    } else if (std::string_view("+,;=[]").find(char(c)) != std::string_view::npos) {
+      out.push_back('_');
+    } else {
+      out.push_back(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+  }
+  return out;
+}
+
+// The bytes of `field` without trailing blanks.
+std::string_view Trimmed(std::span<const uint8_t> field) {
+  size_t n = field.size();
+  while (n > 0 && field[n - 1] == ' ') --n;
+  return std::string_view(reinterpret_cast<const char*>(field.data()), n);
+}
+
+}  // namespace
+
+bool ShortNameFitsLongName(std::span<const uint8_t, 11> shortName, std::string_view longName) {
+  const size_t dot = longName.rfind('.');
+  const bool hasExtension = dot != std::string_view::npos && dot != 0;
+  const std::vector<int> base =
+      ShortNameCharacters(hasExtension ? longName.substr(0, dot) : longName);
+  std::vector<int> extension =
+      hasExtension ? ShortNameCharacters(longName.substr(dot + 1)) : std::vector<int>();
+  if (extension.size() > 3) extension.resize(3);
+
+  const std::string_view shortBase = Trimmed(shortName.first<8>());
+  const std::string_view shortExtension = Trimmed(shortName.subspan<8, 3>());
+  if (shortExtension.size() != extension.size()) return false;
+  // The base is compared up to a numeric tail "~n", or whole without one.
+  size_t compared = shortBase.size();
+  if (const size_t tilde = shortBase.rfind('~');
+      tilde != std::string_view::npos && tilde + 1 < shortBase.size() &&
+      std::all_of(shortBase.begin() + ptrdiff_t(tilde) + 1, shortBase.end(),
+                  [](char c) { return c >= '0' && c <= '9'; })) {
+    compared = tilde;
+    if (base.size() < compared) return false;
+  } else if (base.size() != compared) {
+    return false;
+  }
+  int matched = 0;
+  for (size_t i = 1; i < compared; ++i) {
+    if (base[i] == kAnyByte) continue;
+    if (uint8_t(shortBase[i]) != base[i]) return false;
+    ++matched;
+  }
+  for (size_t i = 0; i < extension.size(); ++i) {
+    if (extension[i] == kAnyByte) continue;
+    if (uint8_t(shortExtension[i]) != extension[i]) return false;
+    ++matched;
+  }
+  return matched >= 3;
 }
 
 }  // namespace brinvale

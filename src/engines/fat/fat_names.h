@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace brinvale {
 
@@ -36,5 +37,13 @@ class LongNameCollector {
 // shown as "!". Bytes above 0x7F are taken as code page 437 and returned as
 // UTF-8.
 std::string ShortEntryName(std::span<const uint8_t> entry, bool isFolder);
+
+// Whether the 11-byte name `shortName` can be the short name a FAT driver
+// made for `longName` (UTF-8), its first byte left out (a deleted entry has
+// lost it): its base up to a "~n" tail, and its extension, are the long
+// name's with spaces and all dots but the last dropped, upper-cased, and
+// "+,;=[]" as "_". A character of the long name outside ASCII matches any
+// byte. Fewer than three characters to compare never fit.
+bool ShortNameFitsLongName(std::span<const uint8_t, 11> shortName, std::string_view longName);
 
 }  // namespace brinvale

@@ -48,8 +48,16 @@ bool ContinuesNameRun(const ProFatNameRun& run, std::span<const uint8_t> data, u
   if (entry[kAttributes] == kAttrLongName) return entry[kChecksum] == run.checksum;
   if (entry[0] == kDeletedMark) {
     // With one sector per cluster (or none known) only the next sector.
-    return sector > run.cutSector &&
-           sector - run.cutSector < std::max<uint64_t>(run.sectorsPerCluster, 2);
+    if (sector > run.cutSector &&
+        sector - run.cutSector < std::max<uint64_t>(run.sectorsPerCluster, 2))
+      return true;
+    // Further away (a folder that grew into a cluster far off) the short
+    // name must be the one made from the long name.
+    LongNameCollector names;
+    for (size_t at = 0; at + kEntryBytes <= run.bytes.size(); at += kEntryBytes)
+      if (run.bytes[at + kAttributes] == kAttrLongName)
+        names.AddPart(std::span<const uint8_t>(run.bytes).subspan(at, kEntryBytes));
+    return !names.Empty() && ShortNameFitsLongName(entry.first<11>(), names.Name());
   }
   return ShortNameChecksum(entry.first<11>()) == run.checksum;
 }
@@ -170,6 +178,16 @@ void CProfessionalFatRecovery::ContinueNameRun(const ProFatNameRun& run,
   if (cut.cut)
     KeepNameRun(joined, cut, where, sector + (data.size() - 1) / m_bytesPerSector,
                 run.sectorsPerCluster);
+  // A directory that grew took whatever cluster was free then: the cluster
+  // the name went on in is the directory's next one, and the rest of it is
+  // read as the same directory.
+  for (const ClusterGeometry& g : m_geometries) {
+    const auto cluster = ClusterStartingAt(sector, g);
+    if (!cluster) continue;
+    m_state->current =
+        ProFatExtent{g, run.directory, run.position, *cluster, sector, ClusterLength(*cluster, g)};
+    break;
+  }
 }
 
 void CProfessionalFatRecovery::KeepNameRun(std::span<const uint8_t> data, const NameCut& cut,
@@ -287,7 +305,7 @@ void CProfessionalFatRecovery::ProcessEntries(std::span<const uint8_t> data, uin
 
 void CProfessionalFatRecovery::WriteFile(ScanRecord record, uint32_t directory,
                                          const ClusterGeometry& g) {
-  if (!m_store || !m_store->IsOpen()) return;
+  if (!m_store || !m_store->IsOpen() || ListedByQuick(record)) return;
   record.SetClusterBytes(m_bytesPerSector * g.sectorsPerCluster);
   record.SetFirstDataSector(g.dataStart);
   record.SetPartitionStart(g.partitionStart);
@@ -379,7 +397,18 @@ int CProfessionalFatRecovery::DirectoryParent(uint32_t directory, const ClusterG
   return rc;
 }
 
+bool CProfessionalFatRecovery::ListedByQuick(const ScanRecord& record) const {
+  return m_quick != nullptr && m_quick->ListsEntry(record.MetadataSector(), record.Name());
+}
+
+bool CProfessionalFatRecovery::IsQuickFolder(uint32_t cluster, const ClusterGeometry* g) const {
+  // The quick engine numbers clusters by the boot sector's layout.
+  return m_quick != nullptr && g != nullptr && m_bootGeometry && !m_geometries.empty() &&
+         *g == m_geometries.front() && m_quick->Folder(cluster) != nullptr;
+}
+
 uint64_t CProfessionalFatRecovery::FolderKey(uint32_t directory, const ClusterGeometry* g) {
+  if (IsQuickFolder(directory, g)) return uint64_t(ScanLogStore::kForeignLevel) << 32 | directory;
   if (directory == 0 || directory == m_rootCluster) return RootKey();
   return uint64_t(DirectoryLevel(directory, g)) << 32 | directory;
 }

@@ -46,6 +46,8 @@ void CProfessionalFatRecovery::NoteSeenDirectories(uint32_t directory, const Clu
   if (g != nullptr) geometry = *g;
   for (uint32_t step = 0; step < State::kMaxSteps; ++step) {
     if (v < 2 || v == m_rootCluster || !visited.insert(v).second) return;
+    // The quick engine has the folder and every folder above it.
+    if (IsQuickFolder(v, geometry ? &*geometry : nullptr)) return;
     auto [seen, inserted] = st.seen.try_emplace(v, ProFatSeenDirectory{geometry, sector});
     if (!inserted && !seen->second.geometry && geometry)
       seen->second = ProFatSeenDirectory{geometry, sector};
@@ -117,7 +119,8 @@ void CProfessionalFatRecovery::WriteFolders() {
   // Every folder entry is listed under its parent, also one with no found
   // file below it (an empty folder, or one whose clusters were lost).
   for (const auto& [cluster, entry] : st.pendingFolders)
-    if (!st.seen.count(cluster))
+    if (!st.seen.count(cluster) && !ListedByQuick(entry.record) &&
+        !IsQuickFolder(cluster, entry.geometry ? &*entry.geometry : nullptr))
       st.seen.emplace(cluster, ProFatSeenDirectory{entry.geometry, entry.sector});
   // A folder entry met after the walks went past its folder may name
   // another parent than the folder's ".." did: note that one too, so
@@ -140,6 +143,8 @@ void CProfessionalFatRecovery::WriteFolders() {
         if (ClusterHolding(entry.sector, m_geometries[k]) == entry.parent) g = m_geometries[k];
       if (!g) g = NearestGeometry(entry.sector);
       if (!g) continue;
+      // A folder the quick engine listed has its record there.
+      if (ListedByQuick(entry.record) || IsQuickFolder(cluster, &*g)) continue;
       ScanRecord record = entry.record;
       const uint32_t number = m_store->AppendRecord(record);
       m_store->AddRelation(FolderKey(entry.parent, &*g), number, cluster, record.Name());
@@ -148,7 +153,7 @@ void CProfessionalFatRecovery::WriteFolders() {
     std::optional<ClusterGeometry> g = seen.geometry;
     for (size_t k = 0; !g && k < m_geometries.size(); ++k)
       if (ClusterHolding(seen.sector, m_geometries[k]) == cluster) g = m_geometries[k];
-    if (!g) continue;
+    if (!g || IsQuickFolder(cluster, &*g)) continue;
     uint32_t parent = m_rootCluster;
     if (DirectoryParent(cluster, &*g, parent) != kOk || parent == cluster) parent = m_rootCluster;
     ScanRecord record;

@@ -161,6 +161,58 @@ int CProfessionalFatRecovery::GetRecordPath(const ScanRecord& record, std::strin
   }
 }
 
+std::vector<uint32_t> CProfessionalFatRecovery::MergedFolders() {
+  std::vector<uint32_t> out;
+  if (!m_store || !m_store->IsOpen() || m_store->FlushLog() != kOk) return out;
+  // Keys of one level sort together.
+  const uint64_t first = uint64_t(ScanLogStore::kForeignLevel) << 32;
+  const RelationMap& relations = m_store->Relations();
+  for (auto it = relations.lower_bound(first);
+       it != relations.end() && uint32_t(it->first >> 32) == ScanLogStore::kForeignLevel; ++it)
+    if (!it->second.empty()) out.push_back(uint32_t(it->first));
+  return out;
+}
+
+int CProfessionalFatRecovery::ListMergedFolder(uint32_t cluster, RecordList& out) {
+  out.clear();
+  if (!m_store || !m_store->IsOpen()) return kOk;
+  try {
+    if (int rc = m_store->FlushLog(); rc != kOk) return rc;
+    const uint64_t key = uint64_t(ScanLogStore::kForeignLevel) << 32 | cluster;
+    if (m_store->Relations().count(key) == 0) return kOk;
+    return m_store->ListFolder(key, out);
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
+int CProfessionalFatRecovery::CountMergedFolder(uint32_t cluster, uint32_t& count) {
+  count = 0;
+  if (!m_store || !m_store->IsOpen()) return kOk;
+  try {
+    if (int rc = m_store->FlushLog(); rc != kOk) return rc;
+    const uint64_t key = uint64_t(ScanLogStore::kForeignLevel) << 32 | cluster;
+    if (m_store->Relations().count(key) == 0) return kOk;
+    return m_store->CountFilesBelow(key, count);
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
+bool CProfessionalFatRecovery::MergedFolderOf(const ScanRecord& record, uint32_t& cluster) {
+  if (!m_store || !m_store->IsOpen()) return false;
+  try {
+    if (m_store->FlushLog() != kOk) return false;
+    uint64_t key = 0;
+    if (!m_store->OutermostKey(record, key) || uint32_t(key >> 32) != ScanLogStore::kForeignLevel)
+      return false;
+    cluster = uint32_t(key);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
 int CProfessionalFatRecovery::NextFreeRange(uint64_t&, uint64_t&) { return 0; }
 
 int CProfessionalFatRecovery::SetSearchCallback(SearchProgressCallback callback, void* user) {

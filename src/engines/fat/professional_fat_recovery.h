@@ -10,6 +10,7 @@
 
 #include "device/sector_reader.h"
 #include "engines/fat/fat_high_word_probe.h"
+#include "engines/fat/fat_quick_listing.h"
 #include "engines/fat/fat_record_copy.h"
 #include "results/image_partition_engine.h"
 #include "results/recovery_engine.h"
@@ -105,6 +106,23 @@ class CProfessionalFatRecovery final : public IRidiRedazuvoParse, public IImageP
   // result.
   int FinishFatScan();
 
+  // What the quick engine of the same scan listed (borrowed; null for
+  // none), set after ReadBootGeometry. Under the boot sector's layout, an
+  // entry the quick engine listed is not filed again, a folder it placed
+  // gets no record here, and the entries only this engine found in such a
+  // folder are filed under the quick engine's folder (MergedFolders).
+  void SetQuickListing(const FatQuickListing* listing) { m_quick = listing; }
+  // The first clusters of the quick engine's folders that hold entries of
+  // this engine's.
+  std::vector<uint32_t> MergedFolders();
+  // The entries of this engine's filed directly in the quick engine's
+  // folder `cluster`, and the files at every depth below it.
+  int ListMergedFolder(uint32_t cluster, RecordList& out);
+  int CountMergedFolder(uint32_t cluster, uint32_t& count);
+  // Whether `record` lies below a quick engine's folder; `cluster` is that
+  // folder's, GetRecordPath then gives the path below it.
+  bool MergedFolderOf(const ScanRecord& record, uint32_t& cluster);
+
   // Not part of the interface.
 
   // Opens on a reader made elsewhere (tests, fuzzing): the volume starts at
@@ -168,6 +186,10 @@ class CProfessionalFatRecovery final : public IRidiRedazuvoParse, public IImageP
   uint32_t DirectoryLevel(uint32_t directory, const ClusterGeometry* g);
   int DirectoryParent(uint32_t directory, const ClusterGeometry* g, uint32_t& parent);
   uint64_t FolderKey(uint32_t directory, const ClusterGeometry* g);
+  // Whether the quick engine listed the entry of `record`.
+  bool ListedByQuick(const ScanRecord& record) const;
+  // Whether `cluster` under `g` is a folder the quick engine placed.
+  bool IsQuickFolder(uint32_t cluster, const ClusterGeometry* g) const;
   uint64_t RootKey() const { return m_rootCluster; }
 
   // Finishing.
@@ -197,6 +219,7 @@ class CProfessionalFatRecovery final : public IRidiRedazuvoParse, public IImageP
   uint32_t m_rootCluster = 2;
   bool m_bootGeometry = false;
   std::vector<ClusterGeometry> m_geometries;
+  const FatQuickListing* m_quick = nullptr;
 
   std::unique_ptr<ScanLogStore> m_store;
   std::filesystem::path m_logFolder;

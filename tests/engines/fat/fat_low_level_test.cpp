@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "common/bytes.h"
@@ -204,6 +205,34 @@ TEST(ShortEntryName, LowersTrimsAndMarksDeleted) {
   EXPECT_EQ(ShortEntryName(e, true), "dir") << "folders keep no extension";
   std::memcpy(e.data(), "\x81" "BER    TXT", 11);
   EXPECT_EQ(ShortEntryName(e, false), "über.txt") << "code page 437";
+}
+
+// The short name a driver made from a long one, its first byte lost to the
+// deletion mark.
+bool Fits(const char* short11, std::string_view longName) {
+  std::array<uint8_t, 11> name{};
+  std::memcpy(name.data(), short11, 11);
+  return ShortNameFitsLongName(name, longName);
+}
+
+TEST(ShortNameFitsLongName, TheDriversBasisWithItsTailFits) {
+  EXPECT_TRUE(Fits("\xE5" "ESSAG~5TXT", "Message 005.txt"));
+  EXPECT_TRUE(Fits("\xE5" "YHOLI~1JPE", "my holiday.jpeg")) << "extension cut to three";
+  EXPECT_TRUE(Fits("\xE5" "ELLOWOR   ", "hello wor")) << "no tail: the whole base";
+  EXPECT_TRUE(Fits("\xE5" "_B_C~1 TXT", "a+b,c.txt")) << "+ and , become _";
+  EXPECT_TRUE(Fits("\xE5" "RZ_~1  TXT", "Grüße.txt")) << "a character outside ASCII matches any byte";
+  EXPECT_TRUE(Fits("\xE5" "ARVER~1GZ ", "tar.vers.1.gz")) << "only the last dot splits";
+  EXPECT_TRUE(Fits("\xE5" "B~1    TX ", "ab.tx")) << "three characters compared";
+}
+
+TEST(ShortNameFitsLongName, AnotherNameOrTooLittleToCompareDoesNotFit) {
+  EXPECT_FALSE(Fits("\xE5" "ESSAG~5DOC", "Message 005.txt")) << "extension differs";
+  EXPECT_FALSE(Fits("\xE5" "WERTY~1TXT", "Message 005.txt")) << "base differs";
+  EXPECT_FALSE(Fits("\xE5" "ESSAG~5   ", "Message 005.txt")) << "extension missing";
+  EXPECT_FALSE(Fits("\xE5" "ELLO      ", "hello wor")) << "no tail, base too short";
+  EXPECT_FALSE(Fits("\xE5" "BCDE~1 TXT", "abc.txt")) << "a tail but the long name too short";
+  EXPECT_FALSE(Fits("\xE5" "B~1       ", "ab")) << "one character compared";
+  EXPECT_FALSE(Fits("\xE5" "~1        ", "a")) << "nothing to compare";
 }
 
 }  // namespace

@@ -276,5 +276,53 @@ TEST_F(ProFatEntriesTest, FolderEntrySeenBeforeTheLayoutGetsItsRecord) {
   EXPECT_EQ(tree.size(), 3u);
 }
 
+// A folder that grew went on in whatever cluster was free: a long name cut
+// at its cluster's end and completed by a deleted short entry far off,
+// whose short name is the one made from the long name, takes that cluster
+// and the ones after it into the folder. A short entry with another name
+// starts a folder of its own.
+TEST_F(ProFatEntriesTest, CutLongNameGoesOnInAFarClusterOfTheSameFolder) {
+  for (const bool fits : {true, false}) {
+    ScratchFolder folder;
+    ProFatMedium medium(400);
+    auto engine = medium.Open(folder.Path());
+    engine->OnDirectoryStart(DirectoryStart(3, 0), SectorOf(3));
+    engine->OnDirectoryStart(DirectoryStart(4, 0), SectorOf(4));
+    const uint8_t sum = ChecksumOf("ABCDEF~1   ");
+    Entry part1 = LongNamePart(0x01, sum, 'a');
+    Entry part2 = LongNamePart(0x42, sum, 'n');
+    part1[0] = part2[0] = 0xE5;
+    std::vector<uint8_t> first = DirectoryStart(
+        20, 0,
+        {FileAt("A       TXT", 30, 10), FileAt("B       TXT", 31, 10), FileAt("C       TXT", 32, 10),
+         FileAt("D       TXT", 33, 10), FileAt("E       TXT", 34, 10), FileAt("F       TXT", 35, 10),
+         FileAt("G       TXT", 36, 10), FileAt("H       TXT", 37, 10), FileAt("I       TXT", 38, 10),
+         FileAt("J       TXT", 39, 10), FileAt("K       TXT", 40, 10), FileAt("L       TXT", 41, 10),
+         part2, part1});
+    ASSERT_EQ(first.size(), 512u);
+    std::vector<uint8_t> far(512, 0), next(512, 0);
+    const Entry shortEntry = Deleted(FileAt(fits ? "XBCDEF~1   " : "XWERTY~1   ", 42, 10));
+    const Entry m = FileAt("M       TXT", 43, 10), n = FileAt("N       TXT", 44, 10);
+    std::copy(shortEntry.begin(), shortEntry.end(), far.begin());
+    std::copy(m.begin(), m.end(), far.begin() + 32);
+    std::copy(n.begin(), n.end(), next.begin());
+    engine->OnDirectoryStart(first, SectorOf(20));
+    engine->OnDirectorySector(far, SectorOf(200));
+    engine->OnDirectorySector(next, SectorOf(201));
+    ASSERT_EQ(engine->FinishFatScan(), 0);
+    const auto tree = FoundTree(*engine);
+    if (fits) {
+      EXPECT_TRUE(tree.count("/LostFolder20/abcdefghijklmnopqrstuvwxyz"));
+      EXPECT_TRUE(tree.count("/LostFolder20/m.txt"));
+      EXPECT_TRUE(tree.count("/LostFolder20/n.txt")) << "the cluster after the far one";
+      EXPECT_FALSE(tree.count("/LostFolder200/"));
+    } else {
+      EXPECT_TRUE(tree.count("/LostFolder200/!werty~1"));
+      EXPECT_TRUE(tree.count("/LostFolder200/m.txt"));
+      EXPECT_FALSE(tree.count("/LostFolder20/m.txt"));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace brinvale

@@ -29,6 +29,9 @@ struct NtfsManifest {
   std::map<std::string, std::string> facts;  // "# key: value" lines
   std::vector<NtfsManifestEntry> entries;
 
+  // The volume's cluster size, as mkntfs was asked for it.
+  uint32_t ClusterBytes() const { return uint32_t(std::stoul(facts.at("cluster_bytes"))); }
+
   const NtfsManifestEntry& At(const std::string& path) const {
     for (const auto& e : entries)
       if (e.path == path) return e;

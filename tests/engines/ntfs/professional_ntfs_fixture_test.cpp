@@ -49,8 +49,10 @@ class ProNtfsFixture : public ::testing::TestWithParam<const char*> {
   // Opens the engine on the image and hands it every sector that starts a
   // FILE record which is no folder, as the full scan's sector tests do.
   void ScanLikeTheFullScan() {
-    m_manifest = test::ReadNtfsManifest(GetParam()).entries;
+    const test::NtfsManifest manifest = test::ReadNtfsManifest(GetParam());
+    m_manifest = manifest.entries;
     ASSERT_FALSE(m_manifest.empty());
+    m_clusterBytes = manifest.ClusterBytes();
     ASSERT_EQ(m_engine.OpenImage(ImagePath(), u'R'), kOk);
     m_engine.SetScanLogFolder(m_logs);
     m_engine.SetPreviewFolder(m_logs / "preview");
@@ -92,6 +94,7 @@ class ProNtfsFixture : public ::testing::TestWithParam<const char*> {
 
   fs::path m_logs;
   std::vector<ManifestEntry> m_manifest;
+  uint32_t m_clusterBytes = 0;
   CProfessionalNtfsRecovery m_engine;
   std::map<std::string, ScanRecord> m_tree;
   size_t m_fed = 0;
@@ -123,7 +126,7 @@ TEST_P(ProNtfsFixture, EveryFileAndFolderComesBackInItsPlace) {
     EXPECT_EQ(r.EngineValue(), 2u);
     EXPECT_EQ(r.SourceKey(), u'R');
     EXPECT_EQ(r.PartitionStart(), 0u);
-    EXPECT_EQ(r.ClusterBytes(), 4096u);
+    EXPECT_EQ(r.ClusterBytes(), m_clusterBytes);
     if (!e.folder) {
       EXPECT_EQ(r.FileSize(), e.size);
     }
@@ -132,7 +135,7 @@ TEST_P(ProNtfsFixture, EveryFileAndFolderComesBackInItsPlace) {
   EXPECT_TRUE(lost.IsFolder());
   EXPECT_EQ(lost.EntryKey(), 64u);
   // The scan's first file with non-resident data taught the cluster size.
-  EXPECT_EQ(m_engine.SectorsPerCluster(), 8u);
+  EXPECT_EQ(m_engine.SectorsPerCluster(), m_clusterBytes / 512);
   std::string path;
   ASSERT_EQ(m_engine.GetRecordPath(m_tree.at("olddir/inner/c.txt"), path, 260), kOk);
   EXPECT_EQ(path, "olddir\\inner\\");
@@ -194,7 +197,7 @@ TEST_P(ProNtfsFixture, BothNtfsEnginesAgreeOnWhereAFilesDataStarts) {
   EXPECT_EQ(fast * v.bytesPerSector, pro * 512);
 }
 
-INSTANTIATE_TEST_SUITE_P(Images, ProNtfsFixture, ::testing::Values("ntfs_c4k", "ntfs_4kn"));
+INSTANTIATE_TEST_SUITE_P(Images, ProNtfsFixture, ::testing::Values("ntfs_c4k", "ntfs_4kn", "ntfs_c64k"));
 
 }  // namespace
 }  // namespace brinvale
