@@ -143,12 +143,19 @@ size_t ScanHistory::PartitionIndex(uint32_t diskNumber, uint64_t startSector,
   return i;
 }
 
-size_t ScanHistory::ImageIndex(const fs::path& imagePath) const {
+size_t ScanHistory::ImageIndex(const fs::path& imagePath, uint64_t startSector,
+                               uint64_t sectorCount) const {
   const std::u16string wanted = ToUtf16(ImageKey(imagePath));
   const auto& entries = m_contents.entries;
+  // The whole image starts at 0 whatever its length now; a partition of it
+  // is the same partition only at the same start with the same length.
+  auto samePlace = [&](const ScanHistoryEntry& e) {
+    if (startSector == 0) return e.startSector == 0;
+    return e.startSector == startSector && e.sectorCount == sectorCount;
+  };
   size_t i = 0;
   while (i < entries.size() &&
-         !(!entries[i].imagePath.empty() &&
+         !(!entries[i].imagePath.empty() && samePlace(entries[i]) &&
            SamePath(ToUtf16(ImageKey(FromUtf16(entries[i].imagePath))), wanted)))
     ++i;
   return i;
@@ -162,7 +169,14 @@ bool ScanHistory::FindPartitionEntry(uint32_t diskNumber, uint64_t startSector,
 
 bool ScanHistory::FindImageEntry(const fs::path& imagePath, uint64_t writeTime,
                                  ScanHistoryEntry& out) {
-  return FindEntry(ImageIndex(imagePath), writeTime, &ScanHistoryEntry::imageWriteTime, out);
+  return FindEntry(ImageIndex(imagePath, 0, 0), writeTime, &ScanHistoryEntry::imageWriteTime, out);
+}
+
+bool ScanHistory::FindImagePartitionEntry(const fs::path& imagePath, uint64_t startSector,
+                                          uint64_t sectorCount, uint64_t writeTime,
+                                          ScanHistoryEntry& out) {
+  return FindEntry(ImageIndex(imagePath, startSector, sectorCount), writeTime,
+                   &ScanHistoryEntry::imageWriteTime, out);
 }
 
 int ScanHistory::RecordScan(uint32_t diskNumber, uint64_t startSector, uint64_t sectorCount,
@@ -189,7 +203,8 @@ int ScanHistory::RecordScan(uint32_t diskNumber, uint64_t startSector, uint64_t 
   // scan was opened with (its own logs may lie on it), and looking the
   // entry up by stamp would forget the folder just written.
   auto index = [&] {
-    return image ? ImageIndex(imagePath) : PartitionIndex(diskNumber, startSector, sectorCount);
+    return image ? ImageIndex(imagePath, startSector, sectorCount)
+                 : PartitionIndex(diskNumber, startSector, sectorCount);
   };
   size_t i = index();
   if (i < m_contents.entries.size() && !SamePath(m_contents.entries[i].folder, fresh.folder)) {

@@ -42,6 +42,11 @@ class ScanHistory final : public IScanHistory {
   // by the platform's rule for names) and its last-write time.
   bool FindImageEntry(const std::filesystem::path& imagePath, uint64_t writeTime,
                       ScanHistoryEntry& out) override;
+  // One partition of an image of a whole disk: the image's path and the
+  // partition's start and length.
+  bool FindImagePartitionEntry(const std::filesystem::path& imagePath, uint64_t startSector,
+                               uint64_t sectorCount, uint64_t writeTime,
+                               ScanHistoryEntry& out) override;
 
   // Records a full scan by the medium's identity with the stamp it was
   // opened with, writes the check of the folder's logs (scan_log_check.h)
@@ -90,7 +95,10 @@ class ScanHistory final : public IScanHistory {
   // The entry of the partition or image, by identity only; entries.size()
   // when there is none.
   size_t PartitionIndex(uint32_t diskNumber, uint64_t startSector, uint64_t sectorCount) const;
-  size_t ImageIndex(const std::filesystem::path& imagePath) const;
+  // An image is the whole image at start 0, or one partition of it by its
+  // start and length.
+  size_t ImageIndex(const std::filesystem::path& imagePath, uint64_t startSector,
+                    uint64_t sectorCount) const;
   std::filesystem::path NumberedFolder() const;
   std::filesystem::path HistoryPath() const { return m_base / "config"; }
   std::filesystem::path TempPath() const { return m_base / "config.tmp"; }

@@ -33,6 +33,10 @@ std::unique_ptr<IRidiRedazuvoParse> MakeSourceEngine(const ScanSource& source, S
     return CreateEngineForPartition(p.diskNumber, p.start, p.length, p.driveLetter, mode, setup);
   }
   if (source.imagePath.empty()) return nullptr;
+  if (source.imagePartition)
+    return CreateEngineForImagePartition(source.imagePath, source.imagePartition->start,
+                                         source.imagePartition->length,
+                                         char16_t(source.sourceTag), mode, setup);
   return CreateEngineForImage(source.imagePath, char16_t(source.sourceTag), mode, setup);
 }
 

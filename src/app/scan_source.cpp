@@ -8,12 +8,22 @@ namespace brinvale {
 std::string ScanSource::ImageName() const {
   const std::string path = platform::PathToUtf8(imagePath);
   const size_t cut = path.find_last_of("/\\");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
+  std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+  if (imagePartition) name += " #" + std::to_string(imagePartition->number);
+  return name;
 }
 
 bool HasDriveLetter(const VolumeInfo& partition) {
   const char16_t c = partition.driveLetter;
   return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+uint16_t UnusedSourceKey(const std::vector<ScanSource*>& sources) {
+  for (uint32_t key = 1; key <= 0xFFFF; ++key) {
+    const bool letter = (key >= 'A' && key <= 'Z') || (key >= 'a' && key <= 'z');
+    if (!letter && FindSourceByKey(sources, uint16_t(key)) == nullptr) return uint16_t(key);
+  }
+  return 0;
 }
 
 ScanSource* FindSourceByKey(const std::vector<ScanSource*>& sources, uint16_t key) {

@@ -77,6 +77,10 @@ std::string FormatDiskList(const DiskMap& disks) {
       if (!v.label.empty()) out += " label \"" + v.label + "\"";
       if (!v.volumePath.empty()) out += " " + v.volumePath;
       if (!v.mountPoint.empty()) out += " on " + v.mountPoint;
+      // The system showed no volume here: the disk's own table did.
+      if (v.origin == VolumeInfo::Origin::kPartitionTable) out += " (from the partition table)";
+      if (v.kind == VolumeInfo::Kind::kWholeDisk && !v.tableProblem.empty())
+        out += " (partition table damaged: " + v.tableProblem + "; scan the disk whole)";
       out += "\n";
     }
   }
@@ -111,7 +115,11 @@ std::string FormatDiskListJson(const DiskMap& disks) {
       out += ", \"path\": " + JsonString(v.volumePath);
       out += ", \"mountPoint\": " + (v.mountPoint.empty() ? "null" : JsonString(v.mountPoint));
       out += ", \"removable\": " + std::string(v.removable ? "true" : "false");
-      out += ", \"bus\": " + JsonString(platform::DiskBusName(v.bus)) + "}";
+      out += ", \"bus\": " + JsonString(platform::DiskBusName(v.bus));
+      out += ", \"origin\": " +
+             JsonString(v.origin == VolumeInfo::Origin::kPartitionTable ? "table" : "system");
+      out += ", \"tableProblem\": " +
+             (v.tableProblem.empty() ? std::string("null") : JsonString(v.tableProblem)) + "}";
     }
     out += "\n  ]}";
   }

@@ -77,4 +77,9 @@ void JsonWriter::Bool(std::string_view key, bool value) {
   m_text += value ? "true" : "false";
 }
 
+void JsonWriter::Null(std::string_view key) {
+  Key(key);
+  m_text += "null";
+}
+
 }  // namespace brinvale::cli

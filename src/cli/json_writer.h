@@ -18,6 +18,7 @@ class JsonWriter {
   void Number(std::string_view key, int64_t value);
   void Unsigned(std::string_view key, uint64_t value);
   void Bool(std::string_view key, bool value);
+  void Null(std::string_view key);
 
   const std::string& Text() const { return m_text; }
 

@@ -1,8 +1,10 @@
 #include "cli/scan_command.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <functional>
+#include <map>
 
 #include "app/recovery_window_job.h"
 #include "app/scan_history.h"
@@ -13,6 +15,7 @@
 #include "cli/interrupt.h"
 #include "cli/json_writer.h"
 #include "cli/scan_options.h"
+#include "cli/scan_units.h"
 #include "cli/source_check.h"
 #include "cli/source_medium.h"
 #include "cli/terminal_text.h"
@@ -39,7 +42,7 @@ constexpr int kExitSomeFailed = 1;
 constexpr int kExitUsage = 2;
 
 const char kUsage[] =
-    "usage: brinvale-cli scan SOURCE [--mode quick|full] [--list] [--types LIST]\n"
+    "usage: brinvale-cli scan SOURCE [--mode quick|full] [--partition N] [--list] [--types LIST]\n"
     "                         [--recover-to DIR [--keep-paths] [--allow-same-medium]]\n"
     "                         [--json] [--resume|--fresh]\n";
 
@@ -90,35 +93,50 @@ int WalkTree(IRidiRedazuvoParse& engine, const ScanRecord* parent, uint32_t leve
 // corrupt directories that point at each other.
 constexpr int kMaxListingDepth = 512;
 
-void PrintTree(IRidiRedazuvoParse& engine) {
+// The partition a listed record came from, for an image of a whole disk.
+using PartitionOf = std::function<uint32_t(const ScanRecord&)>;
+
+void PrintTree(IRidiRedazuvoParse& engine, const PartitionOf& partitionOf) {
   WalkTree(
       engine, nullptr, 0,
-      [](const ScanRecord& r, uint32_t level) {
+      [&partitionOf](const ScanRecord& r, uint32_t level) {
         std::string indent(size_t(level) * 2, ' ');
         // Found names are data from the medium: never raw to the terminal.
         const std::string name = TerminalSafe(r.Name());
+        std::string where;
+        if (partitionOf) {
+          const uint32_t n = partitionOf(r);
+          where = n == 0 ? "  [unpartitioned]" : "  [partition " + std::to_string(n) + "]";
+        }
         if (r.IsFolder()) {
-          std::printf("%s%s/\n", indent.c_str(), name.c_str());
+          std::printf("%s%s/%s\n", indent.c_str(), name.c_str(), where.c_str());
           return;
         }
-        std::printf("%s%s  %" PRIu64 " bytes  %s%s\n", indent.c_str(), name.c_str(),
+        std::printf("%s%s  %" PRIu64 " bytes  %s%s%s\n", indent.c_str(), name.c_str(),
                     r.FileSize(), TimeText(r.Written()).c_str(),
-                    r.ContentCheck() == 0 ? "  [content does not match the extension]" : "");
+                    r.ContentCheck() == 0 ? "  [content does not match the extension]" : "",
+                    where.c_str());
       },
       kMaxListingDepth);
 }
 
-void JsonTree(IRidiRedazuvoParse& engine, JsonWriter& json) {
-  json.BeginArray("files");
+void JsonTree(IRidiRedazuvoParse& engine, JsonWriter& json, const PartitionOf& partitionOf) {
   WalkTree(
       engine, nullptr, 0,
-      [&engine, &json](const ScanRecord& r, uint32_t) {
+      [&engine, &json, &partitionOf](const ScanRecord& r, uint32_t) {
         std::string folder;
         engine.GetRecordPath(r, folder, 4096);
         folder = HostSeparators(std::move(folder));
         json.BeginObject();
         json.String("name", r.Name());
         json.String("folder", folder);
+        if (partitionOf) {
+          const uint32_t n = partitionOf(r);
+          if (n == 0)
+            json.Null("partition");
+          else
+            json.Unsigned("partition", n);
+        }
         json.Bool("is_folder", r.IsFolder());
         if (!r.IsFolder()) {
           json.Unsigned("size", r.FileSize());
@@ -128,7 +146,6 @@ void JsonTree(IRidiRedazuvoParse& engine, JsonWriter& json) {
         json.EndObject();
       },
       kMaxListingDepth);
-  json.EndArray();
 }
 
 // The answer to a yes/no question on the terminal; an empty line is yes.
@@ -266,26 +283,63 @@ int RunScan(const std::vector<std::string>& args) {
     std::fprintf(stderr, "brinvale-cli: %s\n", error.c_str());
     return kExitUsage;
   }
+  // An image of a whole disk is scanned partition by partition.
+  ScanPlan plan;
+  const bool planned = PlanScanUnits(*options, mode, plan, error);
+  if (plan.table.Damaged())
+    std::fprintf(stderr,
+                 "brinvale-cli: warning: the partition table of %s cannot be trusted whole: %s%s\n",
+                 SourceText(options->source).c_str(), plan.table.damage.c_str(),
+                 plan.Partitioned() ? "; the partitions that can be are scanned"
+                                    : "; the image is scanned whole");
+  if (!planned) {
+    std::fprintf(stderr, "brinvale-cli: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  for (const std::string& skipped : plan.skipped)
+    std::fprintf(stderr, "brinvale-cli: %s: %s\n", SourceText(options->source).c_str(),
+                 skipped.c_str());
   const std::filesystem::path target = platform::PathFromUtf8(options->recoverTo);
   if (int rc = CheckWhereThingsGo(*options, target); rc != kExitOk) return rc;
   InstallInterruptHandler();
   const MessageLookup messages = CliMessages();
   const bool draw = !options->json && platform::StderrIsTerminal();
 
-  // The scan job makes the engine through the command's own maker, which
+  std::vector<ScanSource*> sources;
+  for (ScanUnit& unit : plan.units) sources.push_back(&unit.source);
+  auto unitOf = [&](const ScanSource& source) -> ScanUnit& {
+    for (ScanUnit& unit : plan.units)
+      if (&unit.source == &source) return unit;
+    return plan.units.front();
+  };
+  auto unitByKey = [&](uint16_t key) -> const ScanUnit* {
+    for (const ScanUnit& unit : plan.units)
+      if (unit.source.Key() == key) return &unit;
+    return nullptr;
+  };
+
+  // The scan job makes each engine through the command's own maker, which
   // also tells why none could be made and settles the earlier scan.
-  ScanSource source = ScanSourceForSpec(options->source);
-  std::string fileSystem;
   std::string facts;
   bool refused = false;
   ScanJobSetup scanSetup;
-  scanSetup.sources = {&source};
+  scanSetup.sources = sources;
   scanSetup.mode = mode;
   scanSetup.history = &ScanHistory::Instance();
   scanSetup.messages = messages;
-  scanSetup.makeEngine = [&](const ScanSource&, ScanMode m, const EngineSetup& setup) {
-    std::unique_ptr<IRidiRedazuvoParse> engine =
-        EngineForSource(options->source, m, setup, fileSystem, error);
+  scanSetup.makeEngine = [&](const ScanSource& source, ScanMode m, const EngineSetup& setup) {
+    ScanUnit& unit = unitOf(source);
+    std::unique_ptr<IRidiRedazuvoParse> engine;
+    if (unit.partition != 0) {
+      engine = MakeSourceEngine(source, m, setup);
+      if (!engine)
+        error = "partition " + std::to_string(unit.partition) + " of " +
+                SourceText(options->source) + " could not be opened";
+    } else {
+      std::string fileSystem;
+      engine = EngineForSource(options->source, m, setup, fileSystem, error);
+      if (!plan.Partitioned()) unit.fileSystem = fileSystem;
+    }
     if (auto* full = dynamic_cast<CProfessionalRecovery*>(engine.get())) {
       if (!SettleEarlierScan(*full, options->resume)) {
         refused = true;
@@ -317,43 +371,96 @@ int RunScan(const std::vector<std::string>& args) {
     }
   }
   const double seconds = (platform::TickCountMs() - startTick) / 1000.0;
-  IRidiRedazuvoParse& engine = *source.engine;
-  const int scanResult = source.scanResult;
 
-  bool cancelled = scanResult == kCancelled;
-  if (scanResult != kOk && !cancelled) {
-    std::fprintf(stderr, "brinvale-cli: the scan failed: %s\n",
-                 platform::SystemErrorMessage(scanResult).c_str());
-    return kExitUsage;
+  // A stop ends the list; the sources after it have no engine.
+  bool cancelled = false;
+  std::vector<ScanSource*> scanned;
+  size_t failedScans = 0;
+  for (ScanUnit& unit : plan.units) {
+    if (!unit.source.engine) continue;
+    const int rc = unit.source.scanResult;
+    if (rc == kCancelled) cancelled = true;
+    if (rc != kOk && rc != kCancelled) {
+      ++failedScans;
+      if (unit.partition != 0)
+        std::fprintf(stderr, "brinvale-cli: the scan of partition %u failed: %s\n",
+                     unit.partition, platform::SystemErrorMessage(rc).c_str());
+      else
+        std::fprintf(stderr, "brinvale-cli: the scan failed: %s\n",
+                     platform::SystemErrorMessage(rc).c_str());
+      // One source that failed is a failure; one partition of several
+      // costs only its own results.
+      if (plan.units.size() == 1) return kExitUsage;
+      continue;
+    }
+    scanned.push_back(&unit.source);
   }
+  if (scanned.empty() && !cancelled) return kExitUsage;
 
   uint32_t filesFound = 0;
-  engine.CountFiles(nullptr, 0, filesFound);
+  std::vector<uint32_t> unitFiles(plan.units.size(), 0);
+  for (size_t i = 0; i < plan.units.size(); ++i) {
+    if (!plan.units[i].source.engine) continue;
+    plan.units[i].source.engine->CountFiles(nullptr, 0, unitFiles[i]);
+    filesFound += unitFiles[i];
+  }
 
   RecordList matches;
   if (!cancelled && (options->typesGiven || !options->recoverTo.empty())) {
     TerminalWindow window(draw, {"percent"});
     JobState state;
     RunJobInTerminal(state, [&] {
-      RunSearchJob({{&source}, options->filter, &matches, messages}, window, state);
+      RunSearchJob({scanned, options->filter, &matches, messages}, window, state);
     });
     if (state.CancelRequested()) cancelled = true;
   }
 
+  // The partition each found file came from, on an image of a whole disk.
+  auto partitionOfUnit = [&](const ScanUnit& unit) -> PartitionOf {
+    if (!plan.Partitioned()) return {};
+    return [&plan, &unit](const ScanRecord& r) { return RecordPartition(plan, unit, r); };
+  };
+
   RecoveryReport report;
   if (!cancelled && !options->recoverTo.empty()) {
+    auto merge = [&report](RecoveryReport part) {
+      report.files.insert(report.files.end(), part.files.begin(), part.files.end());
+      if (part.result != kOk) report.result = part.result;
+    };
     if (options->keepPaths) {
-      RecoverKeepingPaths(engine, target, report, &InterruptFlag());
+      for (ScanSource* source : scanned) {
+        const ScanUnit& unit = unitOf(*source);
+        // Each partition's folders under a folder named after it.
+        const std::filesystem::path folder =
+            unit.partition != 0 ? target / PartitionFolderName(unit.partition) : target;
+        RecoveryReport part;
+        RecoverKeepingPaths(*source->engine, folder, part, &InterruptFlag());
+        merge(std::move(part));
+        if (report.result == kCancelled) break;
+      }
     } else {
-      RecoveryJobSetup recovery;
-      for (const ScanRecord& r : matches)
-        if (!r.IsFolder()) recovery.selection.push_back(r);
-      recovery.sources = {&source};
-      recovery.targetFolder = target;
-      recovery.messages = messages;
-      TerminalWindow window(draw, {"recovered", "percent"});
-      JobState state;
-      RunJobInTerminal(state, [&] { report = RunRecoveryWindowJob(recovery, window, state); });
+      // Each partition's files under a folder named after it.
+      std::map<uint32_t, RecordList> byPartition;
+      for (const ScanRecord& r : matches) {
+        if (r.IsFolder()) continue;
+        const ScanUnit* unit = unitByKey(uint16_t(r.SourceKey()));
+        const uint32_t n =
+            plan.Partitioned() && unit != nullptr ? RecordPartition(plan, *unit, r) : 0;
+        byPartition[n].push_back(r);
+      }
+      for (auto& [n, selection] : byPartition) {
+        RecoveryJobSetup recovery;
+        recovery.selection = std::move(selection);
+        recovery.sources = scanned;
+        recovery.targetFolder = plan.Partitioned() ? target / PartitionFolderName(n) : target;
+        recovery.messages = messages;
+        TerminalWindow window(draw, {"recovered", "percent"});
+        JobState state;
+        RecoveryReport part;
+        RunJobInTerminal(state, [&] { part = RunRecoveryWindowJob(recovery, window, state); });
+        merge(std::move(part));
+        if (report.result == kCancelled) break;
+      }
     }
   }
   const bool recoveryCancelled = report.result == kCancelled;
@@ -362,13 +469,50 @@ int RunScan(const std::vector<std::string>& args) {
     JsonWriter json;
     json.BeginObject();
     json.String("source", SourceText(options->source));
-    json.String("file_system", fileSystem);
+    json.String("file_system", plan.units.size() == 1 ? plan.units.front().fileSystem : "");
     json.String("mode", options->fullScan ? "full" : "quick");
     json.Bool("cancelled", cancelled || recoveryCancelled);
     json.Unsigned("files_found", filesFound);
-    json.Unsigned("records", engine.GetRecordCount());
+    uint64_t records = 0;
+    for (ScanSource* source : scanned) records += source->engine->GetRecordCount();
+    json.Unsigned("records", records);
+    if (plan.Partitioned()) {
+      json.BeginObject("partition_table");
+      json.String("scheme", PartitionSchemeName(plan.table.scheme));
+      json.String("damage", plan.table.damage);
+      json.Bool("from_backup", plan.table.fromBackup);
+      json.EndObject();
+      // Every partition of the table: a source of its own in a quick scan
+      // (with its count), or part of the whole medium in a full scan.
+      const bool whole = std::any_of(plan.units.begin(), plan.units.end(),
+                                     [](const ScanUnit& u) { return u.partition == 0; });
+      json.BeginArray("partitions");
+      for (const PartitionEntry& p : plan.table.partitions) {
+        const auto unit = std::find_if(plan.units.begin(), plan.units.end(),
+                                       [&p](const ScanUnit& u) { return u.partition == p.number; });
+        if (!whole && options->partition != 0 && unit == plan.units.end()) continue;
+        json.BeginObject();
+        json.Unsigned("number", p.number);
+        json.Unsigned("start", StartIn(plan.table, p, plan.sectorBytes));
+        json.Unsigned("length", LengthIn(plan.table, p, plan.sectorBytes));
+        json.String("file_system", plan.fileSystems[p.number]);
+        if (unit != plan.units.end()) {
+          json.Bool("scanned", unit->source.engine != nullptr);
+          json.Unsigned("files_found", unitFiles[size_t(unit - plan.units.begin())]);
+        } else {
+          json.Bool("scanned", whole);
+        }
+        json.EndObject();
+      }
+      json.EndArray();
+    }
     if (options->typesGiven) json.Unsigned("files_matching", matches.size());
-    if (options->list) JsonTree(engine, json);
+    if (options->list) {
+      json.BeginArray("files");
+      for (ScanSource* source : scanned)
+        JsonTree(*source->engine, json, partitionOfUnit(unitOf(*source)));
+      json.EndArray();
+    }
     if (!options->recoverTo.empty()) {
       json.String("recovered_to", options->recoverTo);
       json.Unsigned("recovered", report.Succeeded());
@@ -386,11 +530,31 @@ int RunScan(const std::vector<std::string>& args) {
     json.EndObject();
     std::printf("%s\n", json.Text().c_str());
   } else {
-    if (options->list && !cancelled) PrintTree(engine);
-    std::printf("%s scan of %s (%s): %u files found in %.1f s%s\n",
-                options->fullScan ? "Full" : "Quick", SourceText(options->source).c_str(),
-                fileSystem.c_str(), filesFound, seconds,
-                cancelled ? " before it was cancelled" : "");
+    if (options->list && !cancelled)
+      for (ScanSource* source : scanned) {
+        const ScanUnit& unit = unitOf(*source);
+        if (unit.partition != 0)
+          std::printf("Partition %u (%s, sectors %" PRIu64 " to %" PRIu64 "):\n", unit.partition,
+                      unit.fileSystem.c_str(), unit.start, unit.start + unit.length - 1);
+        PrintTree(*source->engine, partitionOfUnit(unit));
+      }
+    if (plan.Partitioned()) {
+      for (size_t i = 0; i < plan.units.size(); ++i) {
+        const ScanUnit& unit = plan.units[i];
+        if (unit.partition == 0 || !unit.source.engine) continue;
+        std::printf("  partition %u (%s): %u files found\n", unit.partition,
+                    unit.fileSystem.c_str(), unitFiles[i]);
+      }
+      std::printf("%s scan of %s (%s disk, %zu partitions): %u files found in %.1f s%s\n",
+                  options->fullScan ? "Full" : "Quick", SourceText(options->source).c_str(),
+                  PartitionSchemeName(plan.table.scheme), plan.table.partitions.size(), filesFound,
+                  seconds, cancelled ? " before it was cancelled" : "");
+    } else {
+      std::printf("%s scan of %s (%s): %u files found in %.1f s%s\n",
+                  options->fullScan ? "Full" : "Quick", SourceText(options->source).c_str(),
+                  plan.units.front().fileSystem.c_str(), filesFound, seconds,
+                  cancelled ? " before it was cancelled" : "");
+    }
     if (options->typesGiven) std::printf("%zu files match --types\n", matches.size());
     if (!options->recoverTo.empty() && !cancelled) {
       std::printf("Recovered %zu files into %s", report.Succeeded(), options->recoverTo.c_str());
@@ -403,7 +567,8 @@ int RunScan(const std::vector<std::string>& args) {
       }
     }
   }
-  if (cancelled || recoveryCancelled || report.Failed() != 0) return kExitSomeFailed;
+  if (cancelled || recoveryCancelled || report.Failed() != 0 || failedScans != 0)
+    return kExitSomeFailed;
   return kExitOk;
 }
 

@@ -121,6 +121,20 @@ std::optional<ScanOptions> ParseScanOptions(const std::vector<std::string>& args
         return std::nullopt;
       }
       options.resume = choice;
+    } else if (a == "--partition") {
+      auto v = value("--partition");
+      if (!v) return std::nullopt;
+      uint64_t n = 0;
+      bool digits = !v->empty() && v->size() <= 9;
+      for (char c : *v) {
+        if (c < '0' || c > '9') digits = false;
+        n = n * 10 + uint64_t(c - '0');
+      }
+      if (!digits || n == 0) {
+        error = "--partition takes a partition number from 1, not \"" + *v + "\"";
+        return std::nullopt;
+      }
+      options.partition = uint32_t(n);
     } else if (a == "--types") {
       auto v = value("--types");
       if (!v) return std::nullopt;

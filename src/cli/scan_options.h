@@ -19,6 +19,9 @@ struct ScanOptions {
   bool keepPaths = false;
   bool allowSameMedium = false;  // recover onto the scanned medium all the same
   ResumeChoice resume = ResumeChoice::kAsk;
+  // --partition N: only partition N (from 1) of an image of a whole disk;
+  // 0 for all of them.
+  uint32_t partition = 0;
   std::string recoverTo;  // UTF-8; empty: nothing is recovered
   std::string filter;     // Search filter text; never empty
   bool typesGiven = false;

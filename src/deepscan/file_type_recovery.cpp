@@ -98,6 +98,17 @@ int CFileTypeRecovery::OpenPartition(int diskNumber, uint64_t start, uint64_t co
   return FinishOpen(rc, {}, start);
 }
 
+int CFileTypeRecovery::OpenImagePartition(const std::filesystem::path& imagePath, uint64_t start,
+                                          uint64_t count, char16_t sourceKey) {
+  m_diskNumber = -1;
+  m_sourceKey = sourceKey;
+  m_bytesPerSector = 512;
+  const int rc = OpenImageReader(m_reader, imagePath);
+  m_start = start;
+  m_count = count;
+  return FinishOpen(rc, {}, start);
+}
+
 int CFileTypeRecovery::OpenForDisk(uint32_t bytesPerSector, int diskNumber,
                                    const std::filesystem::path& logName, char16_t driveLetter) {
   m_diskNumber = diskNumber;

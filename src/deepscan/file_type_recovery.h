@@ -8,6 +8,7 @@
 
 #include "deepscan/sizing_context.h"
 #include "device/sector_reader.h"
+#include "results/image_partition_engine.h"
 #include "results/recovery_engine.h"
 #include "results/scan_log_store.h"
 
@@ -41,7 +42,7 @@ namespace brinvale {
 // Slots 9 and 12 (free ranges, allocation map) do nothing, as the null
 // engine's. Owns its reader, its scan log store and its sizing context.
 // Used by one thread at a time; not copyable.
-class CFileTypeRecovery final : public CNullRecoveryEngine {
+class CFileTypeRecovery final : public CNullRecoveryEngine, public IImagePartitionEngine {
  public:
   // Where the scan stands when a sector is offered; the sizers pass these
   // to the progress callback while they read on through a long file.
@@ -61,6 +62,8 @@ class CFileTypeRecovery final : public CNullRecoveryEngine {
   // and creates the log "File_Type_<start>_<local time>". Returns the
   // reader's result, else the log's.
   int OpenPartition(int diskNumber, uint64_t start, uint64_t count, char16_t driveLetter) override;
+  int OpenImagePartition(const std::filesystem::path& imagePath, uint64_t start, uint64_t count,
+                         char16_t sourceKey) override;
   // Slot 2: also what the sizers report progress to.
   int SetProgressCallback(ScanProgressCallback scan, CopyProgressCallback copy, void* user,
                           int scale) override;

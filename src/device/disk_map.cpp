@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "common/error_codes.h"
+#include "device/sector_reader.h"
 
 namespace brinvale {
 namespace {
@@ -74,6 +75,12 @@ void CopyDiskFacts(const platform::SystemDisk& disk, VolumeInfo& record) {
 
 }  // namespace
 
+int ReadDiskPartitionTable(int diskNumber, uint32_t bytesPerSector, PartitionTable& out) {
+  SectorReader reader;
+  if (int rc = OpenDiskReader(reader, diskNumber); rc != kOk) return rc;
+  return ReadPartitionTable(reader, bytesPerSector, out);
+}
+
 uint8_t TypeCodeFor(const std::string& fileSystemName, uint8_t partitionType) {
   if (EqualsIgnoringCase(fileSystemName, "NTFS")) return 7;
   if (EqualsIgnoringCase(fileSystemName, "FAT32")) return 11;
@@ -81,8 +88,48 @@ uint8_t TypeCodeFor(const std::string& fileSystemName, uint8_t partitionType) {
   return partitionType;
 }
 
-DiskEnumerator::DiskEnumerator(std::unique_ptr<platform::DiskEnumeration> system)
-    : m_system(std::move(system)) {}
+DiskEnumerator::DiskEnumerator()
+    : DiskEnumerator(platform::MakeSystemDiskEnumeration(), ReadDiskPartitionTable) {}
+
+DiskEnumerator::DiskEnumerator(std::unique_ptr<platform::DiskEnumeration> system,
+                               DiskTableReader tables)
+    : m_system(std::move(system)), m_tables(std::move(tables)) {}
+
+void DiskEnumerator::AddTablePartitions() {
+  if (!m_tables) return;
+  const int limit = m_system->DiskNumberLimit();
+  for (int disk = 0; disk < limit; ++disk) {
+    if (m_disks.count(disk)) continue;
+    platform::SystemDisk facts;
+    if (m_system->QueryDisk(disk, facts) != kOk) continue;
+    const uint32_t bps = facts.geometry.bytesPerSector ? facts.geometry.bytesPerSector : 512;
+    PartitionTable table;
+    if (m_tables(disk, bps, table) != kOk || table.scheme == PartitionScheme::kNone) continue;
+    if (table.Damaged()) m_tableProblems[disk] = table.damage;
+    for (const PartitionEntry& p : table.partitions) {
+      // Like a system volume without a type: nothing to offer.
+      if (p.type == 0) continue;
+      VolumeInfo info;
+      info.kind = VolumeInfo::Kind::kVolume;
+      info.origin = VolumeInfo::Origin::kPartitionTable;
+      info.driveLetter = u'*';
+      info.typeCode = p.type;
+      info.diskNumber = disk;
+      info.partitionNumber = int32_t(p.number);
+      // In bytes, as the system's volumes are collected.
+      info.start = StartIn(table, p, bps) * bps;
+      info.length = LengthIn(table, p, bps) * bps;
+      // No file system answered: the space it uses is not known.
+      info.totalBytes = info.length;
+      info.freeBytes = 0;
+      info.usedBytes = info.totalBytes;
+      info.volumePath = facts.name;
+      info.deviceId = facts.deviceId;
+      info.tableProblem = table.damage;
+      m_disks[disk].push_back(std::move(info));
+    }
+  }
+}
 
 void DiskEnumerator::AddGapsAndDisks() {
   for (auto& [disk, list] : m_disks) {
@@ -142,12 +189,40 @@ void DiskEnumerator::AddGapsAndDisks() {
     whole.deviceId = facts.deviceId;
     m_disks[disk].push_back(std::move(whole));
   }
+
+  // A disk whose table cannot be trusted whole can still be scanned whole;
+  // every record of it carries the reason.
+  for (const auto& [disk, problem] : m_tableProblems) {
+    auto it = m_disks.find(disk);
+    if (it == m_disks.end()) continue;
+    std::vector<VolumeInfo>& list = it->second;
+    const bool hasWhole = std::any_of(list.begin(), list.end(), [](const VolumeInfo& v) {
+      return v.kind == VolumeInfo::Kind::kWholeDisk;
+    });
+    if (!hasWhole) {
+      platform::SystemDisk facts;
+      if (m_system->QueryDisk(disk, facts) == kOk) {
+        const uint32_t bps = facts.geometry.bytesPerSector ? facts.geometry.bytesPerSector : 512;
+        const uint64_t sectors = facts.lengthBytes / bps;
+        if (sectors != 0) {
+          VolumeInfo whole =
+              UnallocatedRecord(VolumeInfo::Kind::kWholeDisk, disk, 0, sectors, bps);
+          CopyDiskFacts(facts, whole);
+          whole.volumePath = facts.name;
+          whole.deviceId = facts.deviceId;
+          list.push_back(std::move(whole));
+        }
+      }
+    }
+    for (VolumeInfo& v : list) v.tableProblem = problem;
+  }
 }
 
 bool RefreshDisks(DiskEnumerator& enumerator) {
   enumerator.m_disks.clear();
   enumerator.m_cursorDisk = 0;
   enumerator.m_cursorIndex = 0;
+  enumerator.m_tableProblems.clear();
 
   std::vector<platform::SystemVolume> volumes;
   try {
@@ -157,6 +232,7 @@ bool RefreshDisks(DiskEnumerator& enumerator) {
       if (info.typeCode == 0 || info.diskNumber == -1) continue;
       enumerator.m_disks[info.diskNumber].push_back(std::move(info));
     }
+    enumerator.AddTablePartitions();
     SortByStart(enumerator.m_disks);
     enumerator.AddGapsAndDisks();
     SortByStart(enumerator.m_disks);

@@ -13,6 +13,16 @@ namespace brinvale {
 struct VolumeInfo {
   enum class Kind { kVolume, kGap, kWholeDisk };
   Kind kind = Kind::kVolume;
+  // Where a volume record came from: the system's list of volumes, or the
+  // partition table read from the disk when the system shows no volume on
+  // it (a loop device without partition scanning, a disk in a container).
+  enum class Origin { kSystem, kPartitionTable };
+  Origin origin = Origin::kSystem;
+  // Why the disk's partition table cannot be trusted whole (overlapping
+  // entries, entries past the end, a bad GPT checksum, a loop of extended
+  // boot records); empty when it is sound or was not read. Set on every
+  // record of such a disk.
+  std::string tableProblem;
 
   // The volume's drive letter. A volume without one gets a small number
   // instead (its position in the whole list, counted from 1), and `numbered`

@@ -82,4 +82,19 @@ std::unique_ptr<IRidiRedazuvoParse> CreateEngineForImage(const std::filesystem::
   return engine;
 }
 
+std::unique_ptr<IRidiRedazuvoParse> CreateEngineForImagePartition(
+    const std::filesystem::path& path, uint64_t start, uint64_t count, char16_t sourceKey,
+    ScanMode mode, const EngineSetup& setup) {
+  platform::UniqueHandle file;
+  if (platform::OpenFile(path, platform::OpenMode::kReadExisting, file) != kOk) return nullptr;
+  FileByteSource source(std::move(file));
+  std::array<uint8_t, kRecognitionBytes> head{};
+  if (ReadRecognitionBytes(source, start * 512, head) != kOk) return nullptr;
+  auto engine = MakeEngine(ClassifyVolumeStart(head), mode, setup);
+  auto* partitionEngine = dynamic_cast<IImagePartitionEngine*>(engine.get());
+  if (partitionEngine == nullptr) return nullptr;
+  (void)partitionEngine->OpenImagePartition(path, start, count, sourceKey);
+  return engine;
+}
+
 }  // namespace brinvale

@@ -42,6 +42,14 @@ std::unique_ptr<IRidiRedazuvoParse> CreateEngineForImage(const std::filesystem::
                                                          char16_t driveLetter, ScanMode mode,
                                                          const EngineSetup& setup);
 
+// The same for one partition of an image that holds a whole disk: the
+// recognition bytes are read at the partition's start (`start` and `count`
+// in the image's 512-byte sectors), and the engine is opened with
+// OpenImagePartition.
+std::unique_ptr<IRidiRedazuvoParse> CreateEngineForImagePartition(
+    const std::filesystem::path& path, uint64_t start, uint64_t count, char16_t sourceKey,
+    ScanMode mode, const EngineSetup& setup);
+
 // The engine class for a recognised kind and mode, given `setup` but not yet
 // opened; null where no engine exists (an unrecognised volume in quick mode,
 // an engine not built into this version, or full mode without a history).

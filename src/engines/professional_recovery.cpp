@@ -60,7 +60,79 @@ int CProfessionalRecovery::OpenImage(const fs::path& imagePath, char16_t sourceK
   CheckEarlierLogs();
   (void)m_fat->OpenImage(path, sourceKey);
   m_openResult = m_ntfs->OpenImage(path, sourceKey);
-  m_quick = CreateEngineForImage(path, sourceKey, ScanMode::kQuick, QuickSetup());
+  m_quicks.clear();
+  m_table = PartitionTable{};
+  if (auto quick = CreateEngineForImage(path, sourceKey, ScanMode::kQuick, QuickSetup())) {
+    m_quicks.push_back(QuickStep{std::move(quick), 0, m_count, false});
+  } else {
+    AddImagePartitionSteps(path);
+  }
+  return m_openResult;
+}
+
+void CProfessionalRecovery::AddImagePartitionSteps(const fs::path& path) {
+  // No file system at sector 0: the image may hold a whole disk.
+  if (ReadPartitionTable(m_reader, 512, m_table) != kOk) {
+    m_table = PartitionTable{};
+    return;
+  }
+  for (const PartitionEntry& p : m_table.partitions) {
+    const uint64_t start = StartIn(m_table, p, 512);
+    uint64_t count = LengthIn(m_table, p, 512);
+    if (start >= m_count || count == 0) continue;
+    count = std::min(count, m_count - start);
+    // A partition whose file system is not recognised keeps its step: the
+    // pass then covers it whole.
+    m_quicks.push_back(QuickStep{
+        CreateEngineForImagePartition(path, start, count, m_letter, ScanMode::kQuick, QuickSetup()),
+        start, count, false});
+  }
+}
+
+void CProfessionalRecovery::AddDiskPartitionSteps() {
+  // No file system at the disk's first sector: its partitions, from its
+  // own table (the system may show none, as for a loop device without
+  // partition scanning).
+  if (ReadPartitionTable(m_reader, m_bytesPerSector, m_table) != kOk) {
+    m_table = PartitionTable{};
+    return;
+  }
+  for (const PartitionEntry& p : m_table.partitions) {
+    const uint64_t start = StartIn(m_table, p, m_bytesPerSector);
+    uint64_t count = LengthIn(m_table, p, m_bytesPerSector);
+    if (start >= m_count || count == 0) continue;
+    count = std::min(count, m_count - start);
+    m_quicks.push_back(QuickStep{CreateEngineForPartition(m_diskNumber, start, count, 0,
+                                                          ScanMode::kQuick, QuickSetup()),
+                                 start, count, false});
+  }
+}
+
+int CProfessionalRecovery::OpenImagePartition(const fs::path& imagePath, uint64_t start,
+                                              uint64_t count, char16_t sourceKey) {
+  std::error_code ec;
+  fs::path path = fs::absolute(imagePath, ec);
+  if (ec) path = imagePath;
+  m_letter = sourceKey;
+  m_diskNumber = kImageDiskNumber;
+  m_bytesPerSector = 512;
+  m_imagePath = path;
+  m_quicks.clear();
+  m_table = PartitionTable{};
+  if (int rc = OpenImageReader(m_reader, path); rc != kOk) return m_openResult = rc;
+  if (start >= m_reader.totalSectors) return m_openResult = kErrInvalidParameter;
+  m_start = start;
+  m_count = std::min(count, m_reader.totalSectors - start);
+  m_stamp = ImageStamp(path);
+  m_entry = ScanHistoryEntry{};
+  // One partition of an image is known by the image and its place in it.
+  m_earlierScan = m_history.FindImagePartitionEntry(path, m_start, m_count, m_stamp, m_entry);
+  CheckEarlierLogs();
+  (void)m_fat->OpenImagePartition(path, m_start, m_count, sourceKey);
+  m_openResult = m_ntfs->OpenImagePartition(path, m_start, m_count, sourceKey);
+  if (auto quick = CreateEngineForImagePartition(path, m_start, m_count, sourceKey,
+                                                 ScanMode::kQuick, QuickSetup()))
+    m_quicks.push_back(QuickStep{std::move(quick), 0, m_count, false});
   return m_openResult;
 }
 
@@ -79,9 +151,25 @@ int CProfessionalRecovery::OpenPartition(int diskNumber, uint64_t start, uint64_
   if (int rc = OpenDiskReader(m_reader, diskNumber); rc != kOk) return m_openResult = rc;
   // The quick engine knows the file system, and so what is allocated on it:
   // the partition's stamp comes from its map of free space.
-  m_quick = CreateEngineForPartition(diskNumber, start, count, driveLetter, ScanMode::kQuick,
-                                     QuickSetup());
-  m_stamp = PartitionStamp(driveLetter, m_quick.get(), m_reader, start, count, m_bytesPerSector);
+  m_quicks.clear();
+  m_table = PartitionTable{};
+  if (auto quick = CreateEngineForPartition(diskNumber, start, count, driveLetter,
+                                            ScanMode::kQuick, QuickSetup()))
+    m_quicks.push_back(QuickStep{std::move(quick), 0, count, false});
+  else if (start == 0)
+    AddDiskPartitionSteps();
+  if (m_quicks.size() <= 1) {
+    m_stamp = PartitionStamp(driveLetter, QuickEngine(), m_reader, start, count, m_bytesPerSector);
+  } else {
+    // A whole disk with partitions: what each partition's file system
+    // holds, and the disk's first and last MiB (the table among them).
+    uint64_t stamp = ContentStamp(nullptr, m_reader, start, count, m_bytesPerSector);
+    for (const QuickStep& step : m_quicks)
+      stamp = (stamp ^ ContentStamp(step.engine.get(), m_reader, step.start, step.count,
+                                    m_bytesPerSector)) *
+              0x100000001B3ull;
+    m_stamp = stamp;
+  }
   m_entry = ScanHistoryEntry{};
   m_earlierScan =
       m_history.FindPartitionEntry(uint32_t(diskNumber), start, count, m_stamp, m_entry);
@@ -117,8 +205,10 @@ void CProfessionalRecovery::SetLogFolders(const fs::path& folder) {
   m_fat->SetScanLogFolder(folder);
   m_ntfs->SetScanLogFolder(folder);
   m_content->SetScanLogFolder(folder);
-  if (auto* fat = dynamic_cast<CFastFatRecovery*>(m_quick.get())) fat->SetScanLogFolder(folder);
-  if (auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(m_quick.get())) ntfs->SetScanLogFolder(folder);
+  for (IRidiRedazuvoParse* quick : QuickEngines()) {
+    if (auto* fat = dynamic_cast<CFastFatRecovery*>(quick)) fat->SetScanLogFolder(folder);
+    if (auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(quick)) ntfs->SetScanLogFolder(folder);
+  }
 }
 
 void CProfessionalRecovery::SetPreviewFolder(const fs::path& folder) {
@@ -126,8 +216,10 @@ void CProfessionalRecovery::SetPreviewFolder(const fs::path& folder) {
   m_fat->SetPreviewFolder(folder);
   m_ntfs->SetPreviewFolder(folder);
   m_content->SetPreviewFolder(folder);
-  if (auto* fat = dynamic_cast<CFastFatRecovery*>(m_quick.get())) fat->SetPreviewFolder(folder);
-  if (auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(m_quick.get())) ntfs->SetPreviewFolder(folder);
+  for (IRidiRedazuvoParse* quick : QuickEngines()) {
+    if (auto* fat = dynamic_cast<CFastFatRecovery*>(quick)) fat->SetPreviewFolder(folder);
+    if (auto* ntfs = dynamic_cast<CFastNtfsRecovery*>(quick)) ntfs->SetPreviewFolder(folder);
+  }
 }
 
 int CProfessionalRecovery::SetProgressCallback(ScanProgressCallback scan, CopyProgressCallback copy,
@@ -136,17 +228,46 @@ int CProfessionalRecovery::SetProgressCallback(ScanProgressCallback scan, CopyPr
   m_copyCallback = copy;
   m_user = user;
   // The quick step fills the first 9 % of the bar, the pass the next 90 %.
-  if (m_quick) m_quick->SetProgressCallback(scan, copy, user, 9);
+  for (IRidiRedazuvoParse* quick : QuickEngines()) quick->SetProgressCallback(scan, copy, user, 9);
   m_fat->SetProgressCallback(scan, copy, user, 90);
   m_ntfs->SetProgressCallback(scan, copy, user, 90);
   m_content->SetProgressCallback(scan, copy, user, 90);
   return kOk;
 }
 
+IRidiRedazuvoParse* CProfessionalRecovery::SingleQuick() const {
+  return m_quicks.size() == 1 && m_quicks.front().start == 0 ? m_quicks.front().engine.get()
+                                                             : nullptr;
+}
+
+std::vector<IRidiRedazuvoParse*> CProfessionalRecovery::AllEngines() const {
+  std::vector<IRidiRedazuvoParse*> out = QuickEngines();
+  out.push_back(m_fat.get());
+  out.push_back(m_ntfs.get());
+  out.push_back(m_content.get());
+  return out;
+}
+
+std::vector<IRidiRedazuvoParse*> CProfessionalRecovery::QuickEngines() const {
+  std::vector<IRidiRedazuvoParse*> out;
+  for (const QuickStep& step : m_quicks)
+    if (step.engine) out.push_back(step.engine.get());
+  return out;
+}
+
+IRidiRedazuvoParse* CProfessionalRecovery::QuickFor(const ScanRecord& record) {
+  if (m_quicks.size() == 1) return m_quicks.front().engine.get();
+  // Several partitions of one image: the record names its partition's
+  // start, in the image's sectors.
+  for (QuickStep& step : m_quicks)
+    if (m_start + step.start == record.PartitionStart()) return step.engine.get();
+  return nullptr;
+}
+
 IRidiRedazuvoParse* CProfessionalRecovery::EngineFor(const ScanRecord& record) {
   switch (record.EngineValue()) {
     case uint32_t(EngineCode::kQuickNtfs):
-    case uint32_t(EngineCode::kQuickFat): return m_quick.get();
+    case uint32_t(EngineCode::kQuickFat): return QuickFor(record);
     case uint32_t(EngineCode::kFormattedNtfs): return m_ntfs.get();
     case uint32_t(EngineCode::kFormattedFat): return m_fat.get();
     case uint32_t(EngineCode::kContent): return m_content.get();
@@ -182,10 +303,7 @@ int CProfessionalRecovery::ListChildren(const ScanRecord* parent, uint32_t depth
     if (depth != 0) return kErrInvalidParameter;
     int firstError = kOk;
     RecordList part;
-    for (IRidiRedazuvoParse* engine : {m_quick.get(), static_cast<IRidiRedazuvoParse*>(m_fat.get()),
-                                       static_cast<IRidiRedazuvoParse*>(m_ntfs.get()),
-                                       static_cast<IRidiRedazuvoParse*>(m_content.get())}) {
-      if (engine == nullptr) continue;
+    for (IRidiRedazuvoParse* engine : AllEngines()) {
       const int rc = engine->ListChildren(nullptr, 0, part);
       if (rc != kOk && firstError == kOk) firstError = rc;
       out.insert(out.end(), part.begin(), part.end());
@@ -199,7 +317,7 @@ int CProfessionalRecovery::ListChildren(const ScanRecord* parent, uint32_t depth
 
 int CProfessionalRecovery::CountMergedFiles(const ScanRecord* folder, uint32_t& count) {
   count = 0;
-  auto* quick = dynamic_cast<CFastFatRecovery*>(m_quick.get());
+  auto* quick = dynamic_cast<CFastFatRecovery*>(SingleQuick());
   int firstError = kOk;
   for (const uint32_t cluster : m_fat->MergedFolders()) {
     const ScanRecord* holder = m_quickListing.Folder(cluster);
@@ -239,10 +357,7 @@ int CProfessionalRecovery::CountFiles(const ScanRecord* parent, uint32_t depth, 
   if (depth != 0) return kErrInvalidParameter;
   count = 0;
   int firstError = kOk;
-  for (IRidiRedazuvoParse* engine : {m_quick.get(), static_cast<IRidiRedazuvoParse*>(m_fat.get()),
-                                     static_cast<IRidiRedazuvoParse*>(m_ntfs.get()),
-                                     static_cast<IRidiRedazuvoParse*>(m_content.get())}) {
-    if (engine == nullptr) continue;
+  for (IRidiRedazuvoParse* engine : AllEngines()) {
     uint32_t part = 0;
     const int rc = engine->CountFiles(nullptr, 0, part);
     if (rc != kOk && firstError == kOk) firstError = rc;
@@ -259,7 +374,7 @@ int CProfessionalRecovery::CountFiles(const ScanRecord* parent, uint32_t depth, 
 
 uint64_t CProfessionalRecovery::GetRecordCount() {
   uint64_t total = m_fat->GetRecordCount() + m_ntfs->GetRecordCount() + m_content->GetRecordCount();
-  if (m_quick) total += m_quick->GetRecordCount();
+  for (IRidiRedazuvoParse* quick : QuickEngines()) total += quick->GetRecordCount();
   return total;
 }
 
@@ -272,13 +387,14 @@ int CProfessionalRecovery::GetRecordPath(const ScanRecord& record, std::string& 
   int rc = engine->GetRecordPath(record, path, maxChars);
   uint32_t cluster = 0;
   const ScanRecord* holder = nullptr;
-  if (record.Engine() != EngineCode::kFormattedFat || m_quick == nullptr ||
+  IRidiRedazuvoParse* const quick = SingleQuick();
+  if (record.Engine() != EngineCode::kFormattedFat || quick == nullptr ||
       !m_fat->MergedFolderOf(record, cluster) ||
       (holder = m_quickListing.Folder(cluster)) == nullptr)
     return rc;
   // Below a folder the quick engine placed: that folder's path first.
   std::string outer;
-  const int outerRc = m_quick->GetRecordPath(*holder, outer, maxChars);
+  const int outerRc = quick->GetRecordPath(*holder, outer, maxChars);
   if (outerRc == kErrOutOfMemory) return outerRc;
   std::string full = outer + std::string(holder->Name()) + '\\' + path;
   path = std::string(CutUtf8(full, maxChars));
@@ -299,7 +415,7 @@ int CProfessionalRecovery::RecoverRecord(const ScanRecord& record, const fs::pat
 int CProfessionalRecovery::RecoverMergedFolder(const ScanRecord& folder, const fs::path& target,
                                                int separators) {
   try {
-    auto* quick = dynamic_cast<CFastFatRecovery*>(m_quick.get());
+    auto* quick = dynamic_cast<CFastFatRecovery*>(SingleQuick());
     if (quick == nullptr) return kErrInvalidHandle;
     if (int rc = platform::CreateFolders(target); rc != kOk) return rc;
     // Quick folders are listed at their own depth, with what the formatted
@@ -343,7 +459,7 @@ int CProfessionalRecovery::BuildAllocationMap() { return kOk; }
 int CProfessionalRecovery::SetSearchCallback(SearchProgressCallback callback, void* user) {
   m_searchCallback = callback;
   m_searchUser = user;
-  if (m_quick) m_quick->SetSearchCallback(callback, user);
+  for (IRidiRedazuvoParse* quick : QuickEngines()) quick->SetSearchCallback(callback, user);
   m_fat->SetSearchCallback(callback, user);
   m_ntfs->SetSearchCallback(callback, user);
   m_content->SetSearchCallback(callback, user);

@@ -6,9 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "device/partition_table.h"
 #include "device/sector_reader.h"
 #include "engines/engine_factory.h"
 #include "engines/fat/fat_quick_listing.h"
+#include "results/image_partition_engine.h"
 #include "results/recovery_engine.h"
 #include "results/scan_history_file.h"
 #include "results/scan_history_interface.h"
@@ -36,8 +38,16 @@ class ReadAhead;
 // at offset 2. How far the pass got is recorded in the scan history, so an
 // unchanged medium can be scanned on from there.
 //
+// An image of a whole disk, or a whole disk (no file system at its first
+// sector, a partition table there), gets one quick engine per partition of
+// the table: all quick
+// steps run first, then one pass over every sector of the image that no
+// quick step mapped as allocated (free space inside the partitions, the
+// partitions whose allocation could not be mapped, gaps, deleted
+// partitions and the space after the last one), so nothing is read twice.
+//
 // Used by one thread at a time; owns its engines; not copyable.
-class CProfessionalRecovery final : public IRidiRedazuvoParse {
+class CProfessionalRecovery final : public IRidiRedazuvoParse, public IImagePartitionEngine {
  public:
   // The disk number recorded for an image source.
   static constexpr int kImageDiskNumber = 128;
@@ -55,6 +65,8 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
 
   int OpenImage(const std::filesystem::path& imagePath, char16_t sourceKey) override;
   int OpenPartition(int diskNumber, uint64_t start, uint64_t count, char16_t driveLetter) override;
+  int OpenImagePartition(const std::filesystem::path& imagePath, uint64_t start, uint64_t count,
+                         char16_t sourceKey) override;
   // The scale given is not used: the quick step reports with scale 9, the
   // pass with 90.
   int SetProgressCallback(ScanProgressCallback scan, CopyProgressCallback copy, void* user,
@@ -102,15 +114,59 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
   const std::filesystem::path& LogFolder() const { return m_folder; }
   // Where previews go (default: the scan-log base folder).
   void SetPreviewFolder(const std::filesystem::path& folder);
-  // The quick engine, when the medium holds a recognised file system.
-  IRidiRedazuvoParse* QuickEngine() { return m_quick.get(); }
+  // The quick engine, when the medium holds a recognised file system (the
+  // first partition's, on an image of a whole disk).
+  IRidiRedazuvoParse* QuickEngine() {
+    return m_quicks.empty() ? nullptr : m_quicks.front().engine.get();
+  }
+  // The partition table read from an image of a whole disk (no scheme for
+  // a volume, a disk or an image that holds one volume).
+  const PartitionTable& Partitions() const { return m_table; }
+  // One quick step per partition of such an image, one for a volume.
+  size_t QuickStepCount() const { return m_quicks.size(); }
+  // The quick engine of step `index` (null when its file system was not
+  // recognised or its scan failed) and where its volume starts, in sectors
+  // from the start of the medium.
+  IRidiRedazuvoParse* QuickEngineAt(size_t index) { return m_quicks.at(index).engine.get(); }
+  uint64_t QuickStepStart(size_t index) const { return m_quicks.at(index).start; }
+  // The stretches the pass of the last Scan covered, in sectors from the
+  // medium start, ascending and disjoint.
+  struct SectorRange {
+    uint64_t start = 0;
+    uint64_t length = 0;
+  };
+  const std::vector<SectorRange>& PassRanges() const { return m_passRanges; }
   CProfessionalFatRecovery& FatEngine() { return *m_fat; }
   CProfessionalNtfsRecovery& NtfsEngine() { return *m_ntfs; }
   CFileTypeRecovery& ContentEngine() { return *m_content; }
 
  private:
   struct Pass;
+  // A quick engine and the stretch its volume covers, in the coordinator's
+  // sectors from the medium start.
+  struct QuickStep {
+    std::unique_ptr<IRidiRedazuvoParse> engine;
+    uint64_t start = 0;
+    uint64_t count = 0;
+    bool mapped = false;  // its allocation map was built
+  };
   IRidiRedazuvoParse* EngineFor(const ScanRecord& record);
+  IRidiRedazuvoParse* QuickFor(const ScanRecord& record);
+  // The quick engines that were made, in step order.
+  std::vector<IRidiRedazuvoParse*> QuickEngines() const;
+  // The quick engines, then the formatted FAT, formatted NTFS and content
+  // engines: the order of the merged top level.
+  std::vector<IRidiRedazuvoParse*> AllEngines() const;
+  // On an image whose first sector holds no file system: one quick step per
+  // partition of its table.
+  void AddImagePartitionSteps(const std::filesystem::path& path);
+  // The same on a whole disk whose first sector holds no file system.
+  void AddDiskPartitionSteps();
+  // The quick engine of a volume (one quick step, at the medium's start);
+  // null for the partitions of a disk or disk image. The formatted FAT
+  // engine's entries are merged into the folders of a volume's quick FAT
+  // engine only.
+  IRidiRedazuvoParse* SingleQuick() const;
   // Whether `record` is a folder of the quick FAT engine's that the
   // formatted FAT engine may have filed entries in.
   bool HoldsMergedEntries(const ScanRecord& record) const;
@@ -133,8 +189,8 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
   // The name of the earlier scan's log whose name holds `prefix`; false
   // when there is none or the scan is not resumed.
   bool FindEarlierLog(bool resuming, std::string_view prefix, std::filesystem::path& name) const;
-  // Runs (or reloads) the quick engine and learns whether its free ranges
-  // can be used. Returns 0, or kCancelled after a stop.
+  // Runs (or reloads) every quick engine and learns whether its free
+  // ranges can be used. Returns 0, or kCancelled after a stop.
   int RunQuickStep(bool resuming, Pass& pass);
   // Opens (or reloads) the logs of the content, formatted FAT and formatted
   // NTFS engines.
@@ -171,7 +227,9 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse {
   std::unique_ptr<CProfessionalFatRecovery> m_fat;
   std::unique_ptr<CProfessionalNtfsRecovery> m_ntfs;
   std::unique_ptr<CFileTypeRecovery> m_content;
-  std::unique_ptr<IRidiRedazuvoParse> m_quick;
+  std::vector<QuickStep> m_quicks;
+  PartitionTable m_table;
+  std::vector<SectorRange> m_passRanges;
   FatQuickListing m_quickListing;
 
   ScanProgressCallback m_scanCallback = nullptr;

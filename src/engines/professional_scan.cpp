@@ -61,9 +61,9 @@ struct CProfessionalRecovery::Pass {
   uint64_t doneInRange = 0;
   uint64_t doneTotal = 0;
   uint64_t total = 0;  // sectors the pass covers
-  bool freeRanges = false;
-  // Free ranges are counted by the quick engine in its own sector size.
-  uint32_t quickBytes = 512;
+  // The stretches the pass reads, ascending and disjoint, in sectors from
+  // the medium start.
+  std::vector<SectorRange> ranges;
   uint32_t startTick = 0;
   uint32_t lastEstimateTick = 0;
   int secondsLeft = -1;
@@ -138,22 +138,30 @@ bool CProfessionalRecovery::FindEarlierLog(bool resuming, std::string_view prefi
   return true;
 }
 
-int CProfessionalRecovery::RunQuickStep(bool resuming, Pass& pass) {
-  if (!m_quick) return kOk;
-  m_quick->SetProgressCallback(m_scanCallback, m_copyCallback, m_user, 9);
-  pass.freeRanges = m_quick->BuildAllocationMap() == kOk;
-  fs::path quickLog;
-  const int rc = FindEarlierLog(resuming, kQuickLogPrefix, quickLog) ? m_quick->Scan(&quickLog)
-                                                                     : m_quick->Scan(nullptr);
-  if (rc == kCancelled) {
-    if (!resuming) m_history.TakeBackFolder();
-    return rc;
-  }
-  if (rc != kOk) {
-    // A damaged file system is what this scan is for: without the quick
-    // engine's results the pass simply covers the whole volume.
-    m_quick.reset();
-    pass.freeRanges = false;
+int CProfessionalRecovery::RunQuickStep(bool resuming, Pass&) {
+  for (QuickStep& step : m_quicks) {
+    if (!step.engine) continue;
+    step.engine->SetProgressCallback(m_scanCallback, m_copyCallback, m_user, 9);
+    step.mapped = step.engine->BuildAllocationMap() == kOk;
+    // One volume keeps the one quick log of the folder; the partitions of
+    // a disk image each find theirs by its start in the name.
+    const std::string prefix =
+        m_quicks.size() == 1
+            ? std::string(kQuickLogPrefix)
+            : std::string(kQuickLogPrefix) + std::to_string(m_start + step.start) + "_";
+    fs::path quickLog;
+    const int rc = FindEarlierLog(resuming, prefix, quickLog) ? step.engine->Scan(&quickLog)
+                                                              : step.engine->Scan(nullptr);
+    if (rc == kCancelled) {
+      if (!resuming) m_history.TakeBackFolder();
+      return rc;
+    }
+    if (rc != kOk) {
+      // A damaged file system is what this scan is for: without the quick
+      // engine's results the pass simply covers its whole volume.
+      step.engine.reset();
+      step.mapped = false;
+    }
   }
   return kOk;
 }
@@ -161,7 +169,7 @@ int CProfessionalRecovery::RunQuickStep(bool resuming, Pass& pass) {
 void CProfessionalRecovery::ShareQuickListing() {
   m_quickListing = FatQuickListing();
   m_fat->SetQuickListing(nullptr);
-  auto* quick = dynamic_cast<CFastFatRecovery*>(m_quick.get());
+  auto* quick = dynamic_cast<CFastFatRecovery*>(SingleQuick());
   if (quick == nullptr || quick->Store() == nullptr || !quick->Store()->IsOpen()) return;
   // Without the whole listing an entry could be left out by both engines:
   // then this engine files everything it finds, as on its own.
@@ -180,8 +188,12 @@ int CProfessionalRecovery::OpenPassEngines(bool resuming) {
              ? m_content->OpenForDisk(m_bytesPerSector, m_diskNumber, log, m_letter)
              : m_content->OpenForImage(m_bytesPerSector, log, m_letter, m_imagePath);
   } else {
-    rc = m_imagePath.empty() ? m_content->OpenPartition(m_diskNumber, m_start, m_count, m_letter)
-                             : m_content->OpenImage(m_imagePath, m_letter);
+    if (m_imagePath.empty())
+      rc = m_content->OpenPartition(m_diskNumber, m_start, m_count, m_letter);
+    else if (m_start != 0)
+      rc = m_content->OpenImagePartition(m_imagePath, m_start, m_count, m_letter);
+    else
+      rc = m_content->OpenImage(m_imagePath, m_letter);
   }
   if (rc != kOk) return rc;
   m_content->SetProgressCallback(m_scanCallback, m_copyCallback, m_user, 90);
@@ -196,29 +208,61 @@ int CProfessionalRecovery::OpenPassEngines(bool resuming) {
 void CProfessionalRecovery::PlanPass(Pass& pass) {
   pass.buffer.resize(kReadBytes);
   pass.record.resize(kRecordReadBytes);
-  if (pass.freeRanges) {
-    pass.quickBytes = QuickSectorBytes(m_quick.get(), m_bytesPerSector);
-    uint64_t from = 0, start = 0, length = 0;
-    bool first = true;
-    // Every range starts past the one before, so the walk ends.
-    while (NextRange(*m_quick, pass.quickBytes, m_bytesPerSector, from, start, length)) {
-      if (first) {
-        pass.rangeStart = start;
-        pass.rangeLength = length;
-        first = false;
+  std::vector<SectorRange> ranges;
+  std::vector<SectorRange> steps;  // what the quick steps' volumes cover
+  for (const QuickStep& step : m_quicks) {
+    if (step.start >= m_count || step.count == 0) continue;
+    const uint64_t count = std::min(step.count, m_count - step.start);
+    steps.push_back({step.start, count});
+    bool any = false;
+    if (step.engine && step.mapped) {
+      const uint32_t quickBytes = QuickSectorBytes(step.engine.get(), m_bytesPerSector);
+      uint64_t from = 0, start = 0, length = 0;
+      // Every range starts past the one before, so the walk ends.
+      while (from < count &&
+             NextRange(*step.engine, quickBytes, m_bytesPerSector, from, start, length)) {
+        if (start >= count) break;
+        length = std::min(length, count - start);
+        ranges.push_back({step.start + start, length});
+        any = true;
+        from = start + length;
       }
-      pass.total += length;
-      from = start + length;
     }
     // No free range at all (an engine that does not map free space, as the
-    // Ext one, or a full volume): the pass covers the whole volume.
-    if (first) pass.freeRanges = false;
+    // Ext one, a full volume, or none recognised): the pass covers the
+    // whole volume.
+    if (!any) ranges.push_back({step.start, count});
   }
-  if (!pass.freeRanges) {
-    pass.rangeStart = 0;
-    pass.rangeLength = m_count;
-    pass.total = m_count;
+  // Every sector no quick step's volume holds: the whole medium without a
+  // quick step, and on a disk image its gaps and the space after the last
+  // partition.
+  std::sort(steps.begin(), steps.end(),
+            [](const SectorRange& a, const SectorRange& b) { return a.start < b.start; });
+  uint64_t at = 0;
+  for (const SectorRange& r : steps) {
+    if (r.start > at) ranges.push_back({at, r.start - at});
+    at = std::max(at, r.start + r.length);
   }
+  if (at < m_count) ranges.push_back({at, m_count - at});
+  std::sort(ranges.begin(), ranges.end(),
+            [](const SectorRange& a, const SectorRange& b) { return a.start < b.start; });
+  // Touching and overlapping stretches become one, so no sector is read
+  // twice.
+  pass.ranges.clear();
+  for (const SectorRange& r : ranges) {
+    if (r.length == 0) continue;
+    if (!pass.ranges.empty() && r.start <= pass.ranges.back().start + pass.ranges.back().length) {
+      SectorRange& last = pass.ranges.back();
+      last.length = std::max(last.start + last.length, r.start + r.length) - last.start;
+    } else {
+      pass.ranges.push_back(r);
+    }
+  }
+  pass.total = 0;
+  for (const SectorRange& r : pass.ranges) pass.total += r.length;
+  pass.rangeStart = pass.ranges.empty() ? 0 : pass.ranges.front().start;
+  pass.rangeLength = pass.ranges.empty() ? 0 : pass.ranges.front().length;
+  m_passRanges = pass.ranges;
 }
 
 void CProfessionalRecovery::ApplyResumePoint(Pass& pass) {
@@ -320,13 +364,13 @@ int CProfessionalRecovery::RunPass(Pass& pass) {
       pass.doneInRange += std::min(advance, left);
       if (int rc = ReportPass(pass); rc != kOk) return rc;
     }
-    if (!pass.freeRanges || !m_quick) return kOk;
-    uint64_t start = 0, length = 0;
-    if (!NextRange(*m_quick, pass.quickBytes, bps, pass.rangeStart + pass.rangeLength, start,
-                   length))
-      return kOk;
-    pass.rangeStart = start;
-    pass.rangeLength = length;
+    // The next stretch after this one.
+    const uint64_t end = pass.rangeStart + pass.rangeLength;
+    const auto next = std::find_if(pass.ranges.begin(), pass.ranges.end(),
+                                   [end](const SectorRange& r) { return r.start >= end; });
+    if (next == pass.ranges.end()) return kOk;
+    pass.rangeStart = next->start;
+    pass.rangeLength = next->length;
     pass.doneInRange = 0;
   }
 }

@@ -44,9 +44,10 @@ int CProfessionalRecovery::Search(const std::string& text, RecordList& out) {
   try {
     int firstError = kOk;
     RecordList part;
-    for (IRidiRedazuvoParse* engine : {m_quick.get(), static_cast<IRidiRedazuvoParse*>(m_fat.get()),
-                                       static_cast<IRidiRedazuvoParse*>(m_ntfs.get())}) {
-      if (engine == nullptr) continue;
+    std::vector<IRidiRedazuvoParse*> engines = QuickEngines();
+    engines.push_back(m_fat.get());
+    engines.push_back(m_ntfs.get());
+    for (IRidiRedazuvoParse* engine : engines) {
       const int rc = engine->Search(text, part);
       out.insert(out.end(), part.begin(), part.end());
       if (rc == kCancelled) return rc;
@@ -54,7 +55,6 @@ int CProfessionalRecovery::Search(const std::string& text, RecordList& out) {
     }
 
     // Where each file the file systems know starts, with its extension.
-    auto* quickNtfs = dynamic_cast<CFastNtfsRecovery*>(m_quick.get());
     std::unordered_map<uint64_t, std::string> starts;
     for (const ScanRecord& r : out) {
       uint64_t sector = 0;
@@ -63,9 +63,11 @@ int CProfessionalRecovery::Search(const std::string& text, RecordList& out) {
         case EngineCode::kQuickFat:
         case EngineCode::kFormattedFat: known = FatFirstSector(r, m_bytesPerSector, sector); break;
         case EngineCode::kFormattedNtfs: known = m_ntfs->FirstDataSector(r, sector); break;
-        case EngineCode::kQuickNtfs:
+        case EngineCode::kQuickNtfs: {
+          auto* quickNtfs = dynamic_cast<CFastNtfsRecovery*>(QuickFor(r));
           known = quickNtfs != nullptr && quickNtfs->FirstDataSector(r, sector);
           break;
+        }
         default: break;
       }
       if (known) starts[sector] = ExtensionOf(r.Name());

@@ -25,10 +25,18 @@ class IScanHistory {
   // The same for an image file, by path and its last-write time now.
   virtual bool FindImageEntry(const std::filesystem::path& imagePath, uint64_t writeTime,
                               ScanHistoryEntry& out) = 0;
+  // The same for one partition of an image that holds a whole disk, by the
+  // image's path and the partition's start and length in it; a scan of it
+  // is recorded with RecordScan(start, count, ..., imagePath).
+  virtual bool FindImagePartitionEntry(const std::filesystem::path& imagePath,
+                                       uint64_t startSector, uint64_t sectorCount,
+                                       uint64_t writeTime, ScanHistoryEntry& out) = 0;
 
   // Records a finished or stopped full scan and saves the index. The entry
   // is found by the medium's identity alone (disk, start and count, or the
-  // image path; an empty `imagePath` means a partition) and takes `stamp`,
+  // image path with the start and length of the partition in it, start 0
+  // for the whole image; an empty `imagePath` means a partition of a disk)
+  // and takes `stamp`,
   // the stamp the scan was opened with, so that a medium that changed
   // during the scan is seen as changed next time and the folder just
   // written is never lost to it. Returns 0 or a system error code.

@@ -231,6 +231,49 @@ TEST_F(ScanHistoryTest, ImageIsFoundByItsCanonicalPathAndWriteTime) {
   EXPECT_TRUE(h.Entries().empty());
 }
 
+// One partition of an image of a whole disk is its own medium: the image
+// path with the partition's start and length.
+TEST_F(ScanHistoryTest, PartitionsOfAnImageAreEntriesOfTheirOwnBesideTheWholeImage) {
+  fs::create_directories(root / "img");
+  const fs::path image = root / "img" / "disk.img";
+  std::ofstream(image) << "x";
+  ScanHistory h(base);
+  std::vector<fs::path> folders;
+  for (int i = 0; i < 3; ++i) {
+    h.BeginNewFolder();
+    folders.push_back(h.CurrentFolder());
+  }
+  ASSERT_EQ(h.RecordScan(128, 0, 98304, 777, {}, folders[0], image), kOk);
+  ASSERT_EQ(h.RecordScan(128, 2048, 32768, 777, {}, folders[1], image), kOk);
+  ASSERT_EQ(h.RecordScan(128, 36864, 20480, 777, {}, folders[2], image), kOk);
+  ASSERT_EQ(h.Entries().size(), 3u);
+
+  ScanHistoryEntry e;
+  ASSERT_TRUE(h.FindImageEntry(image, 777, e));
+  EXPECT_EQ(e.folder, platform::Utf8ToUtf16(platform::PathToUtf8(folders[0])));
+  ASSERT_TRUE(h.FindImagePartitionEntry(image, 36864, 20480, 777, e));
+  EXPECT_EQ(e.folder, platform::Utf8ToUtf16(platform::PathToUtf8(folders[2])));
+  ASSERT_TRUE(h.FindImagePartitionEntry(root / "img" / "." / "disk.img", 2048, 32768, 777, e));
+  EXPECT_EQ(e.folder, platform::Utf8ToUtf16(platform::PathToUtf8(folders[1])));
+  // The same start with another length is another partition.
+  EXPECT_FALSE(h.FindImagePartitionEntry(image, 2048, 30000, 777, e));
+  EXPECT_EQ(h.Entries().size(), 3u);
+
+  // A rescan of one partition into a new folder replaces only its entry.
+  h.BeginNewFolder();
+  const fs::path again = h.CurrentFolder();
+  ASSERT_EQ(h.RecordScan(128, 2048, 32768, 777, {}, again, image), kOk);
+  ASSERT_EQ(h.Entries().size(), 3u);
+  EXPECT_FALSE(fs::exists(folders[1]));
+  EXPECT_TRUE(fs::exists(folders[0]));
+  EXPECT_TRUE(fs::exists(folders[2]));
+
+  // A partition written since loses its entry; the others keep theirs.
+  EXPECT_FALSE(h.FindImagePartitionEntry(image, 36864, 20480, 778, e));
+  EXPECT_EQ(h.Entries().size(), 2u);
+  EXPECT_TRUE(h.FindImageEntry(image, 777, e));
+}
+
 // Names compare by the platform's rule: two files on POSIX, one on Windows.
 TEST_F(ScanHistoryTest, ImagePathsDifferingInCaseFollowThePlatformsRule) {
   ScanHistory h(base);

@@ -144,6 +144,33 @@ TEST_F(JobFixture, QuickScanOfTwoImagesPostsAndClosesWithOne) {
   EXPECT_EQ(window.texts["stage"], "Scanning image fat16.img");
 }
 
+// Two partitions of one disk image are two sources: each gets its own
+// engine, and each found file carries its own source's key, so it finds
+// the engine of the partition it came from.
+TEST_F(JobFixture, PartitionsOfADiskImageAreSourcesWithEnginesAndKeysOfTheirOwn) {
+  ScanSource first = Image("mbr_parts.img", 1);
+  first.imagePartition = ImagePartition{1, 2048, 32768};
+  ScanSource logical = Image("mbr_parts.img", 2);
+  logical.imagePartition = ImagePartition{5, 61440, 16384};
+  RunScanJob(JobSetup({&first, &logical}, ScanMode::kQuick), window, state);
+  ASSERT_TRUE(window.closed.has_value());
+  EXPECT_EQ(*window.closed, CloseCode::kDone);
+  ASSERT_NE(first.engine, nullptr);
+  ASSERT_NE(logical.engine, nullptr);
+  EXPECT_EQ(window.texts["stage"], "Scanning image mbr_parts.img #5");
+  const std::vector<ScanSource*> sources = {&first, &logical};
+  for (ScanSource* source : sources) {
+    RecordList top;
+    ASSERT_EQ(source->engine->ListChildren(nullptr, 0, top), kOk);
+    ASSERT_FALSE(top.empty());
+    for (const ScanRecord& r : top) {
+      EXPECT_EQ(r.SourceKey(), source->Key()) << r.Name();
+      EXPECT_EQ(r.PartitionStart(), source->imagePartition->start) << r.Name();
+      EXPECT_EQ(FindSourceByKey(sources, r.SourceKey()), source) << r.Name();
+    }
+  }
+}
+
 TEST_F(JobFixture, CancellingDuringTheSecondOfThreeSourcesSkipsTheThird) {
   ScanSource a = Image("sample.img", 1), b = Image("fat16.img", 2), c = Image("fat32.img", 3);
   window.onText = [&](const std::string& control, const std::string& text) {

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
+#include "device/sector_reader.h"
 #include "support/fake_disk_enumeration.h"
+#include "support/fixture_path.h"
 
 namespace brinvale {
 namespace {
@@ -256,6 +259,127 @@ TEST(TypeCodeFor, FileSystemNamesOverrideThePartitionType) {
   EXPECT_EQ(TypeCodeFor("FAT", 0x0E), 6);
   EXPECT_EQ(TypeCodeFor("exFAT", 0x07), 7);  // not a FAT name: the table's byte
   EXPECT_EQ(TypeCodeFor("FAT16", 0x0E), 0x0E);
+}
+
+
+// The partition table of disk 1 is the sfdisk fixture's; disk 2's is
+// damaged; disk 3 has none; disk 4's holds nothing that can be trusted.
+int FixtureTables(int disk, uint32_t bytesPerSector, PartitionTable& out) {
+  out = PartitionTable{};
+  if (disk == 1) {
+    SectorReader reader;
+    if (int rc = OpenImageReader(reader, test::FixturePath("mbr_parts.img")); rc != kOk) return rc;
+    const int rc = ReadPartitionTable(reader, bytesPerSector, out);
+    CloseReader(reader);
+    return rc;
+  }
+  if (disk == 2 || disk == 4) {
+    out.scheme = PartitionScheme::kMbr;
+    out.diskSectors = 200000;
+    out.damage = "partition 2 overlaps partition 1";
+    if (disk == 2) {
+      PartitionEntry p;
+      p.number = 1;
+      p.start = 2048;
+      p.length = 100000;
+      p.type = 0x0C;
+      out.partitions.push_back(p);
+      PartitionEntry unknown = p;  // a kind of partition that holds no user data
+      unknown.number = 3;
+      unknown.start = 150000;
+      unknown.length = 1000;
+      unknown.type = 0;
+      out.partitions.push_back(unknown);
+    }
+    return kOk;
+  }
+  return kOk;  // no scheme
+}
+
+TEST(RefreshDisks, ADiskWithoutSystemVolumesListsThePartitionsOfItsOwnTable) {
+  auto owned = std::make_unique<FakeDiskEnumeration>();
+  FakeDiskEnumeration& fake = *owned;
+  fake.disks[0] = MakeDisk(200000);
+  fake.disks[1] = MakeDisk(98304);  // the 48 MiB fixture
+  fake.disks[2] = MakeDisk(200000);
+  fake.disks[3] = MakeDisk(200000);
+  fake.disks[4] = MakeDisk(200000);
+  fake.volumes = {MakeVolume(0, 2048ull * 512, 190000ull * 512, "NTFS", u'C')};
+  DiskEnumerator enumerator(std::move(owned), FixtureTables);
+  ASSERT_TRUE(RefreshDisks(enumerator));
+
+  // The system's own volume is not second-guessed by a table.
+  const auto& system = enumerator.Disks().at(0);
+  ASSERT_EQ(system.size(), 1u);
+  EXPECT_EQ(system[0].origin, VolumeInfo::Origin::kSystem);
+  EXPECT_TRUE(system[0].tableProblem.empty());
+
+  // Partitions 1, 2 and the logical 5 from the table, then the gap after
+  // the last one (20,480 sectors, more than a cylinder); the gaps of 2,048
+  // and 4,096 sectors before 2 and 5 are less than one and are not listed.
+  const auto& disk = enumerator.Disks().at(1);
+  ASSERT_EQ(disk.size(), 4u);
+  const uint64_t starts[] = {2048, 36864, 61440};
+  const uint64_t lengths[] = {32768, 20480, 16384};
+  const int numbers[] = {1, 2, 5};
+  const uint8_t types[] = {0x06, 0x07, 0x06};
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(disk[i].kind, VolumeInfo::Kind::kVolume);
+    EXPECT_EQ(disk[i].origin, VolumeInfo::Origin::kPartitionTable);
+    EXPECT_EQ(disk[i].start, starts[i]);
+    EXPECT_EQ(disk[i].length, lengths[i]);
+    EXPECT_EQ(disk[i].partitionNumber, numbers[i]);
+    EXPECT_EQ(disk[i].typeCode, types[i]);
+    EXPECT_EQ(disk[i].diskNumber, 1);
+    EXPECT_TRUE(disk[i].numbered);
+    EXPECT_EQ(disk[i].totalBytes, lengths[i] * 512);
+    EXPECT_TRUE(disk[i].tableProblem.empty());
+  }
+  // Numbers count every record before: C: is 1, so these are 2, 3, 4.
+  EXPECT_EQ(disk[0].driveLetter, 2);
+  EXPECT_EQ(disk[2].driveLetter, 4);
+  EXPECT_EQ(disk[3].kind, VolumeInfo::Kind::kGap);
+  EXPECT_EQ(disk[3].start, 77824u);
+  EXPECT_EQ(disk[3].length, 98304u - 77824u);
+  EXPECT_FALSE(std::any_of(disk.begin(), disk.end(), [](const VolumeInfo& v) {
+    return v.kind == VolumeInfo::Kind::kWholeDisk;
+  }));
+
+  // A damaged table: the partition that could be trusted, the gap after it
+  // and the whole disk, each with the reason; the entry of no known kind
+  // is left out as a system volume without a type would be.
+  const auto& damaged = enumerator.Disks().at(2);
+  ASSERT_EQ(damaged.size(), 3u);
+  EXPECT_EQ(damaged[0].kind, VolumeInfo::Kind::kWholeDisk);
+  EXPECT_EQ(damaged[0].length, 200000u);
+  EXPECT_EQ(damaged[1].origin, VolumeInfo::Origin::kPartitionTable);
+  EXPECT_EQ(damaged[1].start, 2048u);
+  EXPECT_EQ(damaged[1].typeCode, 0x0C);
+  EXPECT_EQ(damaged[2].kind, VolumeInfo::Kind::kGap);
+  EXPECT_EQ(damaged[2].start, 102048u);
+  for (const VolumeInfo& v : damaged)
+    EXPECT_EQ(v.tableProblem, "partition 2 overlaps partition 1");
+
+  // No table: the whole disk as before, with nothing to report.
+  const auto& plain = enumerator.Disks().at(3);
+  ASSERT_EQ(plain.size(), 1u);
+  EXPECT_EQ(plain[0].kind, VolumeInfo::Kind::kWholeDisk);
+  EXPECT_TRUE(plain[0].tableProblem.empty());
+
+  // Nothing trustworthy: the whole disk, with the reason.
+  const auto& bad = enumerator.Disks().at(4);
+  ASSERT_EQ(bad.size(), 1u);
+  EXPECT_EQ(bad[0].kind, VolumeInfo::Kind::kWholeDisk);
+  EXPECT_EQ(bad[0].tableProblem, "partition 2 overlaps partition 1");
+}
+
+TEST(RefreshDisks, WithoutATableReaderADiskWithoutVolumesIsListedWhole) {
+  Fixture f;
+  f.fake->disks[1] = MakeDisk(98304);
+  ASSERT_TRUE(RefreshDisks(*f.enumerator));
+  ASSERT_EQ(f.Disk(1).size(), 1u);
+  EXPECT_EQ(f.Disk(1)[0].kind, VolumeInfo::Kind::kWholeDisk);
 }
 
 }  // namespace

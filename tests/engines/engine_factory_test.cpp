@@ -22,6 +22,10 @@ class EmptyHistory final : public IScanHistory {
   bool FindImageEntry(const std::filesystem::path&, uint64_t, ScanHistoryEntry&) override {
     return false;
   }
+  bool FindImagePartitionEntry(const std::filesystem::path&, uint64_t, uint64_t, uint64_t,
+                               ScanHistoryEntry&) override {
+    return false;
+  }
   int RecordScan(uint32_t, uint64_t, uint64_t, uint64_t, const ResumePoint&,
                  const std::filesystem::path&, const std::filesystem::path&) override {
     return kOk;

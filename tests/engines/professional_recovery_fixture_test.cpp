@@ -97,7 +97,37 @@ struct Session {
   Progress progress;
 };
 
-fs::path ImagePath(const std::string& image) { return test::FixturePath(image); }
+// mbr_full.img with its partition entries wiped: a medium with no file
+// system at its start and no table, which the pass reads whole, so the
+// formatted engines meet the live structures of both old partitions. (With
+// its table the image's partitions get quick steps of their own and their
+// allocated space is not read again.) One copy per run, removed at exit.
+class TablelessDisk {
+ public:
+  TablelessDisk()
+      : m_path(fs::temp_directory_path() /
+               ("brinvale-" + std::to_string(BRINVALE_TEST_PID) + "-mbr_full_no_table.img")) {
+    std::vector<uint8_t> bytes = test::ReadFileBytes(test::FixturePath("mbr_full.img"));
+    if (bytes.size() > 512) std::fill(bytes.begin() + 446, bytes.begin() + 510, uint8_t(0));
+    test::WriteFileBytes(m_path, bytes);
+  }
+  ~TablelessDisk() {
+    std::error_code ec;
+    fs::remove(m_path, ec);
+  }
+  const fs::path& Path() const { return m_path; }
+
+ private:
+  fs::path m_path;
+};
+
+fs::path ImagePath(const std::string& image) {
+  if (image == "mbr_full.img") {
+    static const TablelessDisk disk;
+    return disk.Path();
+  }
+  return test::FixturePath(image);
+}
 
 // A folder path as text without its trailing separator ("<base>/1/" names
 // the same folder as "<base>/1").

@@ -150,9 +150,16 @@ TEST_F(ProfessionalRecoveryTest, SearchListsAFileFoundByTheQuickEngineAndByConte
 TEST_F(ProfessionalRecoveryTest, OldNtfsSystemFilesAreNotListedAsFiles) {
   // mkntfs leaves $ObjId, $Quota and $Reparse in $Extend, each with a FILE
   // record of its own; they hold no user data and cannot be recovered. The
-  // disk image has no file system at its start, so the pass reads the live
-  // MFT of its NTFS partition too.
-  auto scan = Open("mbr_full.img");
+  // disk image's partition entries are wiped, so with no file system at
+  // its start and no table the pass reads the live MFT of its old NTFS
+  // partition too.
+  std::vector<uint8_t> bytes = test::ReadFileBytes(test::FixturePath("mbr_full.img"));
+  ASSERT_GT(bytes.size(), 512u);
+  std::fill(bytes.begin() + 446, bytes.begin() + 510, uint8_t(0));
+  test::WriteFileBytes(root / "no_table.img", bytes);
+  auto scan = std::make_unique<CProfessionalRecovery>(*history);
+  ASSERT_EQ(scan->OpenImage(root / "no_table.img", u'X'), kOk);
+  EXPECT_EQ(scan->QuickStepCount(), 0u);
   ASSERT_EQ(scan->Scan(nullptr), kOk);
   RecordList found;
   ASSERT_EQ(scan->NtfsEngine().Search(BuildTypeFilter({}) + "|.other", found), kOk);

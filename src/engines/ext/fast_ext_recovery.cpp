@@ -11,4 +11,13 @@ int CFastExtRecovery::OpenPartition(int diskNumber, uint64_t start, uint64_t cou
   return OpenDiskReader(m_reader, diskNumber);
 }
 
+int CFastExtRecovery::OpenImagePartition(const std::filesystem::path& imagePath, uint64_t start,
+                                         uint64_t count, char16_t sourceKey) {
+  m_diskNumber = -1;
+  m_start = start;
+  m_count = count;
+  m_driveLetter = sourceKey;
+  return OpenImageReader(m_reader, imagePath);
+}
+
 }  // namespace brinvale

@@ -53,6 +53,14 @@ int CFastFatRecovery::OpenPartition(int diskNumber, uint64_t start, uint64_t cou
   return OpenWith(std::move(reader), start, count, deviceBps, driveLetter);
 }
 
+int CFastFatRecovery::OpenImagePartition(const std::filesystem::path& imagePath, uint64_t start,
+                                         uint64_t count, char16_t sourceKey) {
+  if (m_open) return kOk;
+  SectorReader reader;
+  if (int rc = OpenImageReader(reader, imagePath); rc != kOk) return m_openResult = rc;
+  return OpenWith(std::move(reader), start, count, 512, sourceKey);
+}
+
 int CFastFatRecovery::OpenSource(std::unique_ptr<ByteSource> source, uint64_t totalSectors,
                                  char16_t sourceKey) {
   if (m_open) return kOk;

@@ -20,6 +20,7 @@
 #include "engines/fat/fat_high_word_probe.h"
 #include "engines/fat/fat_record_copy.h"
 #include "engines/fat/fat_table.h"
+#include "results/image_partition_engine.h"
 #include "results/recovery_engine.h"
 #include "results/scan_log_store.h"
 
@@ -36,7 +37,7 @@ struct FatCopySink;
 //
 // Owns its reader, FAT table, content-check context and scan log. Used by
 // one thread at a time; not copyable.
-class CFastFatRecovery final : public IRidiRedazuvoParse {
+class CFastFatRecovery final : public IRidiRedazuvoParse, public IImagePartitionEngine {
  public:
   // Engine code written at offset 2 of every record.
   static constexpr EngineCode kEngineCode = EngineCode::kQuickFat;
@@ -51,6 +52,8 @@ class CFastFatRecovery final : public IRidiRedazuvoParse {
   int OpenImage(const std::filesystem::path& imagePath, char16_t sourceKey) override;
   // Slot 1.
   int OpenPartition(int diskNumber, uint64_t start, uint64_t count, char16_t driveLetter) override;
+  int OpenImagePartition(const std::filesystem::path& imagePath, uint64_t start, uint64_t count,
+                         char16_t sourceKey) override;
   int SetProgressCallback(ScanProgressCallback scan, CopyProgressCallback copy, void* user,
                           int scale) override;
   // Walks the volume, or with `existingLog` (a base name in the scan-log

@@ -35,6 +35,15 @@ int CProfessionalFatRecovery::OpenPartition(int diskNumber, uint64_t start, uint
   return OpenReader(std::move(reader), start, count, bytesPerSector, driveLetter);
 }
 
+int CProfessionalFatRecovery::OpenImagePartition(const std::filesystem::path& imagePath,
+                                                 uint64_t start, uint64_t count,
+                                                 char16_t sourceKey) {
+  if (m_open) return kOk;
+  SectorReader reader;
+  if (int rc = OpenImageReader(reader, imagePath); rc != kOk) return m_openResult = rc;
+  return OpenReader(std::move(reader), start, count, 512, sourceKey);
+}
+
 int CProfessionalFatRecovery::OpenReader(SectorReader reader, uint64_t start, uint64_t count,
                                          uint32_t bytesPerSector, char16_t sourceKey) {
   if (m_open) return kOk;

@@ -12,6 +12,7 @@
 #include "engines/fat/fat_high_word_probe.h"
 #include "engines/fat/fat_quick_listing.h"
 #include "engines/fat/fat_record_copy.h"
+#include "results/image_partition_engine.h"
 #include "results/recovery_engine.h"
 #include "results/scan_log_store.h"
 
@@ -45,7 +46,7 @@ struct ClusterGeometry {
 // Sector numbers are absolute, counted in the medium's sector size. Every
 // walk over ".." entries keeps a visited set and a step bound. Owns its
 // reader and scan log; used by one thread at a time; not copyable.
-class CProfessionalFatRecovery final : public IRidiRedazuvoParse {
+class CProfessionalFatRecovery final : public IRidiRedazuvoParse, public IImagePartitionEngine {
  public:
   static constexpr EngineCode kEngineCode = EngineCode::kFormattedFat;
   static constexpr uint32_t kMaxClusterBytes = kMaxFatClusterBytes;
@@ -58,6 +59,8 @@ class CProfessionalFatRecovery final : public IRidiRedazuvoParse {
   int OpenImage(const std::filesystem::path& imagePath, char16_t sourceKey) override;
   // Slot 1.
   int OpenPartition(int diskNumber, uint64_t start, uint64_t count, char16_t driveLetter) override;
+  int OpenImagePartition(const std::filesystem::path& imagePath, uint64_t start, uint64_t count,
+                         char16_t sourceKey) override;
   int SetProgressCallback(ScanProgressCallback scan, CopyProgressCallback copy, void* user,
                           int scale) override;
   // Slot 3 does nothing: the coordinator drives the scan.

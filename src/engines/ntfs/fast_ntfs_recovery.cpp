@@ -59,6 +59,15 @@ int CFastNtfsRecovery::OpenPartition(int diskNumber, uint64_t start, uint64_t co
   return FinishOpen(bytesPerSector, start, count, driveLetter);
 }
 
+int CFastNtfsRecovery::OpenImagePartition(const std::filesystem::path& imagePath, uint64_t start,
+                                          uint64_t count, char16_t sourceKey) {
+  m_volume = NtfsVolume{};
+  m_volume.driveLetter = sourceKey;
+  m_mftRunsFound = false;
+  if (int rc = OpenImageReader(m_reader, imagePath); rc != kOk) return m_openResult = rc;
+  return FinishOpen(512, start, count, sourceKey);
+}
+
 int CFastNtfsRecovery::OpenReader(SectorReader reader, uint64_t startSector, uint64_t sectorCount,
                                   uint32_t mediumBytesPerSector, char16_t sourceKey) {
   m_volume = NtfsVolume{};

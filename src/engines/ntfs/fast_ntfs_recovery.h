@@ -15,6 +15,7 @@
 #include "device/sector_reader.h"
 #include "engines/ntfs/file_name_attribute.h"
 #include "engines/ntfs/ntfs_volume.h"
+#include "results/image_partition_engine.h"
 #include "results/recovery_engine.h"
 #include "results/scan_log_store.h"
 
@@ -30,7 +31,7 @@ namespace brinvale {
 // Folder keys: a file directly in the root is filed under (5, 0); the
 // children of a folder F are filed under (F's record number, F's level),
 // where a folder in the root has level 1.
-class CFastNtfsRecovery final : public IRidiRedazuvoParse {
+class CFastNtfsRecovery final : public IRidiRedazuvoParse, public IImagePartitionEngine {
  public:
   static constexpr int kErrUnrecognizedVolume = 1005;  // ERROR_UNRECOGNIZED_VOLUME
   static constexpr uint32_t kRootRecord = 5;
@@ -43,6 +44,8 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse {
   // Both opens give 1005 for a boot sector this engine cannot read by.
   int OpenImage(const std::filesystem::path& imagePath, char16_t sourceKey) override;
   int OpenPartition(int diskNumber, uint64_t start, uint64_t count, char16_t driveLetter) override;
+  int OpenImagePartition(const std::filesystem::path& imagePath, uint64_t start, uint64_t count,
+                         char16_t sourceKey) override;
   int SetProgressCallback(ScanProgressCallback scan, CopyProgressCallback copy, void* user,
                           int scale) override;
   // A scan (not the reload of an existing log) of a volume whose open

@@ -88,6 +88,15 @@ int CProfessionalNtfsRecovery::OpenPartition(int diskNumber, uint64_t start, uin
   return m_openResult;
 }
 
+int CProfessionalNtfsRecovery::OpenImagePartition(const std::filesystem::path& imagePath,
+                                                  uint64_t start, uint64_t count,
+                                                  char16_t sourceKey) {
+  m_openResult = OpenImageReader(m_reader, imagePath);
+  if (m_openResult != kOk) return m_openResult;
+  m_openResult = FinishOpen(512, start, count, sourceKey);
+  return m_openResult;
+}
+
 int CProfessionalNtfsRecovery::OpenReader(SectorReader reader, uint64_t startSector,
                                           uint64_t sectorCount, uint32_t mediumBytesPerSector,
                                           char16_t sourceKey) {

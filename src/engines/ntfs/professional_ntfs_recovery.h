@@ -11,6 +11,7 @@
 #include "device/sector_reader.h"
 #include "engines/ntfs/ntfs_volume.h"
 #include "engines/ntfs/run_list.h"
+#include "results/image_partition_engine.h"
 #include "results/recovery_engine.h"
 #include "results/scan_log_store.h"
 
@@ -28,7 +29,7 @@ namespace brinvale {
 //
 // Sector numbers are absolute, in the volume's sector size. Owns its reader
 // and scan log; used by one thread at a time; not copyable.
-class CProfessionalNtfsRecovery final : public IRidiRedazuvoParse {
+class CProfessionalNtfsRecovery final : public IRidiRedazuvoParse, public IImagePartitionEngine {
  public:
   static constexpr EngineCode kEngineCode = EngineCode::kFormattedNtfs;
   static constexpr uint32_t kRootRecord = 5;
@@ -40,6 +41,8 @@ class CProfessionalNtfsRecovery final : public IRidiRedazuvoParse {
   int OpenImage(const std::filesystem::path& imagePath, char16_t sourceKey) override;
   // Slot 1.
   int OpenPartition(int diskNumber, uint64_t start, uint64_t count, char16_t driveLetter) override;
+  int OpenImagePartition(const std::filesystem::path& imagePath, uint64_t start, uint64_t count,
+                         char16_t sourceKey) override;
   int SetProgressCallback(ScanProgressCallback scan, CopyProgressCallback copy, void* user,
                           int scale) override;
   // Slot 3 does nothing: the coordinator drives the scan.
