@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QDesktopServices>
+#include <QHeaderView>
 #include <QLayout>
 #include <QTreeWidget>
 #include <QUrl>
@@ -10,6 +11,9 @@
 
 namespace brinvale::ui {
 namespace {
+
+// The width of the detail list's result column.
+constexpr int kResultColumnWidth = 150;
 
 constexpr ControlSpec kControls[] = {
     {"current", ControlKind::kText},       {"recovered", ControlKind::kText},
@@ -35,8 +39,15 @@ CRecoverProcessWnd::CRecoverProcessWnd(const UiContext& context, RecoveryJobSetu
 
 void CRecoverProcessWnd::InitWindow() {
   if (auto* list = Control<QTreeWidget>("DetailList")) {
+    // The path takes the width the result leaves; a long one is cut at
+    // its end.
     list->setTextElideMode(Qt::ElideRight);
     list->setWordWrap(false);
+    QHeaderView* header = list->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setSectionResizeMode(1, QHeaderView::Fixed);
+    header->resizeSection(1, kResultColumnWidth);
     list->hide();
   }
   if (auto* finish = Control("FinishBtn")) finish->hide();

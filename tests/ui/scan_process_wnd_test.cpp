@@ -143,5 +143,32 @@ TEST_F(ScanWindowTest, CancelAnsweredNoLetsTheScanGoOn) {
   EXPECT_EQ(LabelText(window, "percent"), "Progress: 100%");
 }
 
+// A full scan of a medium scanned before asks, from its worker, whether
+// to use the earlier scan: the window hides while the question, owned by
+// the main window, is open, and the job goes on after the answer.
+TEST_F(ScanWindowTest, TheEarlierScanQuestionIsAskedOverTheOwnerWithTheWindowHidden) {
+  {
+    ScanSource image = FixtureImage("sample.img", 1);
+    CScanProcessWnd first(context, JobSetup({&image}, ScanMode::kFull));
+    ASSERT_EQ(test::RunUntilClosed(first, &owner, CScanProcessWnd::kWidth, CScanProcessWnd::kHeight),
+              1);
+    ASSERT_EQ(image.scanResult, kOk);
+  }
+  ScanSource again = FixtureImage("sample.img", 1);
+  CScanProcessWnd window(context, JobSetup({&again}, ScanMode::kFull));
+  bool hiddenWhileAsked = false;
+  presenter.whileOpen = [&] { hiddenWhileAsked = !window.isVisible(); };
+  presenter.answer = [](const test::ShownBox&) { return QStringLiteral("cancelbtn"); };
+  EXPECT_EQ(test::RunUntilClosed(window, &owner, CScanProcessWnd::kWidth, CScanProcessWnd::kHeight),
+            1);
+  ASSERT_EQ(presenter.shown.size(), 1u);
+  EXPECT_EQ(presenter.shown[0].kind, 4);
+  EXPECT_EQ(presenter.shown[0].message.toStdString(),
+            test::ShippedTexts().Text("Messages", "MSG1206"));
+  EXPECT_EQ(presenter.shown[0].owner, &owner);
+  EXPECT_TRUE(hiddenWhileAsked);
+  EXPECT_EQ(again.scanResult, kOk) << "a no scans afresh";
+}
+
 }  // namespace
 }  // namespace brinvale::ui

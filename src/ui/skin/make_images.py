@@ -111,8 +111,14 @@ def document(name, colour, error=False, size=16):
     c.save(name)
 
 
-# Window parts.
-badge("logo.png", BLUE, "v", 32)
+# Window parts: the program's mark, a white disc that stands out on the
+# blue caption, with a blue ring and a check.
+c = Canvas(32, 32)
+c.disc(16, 16, 15, WHITE)
+c.disc(16, 16, 12, BLUE)
+c.disc(16, 16, 9, WHITE)
+c.glyph("v", 11, 10, BLUE, 2)
+c.save("logo.png")
 c = Canvas(16, 16)
 c.glyph("x", 5, 5, WHITE, 1)
 c.save("close.png")
@@ -167,10 +173,10 @@ c = Canvas(16, 16)
 c.disc(8, 8, 4, BLUE)
 c.save("point.png")
 c = Canvas(48, 48)
-c.disc(16, 18, 10, RED)
-c.disc(32, 18, 10, RED)
-for y in range(18, 42):
-    half = max(0, 26 - (y - 18) * 26 // 24)
+c.disc(16.5, 17, 9, RED)
+c.disc(31.5, 17, 9, RED)
+for y in range(19, 42):
+    half = 17 * (42 - y) // 23
     c.rect(24 - half, y, 24 + half, y + 1, RED)
 c.save("like.png")
 
