@@ -4,9 +4,9 @@ namespace brinvale::ui {
 namespace {
 
 constexpr ControlSpec kControls[] = {
-    {"stage", ControlKind::kText},         {"percent", ControlKind::kText},
-    {"time", ControlKind::kText},          {"progress", ControlKind::kProgress},
-    {"sectors", ControlKind::kText},       {"closebtn", ControlKind::kButton},
+    {"stage", ControlKind::kText},       {"percent", ControlKind::kText},
+    {"time", ControlKind::kText},        {"progress", ControlKind::kProgress},
+    {"sectors", ControlKind::kText},     {"closebtn", ControlKind::kButton},
     {"cancelbtn", ControlKind::kButton},
 };
 

@@ -6,8 +6,8 @@ namespace brinvale::ui {
 namespace {
 
 constexpr ControlSpec kControls[] = {
-    {"title", ControlKind::kText},        {"message", ControlKind::kText},
-    {"okbtn", ControlKind::kButton},      {"cancelbtn", ControlKind::kButton},
+    {"title", ControlKind::kText},      {"message", ControlKind::kText},
+    {"okbtn", ControlKind::kButton},    {"cancelbtn", ControlKind::kButton},
     {"closebtn", ControlKind::kButton},
 };
 

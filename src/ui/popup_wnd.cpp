@@ -205,9 +205,12 @@ void CPopUpWnd::mouseMoveEvent(QMouseEvent* event) {
   }
   QRect g = m_dragGeometry;
   const QSize least = minimumSizeHint().expandedTo(minimumSize()).expandedTo(QSize(100, 60));
-  if (m_dragEdges & Qt::LeftEdge) g.setLeft(std::min(g.left() + delta.x(), g.right() - least.width()));
-  if (m_dragEdges & Qt::RightEdge) g.setRight(std::max(g.right() + delta.x(), g.left() + least.width()));
-  if (m_dragEdges & Qt::TopEdge) g.setTop(std::min(g.top() + delta.y(), g.bottom() - least.height()));
+  if (m_dragEdges & Qt::LeftEdge)
+    g.setLeft(std::min(g.left() + delta.x(), g.right() - least.width()));
+  if (m_dragEdges & Qt::RightEdge)
+    g.setRight(std::max(g.right() + delta.x(), g.left() + least.width()));
+  if (m_dragEdges & Qt::TopEdge)
+    g.setTop(std::min(g.top() + delta.y(), g.bottom() - least.height()));
   if (m_dragEdges & Qt::BottomEdge)
     g.setBottom(std::max(g.bottom() + delta.y(), g.top() + least.height()));
   setGeometry(g);

@@ -138,7 +138,7 @@ class CPopUpWnd : public QDialog, public IControlTexts {
   const QString m_skinFile;
   const QString m_section;
   const std::span<const ControlSpec> m_controlSpecs;
-  QWidget* m_form = nullptr;  // owned by the window as its child
+  QWidget* m_form = nullptr;            // owned by the window as its child
   QHash<QString, QWidget*> m_controls;  // children of m_form
   QStringList m_missing;
   QSize m_initialSize;

@@ -6,8 +6,8 @@ namespace brinvale::ui {
 namespace {
 
 constexpr ControlSpec kControls[] = {
-    {"stage", ControlKind::kText},         {"percent", ControlKind::kText},
-    {"progress", ControlKind::kProgress},  {"CancelBtn", ControlKind::kButton},
+    {"stage", ControlKind::kText},        {"percent", ControlKind::kText},
+    {"progress", ControlKind::kProgress}, {"CancelBtn", ControlKind::kButton},
     {"FileName", ControlKind::kText},
 };
 
@@ -15,8 +15,8 @@ constexpr ControlSpec kControls[] = {
 
 CPreviewProcessWnd::CPreviewProcessWnd(const UiContext& context, PreviewJobSetup setup)
     : CProcessWnd(context, QStringLiteral("UIPreviewProcessWnd"),
-                  QStringLiteral("xml\\PreviewProcessWnd.xml"),
-                  QStringLiteral("PreviewProcessWnd"), kControls, "MSG0903"),
+                  QStringLiteral("xml\\PreviewProcessWnd.xml"), QStringLiteral("PreviewProcessWnd"),
+                  kControls, "MSG0903"),
       m_setup(std::move(setup)) {
   if (!m_setup.messages) m_setup.messages = context.Messages();
 }

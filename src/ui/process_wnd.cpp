@@ -77,7 +77,8 @@ void CProcessWnd::AddRow(std::string_view control, const std::vector<std::string
       const int column = int(i);
       item->setText(column, QString::fromStdString(cells[i]));
       item->setToolTip(column, item->text(column));
-      item->setTextAlignment(column, Qt::AlignVCenter | (column == 0 ? Qt::AlignLeft : Qt::AlignHCenter));
+      item->setTextAlignment(column,
+                             Qt::AlignVCenter | (column == 0 ? Qt::AlignLeft : Qt::AlignHCenter));
       if (color != 0) item->setForeground(column, QColor::fromRgba(color));
     }
     if (atTop)
@@ -98,7 +99,8 @@ int CProcessWnd::Ask(int kind, const std::string& text) {
   };
   if (QThread::currentThread() == thread()) return ask();
   int answer = 2;
-  QMetaObject::invokeMethod(this, [&] { answer = ask(); }, Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [&] { answer = ask(); }, Qt::BlockingQueuedConnection);
   return answer;
 }
 

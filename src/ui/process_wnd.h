@@ -45,8 +45,8 @@ class CProcessWnd : public CPopUpWnd, public IJobWindow {
 
  protected:
   // `cancelKey` is the "Messages" key of the job's cancel question.
-  CProcessWnd(const UiContext& context, QString windowClassName, QString skinFile,
-              QString section, std::span<const ControlSpec> controls, std::string cancelKey);
+  CProcessWnd(const UiContext& context, QString windowClassName, QString skinFile, QString section,
+              std::span<const ControlSpec> controls, std::string cancelKey);
 
   // The job, run on the worker thread with this window and its state.
   virtual void RunJob() = 0;

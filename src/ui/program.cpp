@@ -20,6 +20,13 @@ void DeletePreviewVideo(const std::filesystem::path& scanLogFolder) {
   std::filesystem::remove(scanLogFolder / "tmp.avi", ec);
 }
 
+int HandOverToFirstInstance(CSingleInstance& instance, const UiContext& context) {
+  if (!instance.AskFirstToShow())
+    ShowMessage(context, int(MessageBoxKind::kInformation), nullptr,
+                "Orlenta Brinvale is running.");
+  return 0;
+}
+
 int RunProgram(int argc, char** argv) {
   QApplication app(argc, argv);
   InitSkinResource();
@@ -27,12 +34,7 @@ int RunProgram(int argc, char** argv) {
   const UiContext context{texts, {}};
 
   CSingleInstance instance(DefaultInstanceLockFile(), DefaultInstanceServerName());
-  if (!instance.Acquire()) {
-    if (!instance.AskFirstToShow())
-      ShowMessage(context, int(MessageBoxKind::kInformation), nullptr,
-                  "Orlenta Brinvale is running.");
-    return 0;
-  }
+  if (!instance.Acquire()) return HandOverToFirstInstance(instance, context);
 
   int rc = 0;
   {

@@ -16,11 +16,11 @@ namespace {
 constexpr int kResultColumnWidth = 150;
 
 constexpr ControlSpec kControls[] = {
-    {"current", ControlKind::kText},       {"recovered", ControlKind::kText},
-    {"percent", ControlKind::kText},       {"progress", ControlKind::kProgress},
-    {"OpenBtn", ControlKind::kButton},     {"FinishBtn", ControlKind::kButton},
-    {"CancelBtn", ControlKind::kButton},   {"DetailBtn", ControlKind::kButton},
-    {"DetailList", ControlKind::kList},    {"closebtn", ControlKind::kButton},
+    {"current", ControlKind::kText},     {"recovered", ControlKind::kText},
+    {"percent", ControlKind::kText},     {"progress", ControlKind::kProgress},
+    {"OpenBtn", ControlKind::kButton},   {"FinishBtn", ControlKind::kButton},
+    {"CancelBtn", ControlKind::kButton}, {"DetailBtn", ControlKind::kButton},
+    {"DetailList", ControlKind::kList},  {"closebtn", ControlKind::kButton},
 };
 
 }  // namespace
@@ -28,8 +28,8 @@ constexpr ControlSpec kControls[] = {
 CRecoverProcessWnd::CRecoverProcessWnd(const UiContext& context, RecoveryJobSetup setup,
                                        FolderOpener openFolder)
     : CProcessWnd(context, QStringLiteral("UIRecoverProcessWnd"),
-                  QStringLiteral("xml\\RecoverProcessWnd.xml"),
-                  QStringLiteral("RecoverProcessWnd"), kControls, "MSG1103"),
+                  QStringLiteral("xml\\RecoverProcessWnd.xml"), QStringLiteral("RecoverProcessWnd"),
+                  kControls, "MSG1103"),
       m_setup(std::move(setup)),
       m_openFolder(std::move(openFolder)) {
   if (!m_setup.messages) m_setup.messages = context.Messages();
@@ -57,8 +57,8 @@ void CRecoverProcessWnd::RunJob() { RunRecoveryWindowJob(m_setup, *this, m_state
 
 void CRecoverProcessWnd::OnClick(const QString& name) {
   if (name == QLatin1String("OpenBtn")) {
-    m_openFolder(QUrl::fromLocalFile(
-        QString::fromStdString(platform::PathToUtf8(m_setup.targetFolder))));
+    m_openFolder(
+        QUrl::fromLocalFile(QString::fromStdString(platform::PathToUtf8(m_setup.targetFolder))));
   } else if (name == QLatin1String("FinishBtn")) {
     CloseWith(int(CloseCode::kDone));
   } else if (name == QLatin1String("DetailBtn")) {

@@ -4,10 +4,10 @@ namespace brinvale::ui {
 namespace {
 
 constexpr ControlSpec kControls[] = {
-    {"stage", ControlKind::kText},       {"percent", ControlKind::kText},
-    {"time", ControlKind::kText},        {"progress", ControlKind::kProgress},
-    {"sectors", ControlKind::kText},     {"totalfile", ControlKind::kText},
-    {"closebtn", ControlKind::kButton},  {"cancelbtn", ControlKind::kButton},
+    {"stage", ControlKind::kText},      {"percent", ControlKind::kText},
+    {"time", ControlKind::kText},       {"progress", ControlKind::kProgress},
+    {"sectors", ControlKind::kText},    {"totalfile", ControlKind::kText},
+    {"closebtn", ControlKind::kButton}, {"cancelbtn", ControlKind::kButton},
 };
 
 }  // namespace

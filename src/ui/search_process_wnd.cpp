@@ -4,8 +4,8 @@ namespace brinvale::ui {
 namespace {
 
 constexpr ControlSpec kControls[] = {
-    {"stage", ControlKind::kText},         {"percent", ControlKind::kText},
-    {"progress", ControlKind::kProgress},  {"cancelbtn", ControlKind::kButton},
+    {"stage", ControlKind::kText},        {"percent", ControlKind::kText},
+    {"progress", ControlKind::kProgress}, {"cancelbtn", ControlKind::kButton},
     {"closebtn", ControlKind::kButton},
 };
 

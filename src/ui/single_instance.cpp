@@ -82,7 +82,8 @@ QString DefaultInstanceServerName() {
   return QStringLiteral("OrlentaBrinvale-") + qEnvironmentVariable("USERNAME");
 #else
   const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  return QDir(runtime.isEmpty() ? QDir::tempPath() : runtime).filePath(QStringLiteral("brinvale.socket"));
+  return QDir(runtime.isEmpty() ? QDir::tempPath() : runtime)
+      .filePath(QStringLiteral("brinvale.socket"));
 #endif
 }
 

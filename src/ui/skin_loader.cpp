@@ -35,8 +35,7 @@ constexpr CustomControl kCustomControls[] = {
 
 CSkinLoader::CSkinLoader(QObject* parent) : QUiLoader(parent) {}
 
-QWidget* CSkinLoader::createWidget(const QString& className, QWidget* parent,
-                                   const QString& name) {
+QWidget* CSkinLoader::createWidget(const QString& className, QWidget* parent, const QString& name) {
   for (const CustomControl& control : kCustomControls) {
     if (className == QLatin1String(control.className)) {
       QWidget* widget = control.make(parent);

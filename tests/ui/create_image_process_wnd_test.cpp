@@ -71,7 +71,8 @@ TEST_F(ImageWindowTest, CancelAnsweredYesClosesWithTwoThroughTheJob) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !LabelText(window, "sectors").empty(); }, 10000));
   QTest::mouseClick(window.findChild<QPushButton*>("cancelbtn"), Qt::LeftButton);
   ASSERT_EQ(presenter.shown.size(), 1u);
-  EXPECT_EQ(presenter.shown[0].message.toStdString(), test::ShippedTexts().Text("Messages", "MSG0306"));
+  EXPECT_EQ(presenter.shown[0].message.toStdString(),
+            test::ShippedTexts().Text("Messages", "MSG0306"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return window.ClosedWith().has_value(); }, 10000));
   EXPECT_EQ(*window.ClosedWith(), 2);
 }

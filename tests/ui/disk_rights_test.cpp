@@ -40,9 +40,9 @@ TEST(DiskRights, AReadableDiskOrAnotherFailureShowsNothing) {
   test::Presenter presenter;
   const UiContext context = presenter.Context();
   EXPECT_EQ(CheckDiskRights(PartitionOfDisk(0), context, nullptr, [](int) { return kOk; }), kOk);
-  EXPECT_EQ(CheckDiskRights(PartitionOfDisk(9), context, nullptr,
-                            [](int) { return kErrFileNotFound; }),
-            kErrFileNotFound)
+  EXPECT_EQ(
+      CheckDiskRights(PartitionOfDisk(9), context, nullptr, [](int) { return kErrFileNotFound; }),
+      kErrFileNotFound)
       << "a missing disk is another failure, reported where it is used";
   EXPECT_TRUE(presenter.shown.empty());
 }

@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 #include "ui/ui_test_support.h"
 
@@ -119,6 +120,33 @@ TEST(PopUpWnd, DraggingTheCaptionMovesTheWindow) {
   QTest::mouseMove(message, QPoint(40, 40));
   QTest::mouseRelease(message, Qt::LeftButton, {}, QPoint(40, 40));
   EXPECT_EQ(box.pos(), before);
+}
+
+}  // namespace
+}  // namespace brinvale::ui
+
+namespace brinvale::ui {
+namespace {
+
+// The window's own modal loop, driven by timers rather than a person: it
+// answers the code of the click, and hiding the window (as a progress
+// window does around a question of its job) does not end it.
+TEST(PopUpWnd, ShowModalAnswersTheCloseCodeAndOutlivesAHide) {
+  const UiContext context{test::ShippedTexts(), {}};
+  CMessageBox box(context, 4, "Go on?");
+  box.CreatePopUp(nullptr, CMessageBox::kWidth, CMessageBox::kHeight);
+  bool hiddenInLoop = false;
+  QTimer::singleShot(0, &box, [&] { box.hide(); });
+  QTimer::singleShot(30, &box, [&] {
+    hiddenInLoop = !box.isVisible();
+    box.show();
+  });
+  QTimer::singleShot(
+      60, &box, [&] { QTest::mouseClick(box.findChild<QPushButton*>("okbtn"), Qt::LeftButton); });
+  // A loop that never ended would hang here; the click ends it with 1.
+  EXPECT_EQ(box.ShowModal(), 1);
+  EXPECT_TRUE(hiddenInLoop);
+  EXPECT_TRUE(box.isModal());
 }
 
 }  // namespace

@@ -36,9 +36,9 @@ TEST(PreviewWindow, ExtractsTheFileShowsItsNameAndClosesWithOne) {
   job.mediaWait = std::chrono::milliseconds(0);
   CPreviewProcessWnd window(context, job);
   EXPECT_EQ(window.GetWindowClassName(), "UIPreviewProcessWnd");
-  EXPECT_EQ(test::RunUntilClosed(window, &owner, CPreviewProcessWnd::kWidth,
-                                 CPreviewProcessWnd::kHeight),
-            1);
+  EXPECT_EQ(
+      test::RunUntilClosed(window, &owner, CPreviewProcessWnd::kWidth, CPreviewProcessWnd::kHeight),
+      1);
   EXPECT_EQ(LabelText(window, "FileName"), std::string(found.front().Name()));
   EXPECT_EQ(LabelText(window, "stage"), test::ShippedTexts().Text("Messages", "MSG0902"));
   ASSERT_FALSE(state.extractedPath.empty());

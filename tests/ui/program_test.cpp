@@ -5,6 +5,8 @@
 #include <fstream>
 
 #include "support/fixture_path.h"
+#include "ui/single_instance.h"
+#include "ui/ui_test_support.h"
 
 namespace brinvale::ui {
 namespace {
@@ -18,6 +20,20 @@ TEST(ProgramExit, DeletesThePreviewVideoAndOnlyIt) {
   EXPECT_TRUE(std::filesystem::exists(folder.Path() / "tmp.jpg"));
   DeletePreviewVideo(folder.Path());  // a missing video is fine
   EXPECT_TRUE(std::filesystem::exists(folder.Path() / "tmp.jpg"));
+}
+
+// With no instance there to answer, a refused start says that one runs,
+// in an information box of its own, and ends.
+TEST(ProgramStart, ARefusedStartWithNoAnswerSaysTheProgramRuns) {
+  brinvale::test::TempDir folder("ui_program_start");
+  CSingleInstance instance(QString::fromStdString((folder.Path() / "brinvale.lock").string()),
+                           QString::fromStdString((folder.Path() / "nobody.socket").string()));
+  test::Presenter presenter;
+  EXPECT_EQ(HandOverToFirstInstance(instance, presenter.Context()), 0);
+  ASSERT_EQ(presenter.shown.size(), 1u);
+  EXPECT_EQ(presenter.shown[0].kind, 2);
+  EXPECT_EQ(presenter.shown[0].message, "Orlenta Brinvale is running.");
+  EXPECT_EQ(presenter.shown[0].owner, nullptr);
 }
 
 }  // namespace

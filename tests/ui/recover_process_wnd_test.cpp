@@ -143,7 +143,8 @@ TEST_F(RecoveryWindowTest, CancelAnsweredYesClosesWithTwo) {
   window.show();
   ASSERT_TRUE(QTest::qWaitFor([&] { return window.ClosedWith().has_value(); }, 60000));
   ASSERT_EQ(presenter.shown.size(), 1u);
-  EXPECT_EQ(presenter.shown[0].message.toStdString(), test::ShippedTexts().Text("Messages", "MSG1103"));
+  EXPECT_EQ(presenter.shown[0].message.toStdString(),
+            test::ShippedTexts().Text("Messages", "MSG1103"));
   EXPECT_EQ(*window.ClosedWith(), 2);
   EXPECT_TRUE(window.State().CancelRequested());
   QTest::qWait(50);

@@ -150,8 +150,8 @@ TEST_F(ScanWindowTest, TheEarlierScanQuestionIsAskedOverTheOwnerWithTheWindowHid
   {
     ScanSource image = FixtureImage("sample.img", 1);
     CScanProcessWnd first(context, JobSetup({&image}, ScanMode::kFull));
-    ASSERT_EQ(test::RunUntilClosed(first, &owner, CScanProcessWnd::kWidth, CScanProcessWnd::kHeight),
-              1);
+    ASSERT_EQ(
+        test::RunUntilClosed(first, &owner, CScanProcessWnd::kWidth, CScanProcessWnd::kHeight), 1);
     ASSERT_EQ(image.scanResult, kOk);
   }
   ScanSource again = FixtureImage("sample.img", 1);

@@ -42,9 +42,9 @@ TEST_F(SearchWindowTest, SearchFillsTheResultsClosesWithOneAndPostsSearchFinishe
 
   CSearchProcessWnd window(context, {{&image}, SearchFilterText({}), &results, {}});
   EXPECT_EQ(window.GetWindowClassName(), "UISearchProcessWnd");
-  EXPECT_EQ(test::RunUntilClosed(window, &owner, CSearchProcessWnd::kWidth,
-                                 CSearchProcessWnd::kHeight),
-            1);
+  EXPECT_EQ(
+      test::RunUntilClosed(window, &owner, CSearchProcessWnd::kWidth, CSearchProcessWnd::kHeight),
+      1);
   EXPECT_EQ(window.size(), QSize(450, 220));
   QTest::qWait(50);
   EXPECT_EQ(owner.posted, std::vector<int>{1026});
@@ -56,9 +56,9 @@ TEST_F(SearchWindowTest, SearchFillsTheResultsClosesWithOneAndPostsSearchFinishe
 TEST_F(SearchWindowTest, ASourceWithoutAnEngineClosesWithOneAndPostsNothing) {
   ScanSource unscanned = FixtureImage("sample.img", 1);
   CSearchProcessWnd window(context, {{&unscanned}, SearchFilterText({}), &results, {}});
-  EXPECT_EQ(test::RunUntilClosed(window, &owner, CSearchProcessWnd::kWidth,
-                                 CSearchProcessWnd::kHeight),
-            1);
+  EXPECT_EQ(
+      test::RunUntilClosed(window, &owner, CSearchProcessWnd::kWidth, CSearchProcessWnd::kHeight),
+      1);
   QTest::qWait(50);
   EXPECT_TRUE(owner.posted.empty());
   EXPECT_TRUE(results.empty());
@@ -86,7 +86,8 @@ TEST_F(SearchWindowTest, CancelAnsweredYesClosesWithTwo) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return window.ClosedWith().has_value(); }, 60000));
   ASSERT_TRUE(asked);
   ASSERT_EQ(presenter.shown.size(), 1u);
-  EXPECT_EQ(presenter.shown[0].message.toStdString(), test::ShippedTexts().Text("Messages", "MSG1205"));
+  EXPECT_EQ(presenter.shown[0].message.toStdString(),
+            test::ShippedTexts().Text("Messages", "MSG1205"));
   EXPECT_EQ(*window.ClosedWith(), 2);
   EXPECT_TRUE(window.State().JobFinished());
   QTest::qWait(100);

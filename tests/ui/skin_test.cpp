@@ -71,9 +71,8 @@ TEST(SkinLayouts, EveryWindowFindsEveryControlItLooksUp) {
   }
 }
 
-constexpr ControlSpec kScanTextSpecs[] = {{"stage", ControlKind::kText},
-                                         {"time", ControlKind::kText},
-                                         {"progress", ControlKind::kText}};
+constexpr ControlSpec kScanTextSpecs[] = {
+    {"stage", ControlKind::kText}, {"time", ControlKind::kText}, {"progress", ControlKind::kText}};
 
 // A window that looks up scan texts in the search window's layout, which
 // has no time, sector or file counters.
@@ -113,11 +112,12 @@ TEST(SkinLoader, MakesTheCustomControlsANamedLayoutAsks) {
   QByteArray layout =
       "<ui version=\"4.0\"><widget class=\"QWidget\" name=\"root\"><layout class=\"QVBoxLayout\">";
   for (const QString& name : CSkinLoader::CustomControlNames())
-    layout += "<item><widget class=\"" + name.toUtf8() + "\" name=\"the" + name.toUtf8() +
-              "\"/></item>";
+    layout +=
+        "<item><widget class=\"" + name.toUtf8() + "\" name=\"the" + name.toUtf8() + "\"/></item>";
   layout += "</layout></widget><customwidgets>";
   for (const QString& name : CSkinLoader::CustomControlNames())
-    layout += "<customwidget><class>" + name.toUtf8() + "</class><extends>QWidget</extends></customwidget>";
+    layout += "<customwidget><class>" + name.toUtf8() +
+              "</class><extends>QWidget</extends></customwidget>";
   layout += "</customwidgets></ui>";
   QBuffer buffer(&layout);
   buffer.open(QIODevice::ReadOnly);
@@ -139,10 +139,22 @@ TEST(SkinImages, TheFileIconsAndTheWorkflowsPicturesAreThere) {
     files << QStringLiteral("FileIcon/%1.png").arg(base)
           << QStringLiteral("FileIcon/%1_error.png").arg(base);
   }
-  files << "physical_drive.png" << "removable_drive.png" << "drive.png" << "drive_usb.png"
-        << "image_files.png" << "image_file.png" << "btn_scan.png" << "btn_create_image.png"
-        << "banner_bg.png" << "scan_files.png" << "checkbox.png" << "list_header_bg.png"
-        << "list_header_asc.png" << "list_header_desc.png" << "point.png" << "logo.png";
+  files << "physical_drive.png"
+        << "removable_drive.png"
+        << "drive.png"
+        << "drive_usb.png"
+        << "image_files.png"
+        << "image_file.png"
+        << "btn_scan.png"
+        << "btn_create_image.png"
+        << "banner_bg.png"
+        << "scan_files.png"
+        << "checkbox.png"
+        << "list_header_bg.png"
+        << "list_header_asc.png"
+        << "list_header_desc.png"
+        << "point.png"
+        << "logo.png";
   for (const QString& file : files) {
     const QImage image(SkinPath(file));
     EXPECT_FALSE(image.isNull()) << file.toStdString();

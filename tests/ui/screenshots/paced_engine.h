@@ -52,7 +52,9 @@ class PacedEngine final : public IRidiRedazuvoParse {
     m_searchUser = user;
     return m_inner->SetSearchCallback(callback ? OnSearch : nullptr, this);
   }
-  int Search(const std::string& text, RecordList& out) override { return m_inner->Search(text, out); }
+  int Search(const std::string& text, RecordList& out) override {
+    return m_inner->Search(text, out);
+  }
   int BuildAllocationMap() override { return m_inner->BuildAllocationMap(); }
   int ExtractRecord(const ScanRecord& r, std::filesystem::path& path, uint8_t* buffer,
                     uint64_t& size, ExtractProgressCallback callback, void* user) override {

@@ -105,7 +105,8 @@ std::unique_ptr<IRidiRedazuvoParse> QuickEngine(const ScanSource& source, const 
   EngineSetup setup;
   setup.logFolder = logs;
   setup.previewFolder = logs;
-  auto engine = CreateEngineForImage(source.imagePath, char16_t(source.sourceTag), ScanMode::kQuick, setup);
+  auto engine =
+      CreateEngineForImage(source.imagePath, char16_t(source.sourceTag), ScanMode::kQuick, setup);
   if (engine && engine->Scan(nullptr) != kOk) engine.reset();
   return engine;
 }
