@@ -44,7 +44,6 @@ TEST_F(ScanWindowTest, QuickScanShowsItsStageClosesWithOneAndPostsScanFinished) 
   EXPECT_EQ(LabelText(window, "stage"), "Scanning image: sample.img");
   EXPECT_EQ(LabelText(window, "percent"), "Progress: 100%");
   EXPECT_EQ(window.findChild<QProgressBar*>("progress")->value(), 100);
-  EXPECT_EQ(LabelText(window, "cancelbtn"), "") << "a button, not a label";
   EXPECT_EQ(window.findChild<QPushButton*>("cancelbtn")->text(), "Cancel")
       << "the ScanWnd section's caption";
   // The quick engine counts no sectors, so the counters stay hidden.

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeView>
 #include <memory>
 
@@ -175,6 +176,9 @@ TEST(MainWnd, IsFreeBrinvaleAt800By500) {
   EXPECT_EQ(window.size(), QSize(800, 500));
   EXPECT_EQ(window.objectName(), "RidiRedazuvoWnd");
   EXPECT_FALSE(window.windowIcon().isNull());
+  window.CenterOnScreen();
+  const QPoint screenCentre = window.screen()->availableGeometry().center();
+  EXPECT_LE((window.geometry().center() - screenCentre).manhattanLength(), 2);
 }
 
 }  // namespace
