@@ -11,7 +11,8 @@
 #
 # Usage: scripts/bench_fast_fat.sh [image path]   (default /tmp/brinvale_bench_fat32.img)
 # BENCH_IMAGE_ONLY=1 only makes the image.
-# Needs: dosfstools mtools sleuthkit time python3, and the release preset.
+# Needs: dosfstools mtools sleuthkit time python3, and the release preset
+# (whose configure step needs the desktop packages of scripts/lib.sh).
 # Not run in CI: making the image takes minutes.
 set -euo pipefail
 

@@ -22,3 +22,12 @@ ensure_packages() {
 
 BRINVALE_BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libblkid-dev libgtest-dev libgmock-dev googletest
   libbenchmark-dev xz-utils)
+
+# The desktop program: Qt 6 Widgets and its run-time layouts (UiTools needs
+# the OpenGL widgets package to be found at all), the media player's
+# GStreamer back end (a player crashes without the base and good plug-ins),
+# PDF pages and archives for the preview, and fonts for the shipped
+# languages (without a CJK font Chinese texts render as boxes).
+BRINVALE_DESKTOP_PACKAGES=(qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-multimedia-dev
+  libpoppler-qt6-dev libarchive-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  fonts-dejavu-core fonts-wqy-zenhei)

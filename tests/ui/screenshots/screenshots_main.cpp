@@ -1,0 +1,285 @@
+// Pictures every window of the desktop program, drawn offscreen, into the
+// folder given: the main window, each kind of message box and each
+// progress window while its job runs over a fixture image. A reviewer looks
+// at them; nothing here checks them.
+#include <stdlib.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+#include <QTreeWidget>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "app/message_table.h"
+#include "app/scan_history.h"
+#include "app/search_job.h"
+#include "common/error_codes.h"
+#include "engines/engine_factory.h"
+#include "screenshots/paced_engine.h"
+#include "support/fixture_path.h"
+#include "ui/create_image_process_wnd.h"
+#include "ui/main_wnd.h"
+#include "ui/message_box.h"
+#include "ui/preview_process_wnd.h"
+#include "ui/recover_process_wnd.h"
+#include "ui/scan_process_wnd.h"
+#include "ui/search_process_wnd.h"
+#include "ui/skin_loader.h"
+
+namespace brinvale::ui::shots {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+QDir g_out;
+int g_failures = 0;
+
+void Save(QWidget& widget, const QString& name) {
+  const QString path = g_out.filePath(name + ".png");
+  if (widget.grab().save(path)) {
+    std::printf("%s\n", path.toLocal8Bit().constData());
+  } else {
+    std::fprintf(stderr, "screenshots: could not write %s\n", path.toLocal8Bit().constData());
+    ++g_failures;
+  }
+}
+
+bool WaitUntil(const std::function<bool()>& ready, int ms = 120000) {
+  if (QTest::qWaitFor(ready, ms)) return true;
+  std::fprintf(stderr, "screenshots: a window did not get where it was waited for\n");
+  ++g_failures;
+  return false;
+}
+
+int Progress(QWidget& window) {
+  auto* bar = window.findChild<QProgressBar*>("progress");
+  return bar ? bar->value() : -1;
+}
+
+// Waits for `window` to close, then lets its last queued calls arrive.
+void Finish(CPopUpWnd& window) {
+  WaitUntil([&] { return window.ClosedWith().has_value(); });
+  QTest::qWait(20);
+}
+
+// The captions of a layout's buttons, by name.
+class ButtonTexts : public IControlTexts {
+ public:
+  explicit ButtonTexts(QWidget& root) : m_root(root) {}
+  void SetControlText(std::string_view control, std::string_view text) override {
+    const QString name = QString::fromUtf8(control.data(), qsizetype(control.size()));
+    if (auto* button = m_root.findChild<QAbstractButton*>(name))
+      button->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+  }
+
+ private:
+  QWidget& m_root;
+};
+
+// An image copy that lingers after each progress report it passes on.
+struct PacedCopy {
+  ImageCopyProgress progress;
+  void* user;
+};
+
+int PacedCopyProgress(void* user, int percent, uint64_t done, uint64_t total, int secondsLeft) {
+  auto& paced = *static_cast<PacedCopy*>(user);
+  const int rc = paced.progress(paced.user, percent, done, total, secondsLeft);
+  std::this_thread::sleep_for(30ms);
+  return rc;
+}
+
+int CopyPaced(ImageCopyJob& job, const ImageSource& source, const fs::path& path, void* user) {
+  PacedCopy paced{job.progress, user};
+  job.progress = PacedCopyProgress;
+  return CopyImageSource(job, source, path, &paced);
+}
+
+std::unique_ptr<IRidiRedazuvoParse> QuickEngine(const ScanSource& source, const fs::path& logs) {
+  EngineSetup setup;
+  setup.logFolder = logs;
+  setup.previewFolder = logs;
+  auto engine =
+      CreateEngineForImage(source.imagePath, char16_t(source.sourceTag), ScanMode::kQuick, setup);
+  if (engine && engine->Scan(nullptr) != kOk) engine.reset();
+  return engine;
+}
+
+ScanSource Fixture(const char* name, uint16_t tag) {
+  ScanSource source;
+  source.imagePath = brinvale::test::FixturePath(name);
+  source.sourceTag = tag;
+  return source;
+}
+
+void MessageBoxes(MessageTable& texts, QWidget& owner) {
+  const UiContext context{texts, {}};
+  struct Shot {
+    int kind;
+    const char* name;
+    std::string text;
+  } shots[] = {
+      {0, "MessageBox_Error", texts.Text("Messages", "MSG0504")},
+      {1, "MessageBox_Confirm", texts.Text("Messages", "MSG0805")},
+      {2, "MessageBox_Information", "Orlenta Brinvale is running."},
+      {3, "MessageBox_Warning", texts.Text("Messages", "MSG0218")},
+      {4, "MessageBox_Question", texts.Text("Messages", "MSG1206")},
+  };
+  for (const Shot& shot : shots) {
+    CMessageBox box(context, shot.kind, QString::fromStdString(shot.text));
+    box.CreatePopUp(&owner, CMessageBox::kWidth, CMessageBox::kHeight);
+    box.show();
+    QTest::qWait(20);
+    Save(box, shot.name);
+  }
+}
+
+int Run(const fs::path& work) {
+  MessageTable texts(MessageTableFiles{BRINVALE_PROGRAM_DATA_DIR, {}});
+  // Questions the jobs ask are answered no, and pictured.
+  int questions = 0;
+  const UiContext context{texts, [&](CPopUpWnd& window) {
+                            window.show();
+                            QTest::qWait(20);
+                            Save(window, QStringLiteral("Question_%1").arg(++questions));
+                            if (auto* no = window.findChild<QAbstractButton*>("cancelbtn"))
+                              QTest::mouseClick(no, Qt::LeftButton);
+                            return window.ClosedWith().value_or(2);
+                          }};
+
+  CMainWnd main(context);
+  main.CenterOnScreen();
+  main.show();
+  QTest::qWait(50);
+  Save(main, "MainWnd");
+  {
+    QWidget holder;
+    if (QWidget* menu = LoadSkinLayout("menu_assist.xml", &holder)) {
+      ButtonTexts menuTexts(*menu);
+      texts.ApplySection("MenuWnd", menuTexts);
+      menu->resize(160, 200);
+      Save(*menu, "menu_assist");
+    }
+    if (QWidget* like = LoadSkinLayout("LikeItWnd.xml", &holder)) {
+      like->resize(360, 220);
+      Save(*like, "LikeItWnd");
+    }
+  }
+  MessageBoxes(texts, main);
+
+  // The scan window during a full scan.
+  ScanHistory history(work / "logs");
+  ScanSource fat32 = Fixture("fat32.img", 1);
+  {
+    ScanJobSetup setup;
+    setup.sources = {&fat32};
+    setup.mode = ScanMode::kFull;
+    setup.history = &history;
+    setup.previewFolder = work;
+    CScanProcessWnd window(context, setup);
+    window.CreatePopUp(&main, CScanProcessWnd::kWidth, CScanProcessWnd::kHeight);
+    window.show();
+    if (WaitUntil([&] { return Progress(window) >= 12; })) Save(window, "ScanProcessWnd");
+    // The cancel question, answered no; the scan goes on to its end.
+    QTest::mouseClick(window.findChild<QAbstractButton*>("cancelbtn"), Qt::LeftButton);
+    Finish(window);
+  }
+
+  // Search, recovery and preview over a quick scan, paced.
+  ScanSource sample = Fixture("sample.img", 2);
+  sample.engine = QuickEngine(sample, work / "quick");
+  if (!sample.engine) {
+    std::fprintf(stderr, "screenshots: the sample image could not be scanned\n");
+    return 1;
+  }
+  sample.engine = std::make_unique<PacedEngine>(std::move(sample.engine), 120ms);
+  RecordList found;
+  {
+    CSearchProcessWnd window(context, {{&sample}, SearchFilterText({}), &found, {}});
+    window.CreatePopUp(&main, CSearchProcessWnd::kWidth, CSearchProcessWnd::kHeight);
+    window.show();
+    if (WaitUntil([&] { return Progress(window) > 0; })) Save(window, "SearchProcessWnd");
+    Finish(window);
+  }
+  {
+    CRecoverProcessWnd window(context, {found, {&sample}, work / "recovered", {}},
+                              [](const QUrl&) { return true; });
+    window.CreatePopUp(&main, CRecoverProcessWnd::kWidth, CRecoverProcessWnd::kHeight);
+    window.show();
+    if (WaitUntil([&] { return Progress(window) > 0; })) Save(window, "RecoverProcessWnd");
+    QTest::mouseClick(window.findChild<QAbstractButton*>("DetailBtn"), Qt::LeftButton);
+    auto* list = window.findChild<QTreeWidget*>("DetailList");
+    if (WaitUntil([&] { return list->topLevelItemCount() >= 3; }))
+      Save(window, "RecoverProcessWnd_details");
+    auto* finish = window.findChild<QAbstractButton*>("FinishBtn");
+    if (WaitUntil([&] { return !finish->isHidden(); })) Save(window, "RecoverProcessWnd_finished");
+    QTest::mouseClick(finish, Qt::LeftButton);
+  }
+  if (!found.empty()) {
+    PreviewState state;
+    PreviewJobSetup job;
+    job.record = found.front();
+    job.sources = {&sample};
+    job.state = &state;
+    job.mediaWait = 0ms;
+    CPreviewProcessWnd window(context, job);
+    window.CreatePopUp(&main, CPreviewProcessWnd::kWidth, CPreviewProcessWnd::kHeight);
+    window.show();
+    if (WaitUntil([&] { return Progress(window) > 0; })) Save(window, "PreviewProcessWnd");
+    Finish(window);
+    std::error_code ec;
+    if (!state.extractedPath.empty()) fs::remove(state.extractedPath, ec);
+  }
+
+  // The image window while it copies an image file.
+  {
+    ImageJobSetup setup;
+    setup.source.kind = ImageSource::Kind::kImageFile;
+    setup.source.imageFile = brinvale::test::FixturePath("fat32.img");
+    setup.imagePath = work / "copy.img";
+    setup.copier = CopyPaced;
+    CCreateImageProcessWnd window(context, setup);
+    window.CreatePopUp(&main, CCreateImageProcessWnd::kWidth, CCreateImageProcessWnd::kHeight);
+    window.show();
+    if (WaitUntil([&] { return Progress(window) >= 20; })) Save(window, "CreateImageProcessWnd");
+    Finish(window);
+  }
+  return g_failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace brinvale::ui::shots
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: brinvale_screenshots DIR\n");
+    return 2;
+  }
+  namespace fs = std::filesystem;
+  char pattern[] = "/tmp/brv-shots-XXXXXX";
+  const char* made = mkdtemp(pattern);
+  if (!made) return 1;
+  const fs::path work = made;
+  for (const char* sub : {"data", "config", "runtime"}) fs::create_directories(work / sub);
+  fs::permissions(work / "runtime", fs::perms::owner_all);
+  setenv("XDG_DATA_HOME", (work / "data").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (work / "config").c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", (work / "runtime").c_str(), 1);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  int rc = 1;
+  {
+    QApplication app(argc, argv);
+    brinvale::ui::shots::g_out = QDir(QString::fromLocal8Bit(argv[1]));
+    brinvale::ui::shots::g_out.mkpath(".");
+    rc = brinvale::ui::shots::Run(work);
+  }
+  std::error_code ec;
+  fs::remove_all(work, ec);
+  return rc;
+}
