@@ -104,6 +104,9 @@ int CProfessionalRecovery::Scan(const fs::path*) {
     if (int rc = OpenPassEngines(resuming); rc != kOk) return rc;
     // The layout of a FAT boot sector still in place.
     (void)m_fat->ReadBootGeometry();
+    // And those of the partitions of a disk.
+    for (const QuickStep& step : m_quicks)
+      if (step.start != 0) (void)m_fat->AddPartitionGeometry(step.start);
     ShareQuickListing();
     PlanPass(pass);
     if (resuming) ApplyResumePoint(pass);
@@ -169,15 +172,22 @@ int CProfessionalRecovery::RunQuickStep(bool resuming, Pass&) {
 void CProfessionalRecovery::ShareQuickListing() {
   m_quickListing = FatQuickListing();
   m_fat->SetQuickListing(nullptr);
-  auto* quick = dynamic_cast<CFastFatRecovery*>(SingleQuick());
-  if (quick == nullptr || quick->Store() == nullptr || !quick->Store()->IsOpen()) return;
-  // Without the whole listing an entry could be left out by both engines:
-  // then this engine files everything it finds, as on its own.
-  if (m_quickListing.Collect(*quick->Store()) != kOk) {
-    m_quickListing = FatQuickListing();
-    return;
+  // A volume's quick engine places its folders too; the partitions of a
+  // disk give the entries they listed.
+  const bool volume = SingleQuick() != nullptr;
+  bool any = false;
+  for (IRidiRedazuvoParse* engine : QuickEngines()) {
+    auto* quick = dynamic_cast<CFastFatRecovery*>(engine);
+    if (quick == nullptr || quick->Store() == nullptr || !quick->Store()->IsOpen()) continue;
+    // Without the whole listing an entry could be left out by both engines:
+    // then this engine files everything it finds, as on its own.
+    if (m_quickListing.Collect(*quick->Store(), volume) != kOk) {
+      m_quickListing = FatQuickListing();
+      return;
+    }
+    any = true;
   }
-  m_fat->SetQuickListing(&m_quickListing);
+  if (any) m_fat->SetQuickListing(&m_quickListing);
 }
 
 int CProfessionalRecovery::OpenPassEngines(bool resuming) {

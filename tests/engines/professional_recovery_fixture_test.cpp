@@ -732,5 +732,47 @@ TEST(FullScanOfOldFolders, DeletedFolderIsListedOnceAtItsPath) {
   EXPECT_EQ(recovered, atItsPath);
 }
 
+// The same on a whole-disk image: the formatted engine learns the layout
+// of the partition from its boot sector, so it reads the folder's far
+// clusters, and leaves out what the partition's quick step listed. Every
+// file is found once and comes back whole.
+TEST(FullScanOfOldFolders, DeletedFolderOnADiskPartitionIsFoundOnceAndWhole) {
+  std::map<std::string, std::pair<uint64_t, std::string>> mail;  // name -> size, sha256
+  {
+    std::ifstream in(test::FixturePath("mbr_deleted_folder.img.manifest"));
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.empty() || line[0] == '#' || line.rfind("deleted\t", 0) != 0) continue;
+      std::istringstream fields(line);
+      std::string state, kind, path, size, sha;
+      std::getline(fields, state, '\t');
+      std::getline(fields, kind, '\t');
+      std::getline(fields, path, '\t');
+      std::getline(fields, size, '\t');
+      std::getline(fields, sha);
+      mail[LowerAscii(NameOf(path))] = {std::stoull(size), sha};
+    }
+  }
+  ASSERT_EQ(mail.size(), 60u) << "manifest of mbr_deleted_folder.img";
+  Scratch scratch;
+  fs::create_directories(scratch.Path() / "ScanLog");
+  Session s(scratch.Path() / "ScanLog");
+  Open(s, "mbr_deleted_folder.img");
+  ASSERT_EQ(s.engine.Scan(nullptr), kOk);
+  const auto tree = Tree(s.engine);
+  std::map<std::string, size_t> listed;
+  Scratch out;
+  for (const auto& [path, r] : tree) {
+    if (r.IsFolder()) continue;
+    const std::string name = NameOf(path);
+    if (mail.count(name) == 0) continue;
+    ++listed[name];
+    const fs::path target = out.Path() / (std::to_string(listed.size()) + ".txt");
+    ASSERT_EQ(s.engine.RecoverRecord(r, target, 0), kOk) << path;
+    EXPECT_EQ(FileSha256(target), mail.at(name).second) << path;
+  }
+  for (const auto& [name, facts] : mail) EXPECT_EQ(listed[name], 1u) << name;
+}
+
 }  // namespace
 }  // namespace brinvale

@@ -15,11 +15,11 @@ uint64_t FatQuickListing::EntryHash(uint64_t sector, std::string_view name) {
   return hash.Value();
 }
 
-void FatQuickListing::Add(const ScanRecord& record) {
+void FatQuickListing::Add(const ScanRecord& record, bool withFolders) {
   m_entries.push_back(EntryHash(record.MetadataSector(), record.Name()));
   // A folder listed twice (a stale entry beside the live one) keeps the
   // first record, the one its children are filed under.
-  if (IsFolderRecord(record)) m_folders.try_emplace(record.EntryKey(), record);
+  if (withFolders && IsFolderRecord(record)) m_folders.try_emplace(record.EntryKey(), record);
 }
 
 void FatQuickListing::Seal() {
@@ -27,12 +27,11 @@ void FatQuickListing::Seal() {
   m_entries.erase(std::unique(m_entries.begin(), m_entries.end()), m_entries.end());
 }
 
-int FatQuickListing::Collect(ScanLogStore& quickLog) {
-  m_entries.clear();
-  m_folders.clear();
+int FatQuickListing::Collect(ScanLogStore& quickLog, bool withFolders) {
   if (int rc = quickLog.FlushLog(); rc != kOk) return rc;
   try {
-    const int rc = quickLog.VisitRecords([this](const ScanRecord& r) { Add(r); });
+    const int rc =
+        quickLog.VisitRecords([&](const ScanRecord& r) { Add(r, withFolders); });
     Seal();
     return rc;
   } catch (const std::bad_alloc&) {

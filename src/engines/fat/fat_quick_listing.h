@@ -19,8 +19,11 @@ namespace brinvale {
 // engine's folder.
 class FatQuickListing {
  public:
-  // Reads every record of the quick engine's log.
-  int Collect(ScanLogStore& quickLog);
+  // Adds every record of a quick engine's log; its folders too when
+  // `withFolders` (cluster numbers name folders of one volume only: the
+  // engines of a disk's several partitions give their entries alone, whose
+  // sectors are absolute).
+  int Collect(ScanLogStore& quickLog, bool withFolders);
 
   // Whether the quick engine listed the entry named `name` whose short
   // entry lies in absolute sector `sector`.
@@ -30,7 +33,7 @@ class FatQuickListing {
   bool Empty() const { return m_entries.empty() && m_folders.empty(); }
 
   // Adds what the quick engine listed (for Collect and tests).
-  void Add(const ScanRecord& record);
+  void Add(const ScanRecord& record, bool withFolders);
   // Makes ListsEntry answer; Collect does it.
   void Seal();
 

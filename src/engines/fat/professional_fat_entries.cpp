@@ -297,7 +297,8 @@ void CProfessionalFatRecovery::ProcessEntries(std::span<const uint8_t> data, uin
         file.position = where.position;
         st.pendingFiles.push_back(std::move(file));
       }
-      NoteSeenDirectories(directory, g, where.position);
+      // A file the quick engine listed makes no folder of this engine's.
+      if (!ListedByQuick(record)) NoteSeenDirectories(directory, g, where.position);
     }
   }
   if (runStart != SIZE_MAX) cut = NameCut{true, runStart, runChecksum, directory};

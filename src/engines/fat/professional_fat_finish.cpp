@@ -146,6 +146,7 @@ void CProfessionalFatRecovery::WriteFolders() {
       // A folder the quick engine listed has its record there.
       if (ListedByQuick(entry.record) || IsQuickFolder(cluster, &*g)) continue;
       ScanRecord record = entry.record;
+      record.SetPartitionStart(g->partitionStart);
       const uint32_t number = m_store->AppendRecord(record);
       m_store->AddRelation(FolderKey(entry.parent, &*g), number, cluster, record.Name());
       continue;
@@ -163,6 +164,7 @@ void CProfessionalFatRecovery::WriteFolders() {
     record.SetDeleted(1);
     record.SetContentCheck(1);
     record.SetEntryKey(cluster);
+    record.SetPartitionStart(g->partitionStart);
     const std::string name = "LostFolder" + std::to_string(cluster);
     record.SetName(name);
     const uint32_t number = m_store->AppendRecord(record);

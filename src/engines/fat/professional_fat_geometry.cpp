@@ -20,36 +20,62 @@ uint64_t Cluster2(const ClusterGeometry& g) { return g.partitionStart + g.dataSt
 
 }  // namespace
 
+int CProfessionalFatRecovery::BootGeometryAt(uint64_t start, std::optional<ClusterGeometry>& out,
+                                             uint32_t& rootCluster, uint32_t& rootSectors) {
+  out.reset();
+  if (!m_open) return m_openResult != kOk ? m_openResult : kErrInvalidHandle;
+  const uint64_t end = VolumeEnd();
+  if (start >= end) return kErrInvalidParameter;
+  // 4,096 bytes, or the whole volume when it is shorter.
+  const uint64_t count =
+      std::min<uint64_t>(std::max<uint32_t>(kBootBytes / m_bytesPerSector, 1), end - start);
+  std::vector<uint8_t> boot;
+  if (int rc = ReadAbsolute(start, uint32_t(count), boot); rc != kOk) return rc;
+  if (!IsFatBootSector(boot)) return kOk;
+  const std::optional<FatGeometry> fat = ParseFatBootSector(boot);
+  if (!fat) return kOk;
+  // The boot sector counts in its own sector size; the engine in the
+  // medium's. A sector size that is no whole multiple gives no layout.
+  if (fat->bytesPerSector < m_bytesPerSector || fat->bytesPerSector % m_bytesPerSector != 0)
+    return kOk;
+  const uint64_t scale = fat->bytesPerSector / m_bytesPerSector;
+  const uint64_t dataStart = fat->firstDataSector * scale;
+  const uint64_t rootDirSectors = fat->rootDirSectors * scale;
+  if (dataStart > UINT32_MAX || rootDirSectors > UINT32_MAX) return kOk;
+  ClusterGeometry g;
+  g.sectorsPerCluster = uint32_t(fat->sectorsPerCluster * scale);
+  g.dataStart = uint32_t(dataStart);
+  g.partitionStart = start;
+  out = g;
+  rootCluster = fat->IsFat32() ? fat->rootCluster : 0;
+  rootSectors = fat->IsFat32() ? 0 : uint32_t(rootDirSectors);
+  return kOk;
+}
+
 int CProfessionalFatRecovery::ReadBootGeometry() {
   try {
     if (!m_open) return m_openResult != kOk ? m_openResult : kErrInvalidHandle;
     if (m_bootGeometry) return kOk;
-    const uint64_t end = VolumeEnd();
-    if (m_start >= end) return kErrInvalidParameter;
-    // 4,096 bytes, or the whole volume when it is shorter.
-    const uint64_t count =
-        std::min<uint64_t>(std::max<uint32_t>(kBootBytes / m_bytesPerSector, 1), end - m_start);
-    std::vector<uint8_t> boot;
-    if (int rc = ReadAbsolute(m_start, uint32_t(count), boot); rc != kOk) return rc;
-    if (!IsFatBootSector(boot)) return kOk;
-    const std::optional<FatGeometry> fat = ParseFatBootSector(boot);
-    if (!fat) return kOk;
-    // The boot sector counts in its own sector size; the engine in the
-    // medium's. A sector size that is no whole multiple gives no layout.
-    if (fat->bytesPerSector < m_bytesPerSector || fat->bytesPerSector % m_bytesPerSector != 0)
-      return kOk;
-    const uint64_t scale = fat->bytesPerSector / m_bytesPerSector;
-    const uint64_t dataStart = fat->firstDataSector * scale;
-    const uint64_t rootSectors = fat->rootDirSectors * scale;
-    if (dataStart > UINT32_MAX || rootSectors > UINT32_MAX) return kOk;
-    ClusterGeometry g;
-    g.sectorsPerCluster = uint32_t(fat->sectorsPerCluster * scale);
-    g.dataStart = uint32_t(dataStart);
-    g.partitionStart = m_start;
-    m_geometries.insert(m_geometries.begin(), g);
+    std::optional<ClusterGeometry> g;
+    uint32_t rootCluster = 2, rootSectors = 0;
+    if (int rc = BootGeometryAt(m_start, g, rootCluster, rootSectors); rc != kOk || !g) return rc;
+    m_geometries.insert(m_geometries.begin(), *g);
     m_bootGeometry = true;
-    m_rootCluster = fat->IsFat32() ? fat->rootCluster : 0;
-    m_state->bootRootSectors = fat->IsFat32() ? 0 : uint32_t(rootSectors);
+    m_rootCluster = rootCluster;
+    m_state->bootRootSectors = rootSectors;
+    return kOk;
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
+int CProfessionalFatRecovery::AddPartitionGeometry(uint64_t start) {
+  try {
+    std::optional<ClusterGeometry> g;
+    uint32_t rootCluster = 2, rootSectors = 0;
+    if (int rc = BootGeometryAt(start, g, rootCluster, rootSectors); rc != kOk || !g) return rc;
+    if (std::find(m_geometries.begin(), m_geometries.end(), *g) == m_geometries.end())
+      m_geometries.push_back(*g);
     return kOk;
   } catch (const std::bad_alloc&) {
     return kErrOutOfMemory;

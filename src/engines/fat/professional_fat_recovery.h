@@ -97,6 +97,10 @@ class CProfessionalFatRecovery final : public IRidiRedazuvoParse, public IImageP
   // Adds the geometry of the volume's FAT boot sector, when it still has
   // one. Returns 0 (also when there is none) or the read error.
   int ReadBootGeometry();
+  // Adds the geometry of the FAT boot sector at absolute sector `start`
+  // (a partition of a disk), when there is one, as a layout like those
+  // learnt from "." entries. Returns as ReadBootGeometry.
+  int AddPartitionGeometry(uint64_t start);
   // A sector that passes IsDotDirectoryStart, at absolute sector `sector`.
   void OnDirectoryStart(std::span<const uint8_t> data, uint64_t sector);
   // Any other sector that passes IsDirectorySector.
@@ -165,6 +169,9 @@ class CProfessionalFatRecovery final : public IRidiRedazuvoParse, public IImageP
   // The first geometry under which `cluster` starts at `sector`.
   std::optional<ClusterGeometry> GeometryPlacing(uint32_t cluster, uint64_t sector) const;
   void LearnGeometry(uint32_t cluster, uint64_t sector);
+  // The layout of the FAT boot sector at `start`; none without one.
+  int BootGeometryAt(uint64_t start, std::optional<ClusterGeometry>& out, uint32_t& rootCluster,
+                     uint32_t& rootSectors);
   // Reads whole sectors at an absolute sector; 87 past the volume's end.
   int ReadAbsolute(uint64_t sector, uint32_t count, std::vector<uint8_t>& out);
 
