@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/disk.h"
+#include "support/cli_test_folder.h"
 #include "support/child_process.h"
 #include "support/fixture_path.h"
 #include "support/loop_device.h"
@@ -49,18 +50,9 @@ test::ChildResult RunOnLoop(const test::LoopDevice& loop, std::vector<std::strin
   return r;
 }
 
-class PartitionedDiskCli : public ::testing::Test {
+class PartitionedDiskCli : public test::CliTestFolder {
  protected:
-  void SetUp() override {
-    m_dir = fs::temp_directory_path() /
-            ("brinvale_parts_disk_" +
-             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-    setenv("XDG_DATA_HOME", (m_dir / "appdata").c_str(), 1);
-  }
-  void TearDown() override { fs::remove_all(m_dir); }
-  fs::path m_dir;
+  PartitionedDiskCli() : CliTestFolder("brinvale_parts_disk_") {}
 };
 
 TEST_F(PartitionedDiskCli, DisksListsThePartitionsOfTheTableAndScanFindsTheirFiles) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/bytes.h"
+#include "support/cli_test_folder.h"
 #include "support/child_process.h"
 #include "support/fixture_path.h"
 #include "support/partitioned_disks_manifest.h"
@@ -23,17 +24,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class PartitionedScanCli : public ::testing::Test {
+class PartitionedScanCli : public test::CliTestFolder {
  protected:
-  void SetUp() override {
-    m_dir = fs::temp_directory_path() /
-            ("brinvale_parts_cli_" +
-             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-    setenv("XDG_DATA_HOME", (m_dir / "appdata").c_str(), 1);
-  }
-  void TearDown() override { fs::remove_all(m_dir); }
+  PartitionedScanCli() : CliTestFolder("brinvale_parts_cli_") {}
 
   test::ChildResult Scan(const std::vector<std::string>& args) {
     std::vector<std::string> all = {BRINVALE_CLI_PATH, "scan"};
@@ -56,7 +49,6 @@ class PartitionedScanCli : public ::testing::Test {
     return out;
   }
 
-  fs::path m_dir;
   int m_crafted = 0;
 };
 

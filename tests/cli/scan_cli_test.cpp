@@ -9,6 +9,7 @@
 #include <map>
 #include <sstream>
 
+#include "support/cli_test_folder.h"
 #include "support/child_process.h"
 #include "support/fixture_path.h"
 #include "support/full_scan_manifest.h"
@@ -40,19 +41,9 @@ std::map<std::string, std::string> DeletedFiles(const fs::path& manifest) {
   return out;
 }
 
-class ScanCli : public ::testing::Test {
+class ScanCli : public test::CliTestFolder {
  protected:
-  void SetUp() override {
-    m_dir = fs::temp_directory_path() /
-            ("brinvale_scan_cli_" +
-             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-    // Scan logs go below the test's own folder.
-    setenv("XDG_DATA_HOME", (m_dir / "appdata").c_str(), 1);
-  }
-  void TearDown() override { fs::remove_all(m_dir); }
-  fs::path m_dir;
+  ScanCli() : CliTestFolder("brinvale_scan_cli_") {}
 };
 
 TEST_F(ScanCli, RecoversTheDeletedFilesOfTheSampleImage) {
