@@ -35,26 +35,15 @@ namespace fs = std::filesystem;
 
 constexpr const char* kEverything = "*.txt|*.jpg|*.png|*.bin|.other";
 
-class Scratch {
+class Scratch : public test::TempDir {
  public:
-  Scratch() {
-    static std::atomic<int> counter{0};
-    m_path = fs::temp_directory_path() / ("brinvale-diskimage-" +
-                                          std::to_string(BRINVALE_TEST_PID) + "-" +
-                                          std::to_string(counter++));
-    fs::remove_all(m_path);
-    fs::create_directories(m_path);
-  }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-  ~Scratch() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-  }
-  const fs::path& Path() const { return m_path; }
+  Scratch() : TempDir("diskimage-" + std::to_string(Next())) {}
 
  private:
-  fs::path m_path;
+  static int Next() {
+    static std::atomic<int> counter{0};
+    return counter++;
+  }
 };
 
 // Upper-cased name without the first character, which a deleted FAT short

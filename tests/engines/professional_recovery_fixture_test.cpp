@@ -37,25 +37,15 @@ using test::LowerAscii;
 constexpr const char* kEverything = "*.jpg|*.png|*.pdf|*.zip|*.docx|*.txt|*.dat|.other";
 
 // A fresh folder under the temp folder, removed with its content.
-class Scratch {
+class Scratch : public test::TempDir {
  public:
-  Scratch() {
-    static std::atomic<int> counter{0};
-    m_path = fs::temp_directory_path() / ("brinvale-fullscan-" + std::to_string(BRINVALE_TEST_PID) +
-                                          "-" + std::to_string(counter++));
-    fs::remove_all(m_path);
-    fs::create_directories(m_path);
-  }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-  ~Scratch() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-  }
-  const fs::path& Path() const { return m_path; }
+  Scratch() : TempDir("fullscan-" + std::to_string(Next())) {}
 
  private:
-  fs::path m_path;
+  static int Next() {
+    static std::atomic<int> counter{0};
+    return counter++;
+  }
 };
 
 // What the scan callback was told; it can stop the pass once.

@@ -6,7 +6,6 @@
 
 #include <sys/stat.h>
 
-#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -80,17 +79,10 @@ std::string LocalText(int64_t seconds, bool dateOnly) {
 
 class RecoveredTimes : public ::testing::TestWithParam<const char*> {
  protected:
-  RecoveredTimes() {
-    static std::atomic<int> counter{0};
-    m_scratch = fs::temp_directory_path() / ("brinvale-times-" + std::to_string(BRINVALE_TEST_PID) +
-                                             "-" + std::to_string(counter++));
-    fs::remove_all(m_scratch);
+  RecoveredTimes() : m_folder(std::string("times-") + GetParam()), m_scratch(m_folder.Path()) {
     fs::create_directories(m_scratch / "logs");
   }
-  ~RecoveredTimes() override {
-    std::error_code ec;
-    fs::remove_all(m_scratch, ec);
-  }
+  test::TempDir m_folder;
   fs::path m_scratch;
 };
 
@@ -139,15 +131,14 @@ INSTANTIATE_TEST_SUITE_P(Images, RecoveredTimes,
 // A record without times (a file found by its content) keeps the time of
 // recovery: nothing is set.
 TEST(RecordTimes, RecordWithoutTimesLeavesTheFileAlone) {
-  const fs::path file = fs::temp_directory_path() /
-                        ("brinvale-times-none-" + std::to_string(BRINVALE_TEST_PID));
+  test::TempFile scratch("times-none");
+  const fs::path file = scratch.Path();
   { std::ofstream(file) << "x"; }
   const auto before = fs::last_write_time(file);
   ScanRecord carved;
   carved.SetEngine(EngineCode::kContent);
   EXPECT_EQ(ApplyRecordTimes(carved, file), kOk);
   EXPECT_EQ(fs::last_write_time(file), before);
-  fs::remove(file);
 }
 
 }  // namespace
