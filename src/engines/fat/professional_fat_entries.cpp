@@ -53,11 +53,7 @@ bool ContinuesNameRun(const ProFatNameRun& run, std::span<const uint8_t> data, u
       return true;
     // Further away (a folder that grew into a cluster far off) the short
     // name must be the one made from the long name.
-    LongNameCollector names;
-    for (size_t at = 0; at + kEntryBytes <= run.bytes.size(); at += kEntryBytes)
-      if (run.bytes[at + kAttributes] == kAttrLongName)
-        names.AddPart(std::span<const uint8_t>(run.bytes).subspan(at, kEntryBytes));
-    return !names.Empty() && ShortNameFitsLongName(entry.first<11>(), names.Name());
+    return !run.longName.empty() && ShortNameFitsLongName(entry.first<11>(), run.longName);
   }
   return ShortNameChecksum(entry.first<11>()) == run.checksum;
 }
@@ -203,6 +199,11 @@ void CProfessionalFatRecovery::KeepNameRun(std::span<const uint8_t> data, const 
   run.sector = where.SectorOf(cut.from, m_bytesPerSector);
   run.cutSector = lastSector;
   run.sectorsPerCluster = sectorsPerCluster;
+  LongNameCollector names;
+  for (size_t at = 0; at + kEntryBytes <= run.bytes.size(); at += kEntryBytes)
+    if (run.bytes[at + kAttributes] == kAttrLongName)
+      names.AddPart(std::span<const uint8_t>(run.bytes).subspan(at, kEntryBytes));
+  if (!names.Empty()) run.longName = names.Name();
   st.runs.push_back(std::move(run));
 }
 
@@ -409,7 +410,7 @@ bool CProfessionalFatRecovery::IsQuickFolder(uint32_t cluster, const ClusterGeom
 }
 
 uint64_t CProfessionalFatRecovery::FolderKey(uint32_t directory, const ClusterGeometry* g) {
-  if (IsQuickFolder(directory, g)) return uint64_t(ScanLogStore::kForeignLevel) << 32 | directory;
+  if (IsQuickFolder(directory, g)) return MergedFolderKey(directory);
   if (directory == 0 || directory == m_rootCluster) return RootKey();
   return uint64_t(DirectoryLevel(directory, g)) << 32 | directory;
 }

@@ -165,7 +165,7 @@ std::vector<uint32_t> CProfessionalFatRecovery::MergedFolders() {
   std::vector<uint32_t> out;
   if (!m_store || !m_store->IsOpen() || m_store->FlushLog() != kOk) return out;
   // Keys of one level sort together.
-  const uint64_t first = uint64_t(ScanLogStore::kForeignLevel) << 32;
+  const uint64_t first = MergedFolderKey(0);
   const RelationMap& relations = m_store->Relations();
   for (auto it = relations.lower_bound(first);
        it != relations.end() && uint32_t(it->first >> 32) == ScanLogStore::kForeignLevel; ++it)
@@ -178,7 +178,7 @@ int CProfessionalFatRecovery::ListMergedFolder(uint32_t cluster, RecordList& out
   if (!m_store || !m_store->IsOpen()) return kOk;
   try {
     if (int rc = m_store->FlushLog(); rc != kOk) return rc;
-    const uint64_t key = uint64_t(ScanLogStore::kForeignLevel) << 32 | cluster;
+    const uint64_t key = MergedFolderKey(cluster);
     if (m_store->Relations().count(key) == 0) return kOk;
     return m_store->ListFolder(key, out);
   } catch (const std::bad_alloc&) {
@@ -191,7 +191,7 @@ int CProfessionalFatRecovery::CountMergedFolder(uint32_t cluster, uint32_t& coun
   if (!m_store || !m_store->IsOpen()) return kOk;
   try {
     if (int rc = m_store->FlushLog(); rc != kOk) return rc;
-    const uint64_t key = uint64_t(ScanLogStore::kForeignLevel) << 32 | cluster;
+    const uint64_t key = MergedFolderKey(cluster);
     if (m_store->Relations().count(key) == 0) return kOk;
     return m_store->CountFilesBelow(key, count);
   } catch (const std::bad_alloc&) {

@@ -193,6 +193,11 @@ class CProfessionalFatRecovery final : public IRidiRedazuvoParse, public IImageP
   uint32_t DirectoryLevel(uint32_t directory, const ClusterGeometry* g);
   int DirectoryParent(uint32_t directory, const ClusterGeometry* g, uint32_t& parent);
   uint64_t FolderKey(uint32_t directory, const ClusterGeometry* g);
+  // The key the entries of the quick engine's folder `cluster` are filed
+  // under.
+  static uint64_t MergedFolderKey(uint32_t cluster) {
+    return uint64_t(ScanLogStore::kForeignLevel) << 32 | cluster;
+  }
   // Whether the quick engine listed the entry of `record`.
   bool ListedByQuick(const ScanRecord& record) const;
   // Whether `cluster` under `g` is a folder the quick engine placed.

@@ -56,6 +56,7 @@ struct ProFatNameRun {
   uint64_t sector = 0;             // the sector of the run's first entry
   uint64_t cutSector = 0;          // the last sector of the bytes that held it
   uint32_t sectorsPerCluster = 0;  // of the geometry in use then; 0 for none
+  std::string longName;            // what its long-name parts spell so far
 };
 
 // The directory cluster that the last sectors were read as.
