@@ -175,6 +175,7 @@ TEST_F(SameMediumCli, OnlyThePartitionThatHoldsTheTargetIsRefused) {
                                 image.string() + "'"})
                 .exitCode,
             0);
+  const test::LoopDeviceLock lock;  // outlives the detach below
   const test::ChildResult attached = test::RunChild(
       {"/bin/sh", "-c", "losetup -f --show -P '" + image.string() + "'"});
   std::string device = attached.out.substr(0, attached.out.find('\n'));

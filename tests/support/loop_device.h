@@ -5,13 +5,15 @@
 #include <utility>
 
 #include "support/child_process.h"
+#include "support/loop_device_lock.h"
 
 #if !defined(_WIN32)
 #include <unistd.h>
 #endif
 
 // A file attached to a free loop device (read-only unless asked) for the
-// life of the object (Linux, root only). Detaches in the destructor, whatever happened.
+// life of the object (Linux, root only). Detaches in the destructor, whatever
+// happened. While one exists, no other test attaches a loop device.
 namespace brinvale::test {
 
 class LoopDevice {
@@ -66,6 +68,9 @@ class LoopDevice {
   const std::string& Why() const { return m_why; }
 
  private:
+#if !defined(_WIN32)
+  LoopDeviceLock m_lock;  // first member: taken before the attach, dropped after the detach
+#endif
   std::string m_losetup;
   std::string m_device;
   std::string m_why;

@@ -15,6 +15,8 @@
 #include <string>
 #include <thread>
 
+#include "support/loop_device_lock.h"
+
 namespace brinvale::testing {
 
 // Runs a shell command; returns its exit status, with its standard output
@@ -31,7 +33,7 @@ inline int RunCommand(const std::string& command, std::string* out = nullptr) {
 }
 
 // Attached read-only with partition scanning; detached (partitions first)
-// when destroyed.
+// when destroyed. While one exists, no other test attaches a loop device.
 class PartitionedLoopDevice {
  public:
   // Attaches `image`; empty with `whyNot` set when this machine cannot.
@@ -45,6 +47,7 @@ class PartitionedLoopDevice {
       whyNot = "losetup or partx is not installed (Debian packages mount and util-linux)";
       return nullptr;
     }
+    test::LoopDeviceLock lock;  // the device's own lock takes over from this one
     std::string device;
     if (RunCommand("losetup -r -f --show -P '" + image.string() + "' 2>/dev/null", &device) != 0 ||
         device.rfind("/dev/loop", 0) != 0) {
@@ -89,6 +92,7 @@ class PartitionedLoopDevice {
     return false;
   }
 
+  test::LoopDeviceLock m_lock;  // before m_device: dropped after the detach
   std::string m_device;
 };
 
