@@ -17,6 +17,7 @@ struct CopyContext {
   RecoveryCounts& counts;
   RecoveryReport& report;
   bool reported = false;  // the current file reached 100 percent
+  const ScanRecord* record = nullptr;  // the selected file being copied
 };
 
 void AddFileRow(IJobWindow& window, RecoveryCounts& counts, int error,
@@ -47,7 +48,7 @@ int OnCopyProgress(void* user, int percent, int scale, int error,
       ReportCopyProgress(c.window, c.state, c.messages, c.counts, percent, scale, error, target);
   if (c.counts.processed != before) {
     c.reported = true;
-    c.report.files.push_back({target, error});
+    c.report.files.push_back(RecoveredFileOf(target, error, c.record));
   }
   return rc;
 }
@@ -58,7 +59,15 @@ void ListUnreported(CopyContext& c, int error, const std::filesystem::path& targ
   std::lock_guard<JobLock> guard(c.state.lock);
   AddFileRow(c.window, c.counts, error, target);
   ShowCounts(c.window, c.messages, c.counts);
-  c.report.files.push_back({target, error});
+  c.report.files.push_back(RecoveredFileOf(target, error, c.record));
+}
+
+// The manifest of what the job wrote, into the target folder.
+void WriteManifest(const RecoveryJobSetup& setup, RecoveryReport& report) {
+  ManifestFiles files;
+  report.manifestError =
+      WriteRecoveryManifest(setup.targetFolder, report, files, setup.conditionOf);
+  if (report.manifestError == kOk) report.manifests.push_back(files.csv);
 }
 
 }  // namespace
@@ -84,25 +93,34 @@ RecoveryReport RunRecoveryWindowJob(const RecoveryJobSetup& setup, IJobWindow& w
   counts.total = uint32_t(setup.selection.size());
   CopyContext context{window, state, setup.messages, counts, report};
   const int separators = TargetFolderSeparators(setup.targetFolder);
+  FoundFolderTargets foundFolders;
   for (const ScanRecord& record : setup.selection) {
     context.reported = false;
+    context.record = &record;
+    const size_t firstRow = report.files.size();
     ScanSource* source = FindSourceByKey(setup.sources, uint16_t(record.SourceKey()));
+    IRidiRedazuvoParse* engine = source != nullptr ? source->engine.get() : nullptr;
     int error = kOk;
     const std::filesystem::path target =
-        PrepareCategoryTarget(record, setup.targetFolder, separators, error);
+        setup.asFound && engine != nullptr
+            ? PrepareFoundFolderTarget(*engine, record, setup.targetFolder, separators,
+                                       foundFolders, error)
+            : PrepareCategoryTarget(record, setup.targetFolder, separators, error);
     // The found file's source was closed or scanned anew: nothing can
     // read it any more.
-    if (error == kOk && (source == nullptr || !source->engine)) error = kErrInvalidHandle;
+    if (error == kOk && engine == nullptr) error = kErrInvalidHandle;
     if (error != kOk) {
       ListUnreported(context, error, target);
+      if (engine != nullptr) NameOrigins(*engine, report, firstRow);
       continue;
     }
-    IRidiRedazuvoParse& engine = *source->engine;
-    if (engine.SetProgressCallback(nullptr, OnCopyProgress, &context, 100) != kOk) break;
+    if (engine->SetProgressCallback(nullptr, OnCopyProgress, &context, 100) != kOk) break;
     bool threw = false;
-    const int rc = RecoverRecordGuarded(engine, record, target, separators, &threw);
+    const int rc = RecoverRecordGuarded(*engine, record, target, separators, &threw);
     if (rc == kCancelled) {
+      NameOrigins(*engine, report, firstRow);
       report.result = kCancelled;
+      WriteManifest(setup, report);
       state.jobFinished.store(1);
       return report;
     }
@@ -111,11 +129,13 @@ RecoveryReport RunRecoveryWindowJob(const RecoveryJobSetup& setup, IJobWindow& w
       ++counts.processed;
       ++counts.failed;
       ShowCounts(window, setup.messages, counts);
-      report.files.push_back({target, rc});
+      report.files.push_back(RecoveredFileOf(target, rc, &record));
     } else if (rc != kOk && !context.reported) {
       ListUnreported(context, rc, target);
     }
+    NameOrigins(*engine, report, firstRow);
   }
+  WriteManifest(setup, report);
   window.SetVisible("FinishBtn", true);
   window.SetVisible("CancelBtn", false);
   state.jobFinished.store(1);

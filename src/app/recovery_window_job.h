@@ -8,6 +8,7 @@
 #include "app/job_window.h"
 #include "app/scan_source.h"
 #include "output/recovery_job.h"
+#include "output/recovery_manifest.h"
 
 namespace brinvale {
 
@@ -20,6 +21,10 @@ struct RecoveryJobSetup {
   std::vector<ScanSource*> sources;  // each record finds its engine here by its source key
   std::filesystem::path targetFolder;
   MessageLookup messages;  // the "Messages" section
+  // Each file into the folders it was found in below `targetFolder`, in
+  // place of the category folders.
+  bool asFound = false;
+  ConditionOf conditionOf = {};  // the verdicts the manifest lists, when known
 };
 
 // The recovery window's counts: files that reached 100 percent or failed,
@@ -32,7 +37,8 @@ struct RecoveryCounts {
 
 // The recovery job, run on the recovery window's worker: every selected
 // file is copied by the engine that found it into
-// `targetFolder`/<category>/<name>, each finished file listed in
+// `targetFolder`/<category>/<name> (or below the folders it was found in,
+// `asFound`), each finished file listed in
 // `DetailList` (a failure at the top in red with the system's text for its
 // error, a success at the bottom with "Success"), with the counts in
 // `recovered`. A file whose engine is gone, whose target cannot be made or
@@ -40,8 +46,10 @@ struct RecoveryCounts {
 // that throws counts as failed without a row. A cancel stops the job at
 // once: it is marked finished and the window is left for the cancelling
 // thread to close. Otherwise `FinishBtn` is shown, `CancelBtn` hidden and
-// the job marked finished. Returns every listed file, in the order they
-// ended, and kCancelled as its result after a cancel.
+// the job marked finished. Whether finished or cancelled, the manifest of
+// what was written goes into `targetFolder` before the job is marked
+// finished. Returns every listed file, in the order they ended, and
+// kCancelled as its result after a cancel.
 RecoveryReport RunRecoveryWindowJob(const RecoveryJobSetup& setup, IJobWindow& window,
                                     JobState& state);
 

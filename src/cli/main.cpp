@@ -9,6 +9,7 @@
 #include "cli/image_command.h"
 #include "cli/probe_command.h"
 #include "cli/scan_command.h"
+#include "cli/verify_command.h"
 #include "platform/command_line.h"
 
 namespace {
@@ -26,6 +27,9 @@ void PrintUsage() {
                "  image SOURCE OUT.img\n"
                "                 copy SOURCE sector by sector into the image file OUT.img\n"
                "                 (Ctrl-C stops the copy; the partial file stays)\n"
+               "  verify DIR [MANIFEST]\n"
+               "                 check the files a recovery wrote into DIR against its\n"
+               "                 manifest (the newest recovery*.csv in DIR by default)\n"
                "\n"
                "SOURCE is an image file, disk:N (whole disk N) or disk:N:START:COUNT\n"
                "(a partition of disk N by start sector and sector count).\n");
@@ -50,6 +54,8 @@ int Run(int argc, char** argv) {
     return brinvale::cli::RunScan(std::vector<std::string>(argv + 2, argv + argc));
   if (std::strcmp(command, "disks") == 0) return brinvale::cli::RunDisks(argc - 2, argv + 2);
   if (std::strcmp(command, "image") == 0) return brinvale::cli::RunImage(argc - 2, argv + 2);
+  if (std::strcmp(command, "verify") == 0)
+    return brinvale::cli::RunVerify(std::vector<std::string>(argv + 2, argv + argc));
   if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "help") == 0) {
     PrintUsage();
     return 0;

@@ -13,7 +13,7 @@
 #include "cli/cli_messages.h"
 #include "cli/engine_for_source.h"
 #include "cli/interrupt.h"
-#include "cli/json_writer.h"
+#include "common/json_writer.h"
 #include "cli/scan_options.h"
 #include "cli/scan_units.h"
 #include "cli/source_check.h"
@@ -26,6 +26,7 @@
 #include "engines/professional_recovery.h"
 #include "output/recovery_folder_check.h"
 #include "output/recovery_job.h"
+#include "output/recovery_manifest.h"
 #include "output/same_medium_check.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
@@ -424,7 +425,11 @@ int RunScan(const std::vector<std::string>& args) {
   RecoveryReport report;
   if (!cancelled && !options->recoverTo.empty()) {
     auto merge = [&report](RecoveryReport part) {
-      report.files.insert(report.files.end(), part.files.begin(), part.files.end());
+      report.files.insert(report.files.end(), std::make_move_iterator(part.files.begin()),
+                          std::make_move_iterator(part.files.end()));
+      report.manifests.insert(report.manifests.end(), part.manifests.begin(),
+                              part.manifests.end());
+      if (part.manifestError != kOk) report.manifestError = part.manifestError;
       if (part.result != kOk) report.result = part.result;
     };
     if (options->keepPaths) {
@@ -435,6 +440,9 @@ int RunScan(const std::vector<std::string>& args) {
             unit.partition != 0 ? target / PartitionFolderName(unit.partition) : target;
         RecoveryReport part;
         RecoverKeepingPaths(*source->engine, folder, part, &InterruptFlag());
+        ManifestFiles manifest;
+        part.manifestError = WriteRecoveryManifest(folder, part, manifest);
+        if (part.manifestError == kOk) part.manifests.push_back(manifest.csv);
         merge(std::move(part));
         if (report.result == kCancelled) break;
       }
@@ -526,6 +534,10 @@ int RunScan(const std::vector<std::string>& args) {
         json.EndObject();
       }
       json.EndArray();
+      json.BeginArray("manifests");
+      for (const std::filesystem::path& m : report.manifests)
+        json.String({}, platform::PathToUtf8(m));
+      json.EndArray();
     }
     json.EndObject();
     std::printf("%s\n", json.Text().c_str());
@@ -565,9 +577,15 @@ int RunScan(const std::vector<std::string>& args) {
         std::printf("  failed: %s: %s\n", TerminalSafe(platform::PathToUtf8(f.target)).c_str(),
                     platform::SystemErrorMessage(f.error).c_str());
       }
+      for (const std::filesystem::path& m : report.manifests)
+        std::printf("Manifest: %s\n", TerminalSafe(platform::PathToUtf8(m)).c_str());
     }
   }
-  if (cancelled || recoveryCancelled || report.Failed() != 0 || failedScans != 0)
+  if (report.manifestError != kOk)
+    std::fprintf(stderr, "brinvale-cli: the recovery manifest could not be written: %s\n",
+                 platform::SystemErrorMessage(report.manifestError).c_str());
+  if (cancelled || recoveryCancelled || report.Failed() != 0 || failedScans != 0 ||
+      report.manifestError != kOk)
     return kExitSomeFailed;
   return kExitOk;
 }

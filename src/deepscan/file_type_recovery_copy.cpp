@@ -13,6 +13,7 @@
 #include "platform/folders.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
+#include "results/copied_record.h"
 #include "results/file_categories.h"
 #include "results/preview_target.h"
 #include "results/scan_log_folders.h"
@@ -62,6 +63,7 @@ int CFileTypeRecovery::CopyData(const ScanRecord& record, Sink sink, Progress pr
 
 int CFileTypeRecovery::RecoverRecord(const ScanRecord& record, const std::filesystem::path& target,
                                      int) {
+  const CopiedRecordScope copying(record);
   try {
     auto tell = [&](int percent, int code, const std::filesystem::path& path) {
       return m_copyProgress ? m_copyProgress(m_user, percent, 100, code, path) : 0;

@@ -5,9 +5,9 @@
 
 #include "platform/folders.h"
 #include "platform/system_error.h"
-#include "results/target_paths.h"
 #include "platform/text.h"
 #include "results/child_target_path.h"
+#include "results/copied_record.h"
 #include "results/file_categories.h"
 #include "results/target_paths.h"
 
@@ -17,6 +17,7 @@ namespace {
 struct CopyContext {
   RecoveryReport* report;
   const std::atomic<bool>* cancel;
+  const ScanRecord* record = nullptr;  // the top-level item being recovered
 };
 
 // The engine reports each file once at 100 percent with how it ended.
@@ -25,7 +26,8 @@ int OnCopyProgress(void* user, int percent, int scale, int error,
   auto* ctx = static_cast<CopyContext*>(user);
   // A file that ends is listed even when a cancel is waiting: it may be the
   // one the cancel stopped.
-  if (ScaledPercent(percent, scale) >= 100) ctx->report->files.push_back({target, error});
+  if (ScaledPercent(percent, scale) >= 100)
+    ctx->report->files.push_back(RecoveredFileOf(target, error, ctx->record));
   if (ctx->cancel && ctx->cancel->load()) return kCancelled;
   return kOk;
 }
@@ -34,11 +36,15 @@ int OnCopyProgress(void* user, int percent, int scale, int error,
 // even when the engine failed before reporting anything. An engine that
 // throws instead of returning fails this file; the job goes on.
 int RecoverOne(IRidiRedazuvoParse& engine, const ScanRecord& record,
-               const std::filesystem::path& target, int separators, RecoveryReport& report) {
+               const std::filesystem::path& target, int separators, CopyContext& ctx) {
+  RecoveryReport& report = *ctx.report;
   const size_t before = report.files.size();
+  ctx.record = record.IsFolder() ? nullptr : &record;
   const int rc = RecoverRecordGuarded(engine, record, target, separators);
+  ctx.record = nullptr;
   if (rc != kOk && rc != kCancelled && report.files.size() == before)
-    report.files.push_back({target, rc});
+    report.files.push_back(RecoveredFileOf(target, rc, record.IsFolder() ? nullptr : &record));
+  NameOrigins(engine, report, before);
   return rc;
 }
 
@@ -55,6 +61,29 @@ std::filesystem::path TargetOf(const ScanRecord& record, const std::filesystem::
 }
 
 }  // namespace
+
+RecoveredFile RecoveredFileOf(const std::filesystem::path& target, int error,
+                              const ScanRecord* fallback) {
+  RecoveredFile file{target, error, std::nullopt};
+  if (const ScanRecord* copied = RecordBeingCopied(); copied != nullptr && !copied->IsFolder())
+    file.origin = FoundOrigin{*copied, {}};
+  else if (fallback != nullptr)
+    file.origin = FoundOrigin{*fallback, {}};
+  return file;
+}
+
+void NameOrigins(IRidiRedazuvoParse& engine, RecoveryReport& report, size_t from) {
+  for (size_t i = from; i < report.files.size(); ++i) {
+    std::optional<FoundOrigin>& origin = report.files[i].origin;
+    if (!origin || !origin->mediumPath.empty()) continue;
+    try {
+      if (engine.GetRecordPath(origin->record, origin->mediumPath, 4096) != kOk)
+        origin->mediumPath.clear();
+    } catch (...) {
+      origin->mediumPath.clear();  // the path is a note; the file is written
+    }
+  }
+}
 
 int TargetFolderSeparators(const std::filesystem::path& targetFolder) {
   return CountSeparators(platform::PathToUtf8(targetFolder));
@@ -87,6 +116,44 @@ std::filesystem::path PrepareCategoryTarget(const ScanRecord& record,
   return target;
 }
 
+std::filesystem::path PrepareFoundFolderTarget(IRidiRedazuvoParse& engine,
+                                               const ScanRecord& record,
+                                               const std::filesystem::path& targetFolder,
+                                               int separators, FoundFolderTargets& folders,
+                                               int& error) {
+  error = kOk;
+  std::string mediumPath;
+  if (engine.GetRecordPath(record, mediumPath, 4096) != kOk) mediumPath.clear();
+  // Found folder names are only names: each becomes one safe component.
+  std::filesystem::path folder = targetFolder;
+  std::string key;
+  size_t start = 0;
+  while (start <= mediumPath.size()) {
+    size_t end = mediumPath.find_first_of("\\/", start);
+    if (end == std::string::npos) end = mediumPath.size();
+    const std::string_view name = std::string_view(mediumPath).substr(start, end - start);
+    start = end + 1;
+    if (name.empty()) continue;
+    key += '\\';
+    key += name;
+    if (auto known = folders.find(key); known != folders.end()) {
+      folder = known->second;
+      continue;
+    }
+    std::filesystem::path next = ChildTargetPath(folder, name, separators, TargetKind::kFolder);
+    if (next.empty()) break;  // no room for deeper folders: the file goes here
+    folder = folders[key] = next;
+  }
+  const std::string name(record.Name());
+  std::filesystem::path target = ChildTargetPath(folder, name, separators, TargetKind::kFile);
+  if (target.empty()) {
+    error = kErrFilenameTooLong;
+    return folder / platform::PathFromUtf8(SanitizeFileName(name));
+  }
+  error = platform::CreateFolders(target.parent_path());
+  return target;
+}
+
 size_t RecoveryReport::Succeeded() const {
   return size_t(std::count_if(files.begin(), files.end(),
                               [](const RecoveredFile& f) { return f.error == 0; }));
@@ -109,11 +176,12 @@ void RecoverIntoCategories(IRidiRedazuvoParse& engine, const RecordList& records
     const std::filesystem::path target =
         PrepareCategoryTarget(record, targetFolder, separators, error);
     if (error != kOk) {
-      report.files.push_back({target, error});
+      report.files.push_back(RecoveredFileOf(target, error, &record));
+      NameOrigins(engine, report, report.files.size() - 1);
       continue;
     }
     engine.SetProgressCallback(nullptr, OnCopyProgress, &ctx, 100);
-    if (RecoverOne(engine, record, target, separators, report) == kCancelled) {
+    if (RecoverOne(engine, record, target, separators, ctx) == kCancelled) {
       report.result = kCancelled;
       return;
     }
@@ -141,7 +209,7 @@ void RecoverKeepingPaths(IRidiRedazuvoParse& engine, const std::filesystem::path
     const std::filesystem::path target = TargetOf(record, targetFolder, separators, report);
     if (target.empty()) continue;
     engine.SetProgressCallback(nullptr, OnCopyProgress, &ctx, 100);
-    if (RecoverOne(engine, record, target, separators, report) == kCancelled) {
+    if (RecoverOne(engine, record, target, separators, ctx) == kCancelled) {
       report.result = kCancelled;
       return;
     }

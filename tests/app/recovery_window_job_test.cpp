@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <stdexcept>
 
 #include "app/recorder_window.h"
@@ -52,8 +54,15 @@ class FakeCopyEngine final : public CNullRecoveryEngine {
     return m_copy(m_user, 100, m_scale, kOk, target);
   }
 
+  int GetRecordPath(const ScanRecord& record, std::string& path, size_t) override {
+    const auto it = folderOf.find(std::string(record.Name()));
+    path = it == folderOf.end() ? "" : it->second;
+    return kOk;
+  }
+
   std::string failOn, failSilentlyOn, throwOn;
   std::vector<std::filesystem::path> targets;
+  std::map<std::string, std::string> folderOf;  // found folder paths by name
 
  private:
   CopyProgressCallback m_copy = nullptr;
@@ -215,6 +224,79 @@ TEST(RecoveryWindowJob, RecoversRealFilesFromTwoImagesByTheirSourceKeys) {
     EXPECT_EQ(std::filesystem::file_size(report.files[i].target), selection[i].FileSize());
   }
   EXPECT_EQ(window.TextOf("recovered"), "Processed 2 of 2, recovered 2, failed 0");
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The manifest is written when the job ends, also after a cancel, and
+// lists what was written with the folder each file was found in.
+TEST(RecoveryWindowJob, TheManifestListsWhatWasWrittenAlsoAfterACancel) {
+  test::TempDir target("recovery_job_manifest");
+  FakeSource fake(1);
+  fake.engine->folderOf = {{"a.jpg", "DCIM\\100"}};
+  RecorderWindow window;
+  JobState state;
+  int reports = 0;
+  window.onText = [&](const std::string& control, const std::string&) {
+    if (control == "current" && ++reports == 4) state.cancelRequested.store(1);
+  };
+  ScanRecord a = FileRecord("a.jpg", 1);
+  a.SetEngine(EngineCode::kContent);
+  a.SetMetadataSector(4096);
+  const RecoveryReport report = RunRecoveryWindowJob(
+      {{a, FileRecord("b.jpg", 1), FileRecord("c.jpg", 1)}, {&fake.source}, target.Path(),
+       TestMessages()},
+      window, state);
+  ASSERT_EQ(report.result, kCancelled);
+  ASSERT_EQ(report.manifests.size(), 1u);
+  EXPECT_EQ(report.manifests[0], target.Path() / "recovery.csv");
+  const std::string csv = ReadText(target.Path() / "recovery.csv");
+  // "data" has this SHA-256.
+  EXPECT_NE(csv.find("\r\n" + platform::PathToUtf8(std::filesystem::path("photo") / "a.jpg") +
+                     ",4,3a6eb0790f39ac87c94f3856b2dd2c5d110e6811602261a9a923d3bb23adc8b7,"
+                     "content,DCIM\\100,4096,,,,,Success\r\n"),
+            std::string::npos)
+      << csv;
+  EXPECT_NE(csv.find("b.jpg"), std::string::npos) << csv;
+  EXPECT_EQ(csv.find("c.jpg"), std::string::npos) << csv;  // never reached
+  EXPECT_TRUE(std::filesystem::exists(target.Path() / "recovery.json"));
+}
+
+// As found: each file goes below the folders it was found in, the same
+// folder for files found side by side, made safe where a found name could
+// lead out of the target.
+TEST(RecoveryWindowJob, AsFoundKeepsTheFoundFolders) {
+  test::TempDir target("recovery_job_as_found");
+  FakeSource fake(1);
+  fake.engine->folderOf = {{"a.jpg", "DCIM\\100"},
+                           {"b.jpg", "DCIM\\100"},
+                           {"c.txt", "..\\notes"},
+                           {"d.txt", ""}};
+  RecorderWindow window;
+  JobState state;
+  RecoveryJobSetup setup{{FileRecord("a.jpg", 1), FileRecord("b.jpg", 1), FileRecord("c.txt", 1),
+                          FileRecord("d.txt", 1), FileRecord("a.jpg", 1)},
+                         {&fake.source},
+                         target.Path(),
+                         TestMessages()};
+  setup.asFound = true;
+  RunRecoveryWindowJob(setup, window, state);
+  const auto& t = fake.engine->targets;
+  ASSERT_EQ(t.size(), 5u);
+  const std::filesystem::path dcim = target.Path() / "DCIM" / "100";
+  EXPECT_EQ(t[0], dcim / "a.jpg");
+  EXPECT_EQ(t[1], dcim / "b.jpg");
+  // ".." is only a name: a folder of its own inside the target.
+  EXPECT_EQ(t[2].parent_path().parent_path().parent_path(), target.Path());
+  EXPECT_NE(t[2].parent_path().parent_path().filename(), "..");
+  EXPECT_EQ(t[2].parent_path().filename(), "notes");
+  EXPECT_EQ(t[3], target.Path() / "d.txt");
+  EXPECT_EQ(t[4], dcim / "a(1).jpg");
 }
 
 }  // namespace

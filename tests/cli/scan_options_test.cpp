@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/json_writer.h"
 
 namespace brinvale::cli {
 namespace {
@@ -54,22 +53,6 @@ TEST(ScanOptions, RefusesWhatCannotBeMeant) {
   EXPECT_TRUE(o->fullScan && o->list && o->json);
   EXPECT_EQ(o->resume, ResumeChoice::kFresh);
   EXPECT_EQ(o->source.startSector, 2048u);
-}
-
-TEST(JsonWriter, EscapesAndSeparates) {
-  JsonWriter j;
-  j.BeginObject();
-  j.String("name", "a\"b\\c\n\x01");
-  j.Number("n", -3);
-  j.BeginArray("list");
-  j.BeginObject();
-  j.Bool("ok", true);
-  j.EndObject();
-  j.BeginObject();
-  j.EndObject();
-  j.EndArray();
-  j.EndObject();
-  EXPECT_EQ(j.Text(), R"({"name":"a\"b\\c\n\u0001","n":-3,"list":[{"ok":true},{}]})");
 }
 
 }  // namespace

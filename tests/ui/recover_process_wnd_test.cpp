@@ -63,8 +63,11 @@ TEST_F(RecoveryWindowTest, RecoversEveryFileListsItAndShowsFinish) {
             "Processed " + total + " of " + total + ", recovered " + total + ", failed 0");
   size_t files = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(target.Path()))
-    files += entry.is_regular_file();
+    files += entry.is_regular_file() && entry.path().parent_path() != target.Path();
   EXPECT_EQ(files, found.size());
+  // Beside the category folders: the manifest of what was written.
+  EXPECT_TRUE(std::filesystem::exists(target.Path() / "recovery.csv"));
+  EXPECT_TRUE(std::filesystem::exists(target.Path() / "recovery.json"));
 
   // Once finished, the close button closes with 1 and asks nothing.
   QTest::mouseClick(window.findChild<QPushButton*>("closebtn"), Qt::LeftButton);

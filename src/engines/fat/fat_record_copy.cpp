@@ -15,6 +15,7 @@
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "results/child_target_path.h"
+#include "results/copied_record.h"
 #include "results/preview_target.h"
 #include "results/record_times.h"
 #include "results/target_paths.h"
@@ -38,6 +39,7 @@ int RecoverFatFile(const ScanRecord& record, const fs::path& target, uint32_t ma
                    CopyProgressCallback callback, void* user, const FatCopyData& copyData,
                    bool& stopped) {
   stopped = false;
+  const CopiedRecordScope copying(record);
   struct Sink final : FatFileSink {
     Sink(const platform::UniqueHandle& file, CopyProgressCallback callback, void* user,
          const fs::path& path)

@@ -15,6 +15,7 @@
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "results/child_target_path.h"
+#include "results/copied_record.h"
 #include "results/preview_target.h"
 #include "results/record_times.h"
 #include "results/target_paths.h"
@@ -95,6 +96,7 @@ int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanR
 
 int CopyNtfsFileToPath(const NtfsVolume& volume, SectorReader& reader, const ScanRecord& record,
                        const std::filesystem::path& target, CopyProgressCallback copy, void* user) {
+  const CopiedRecordScope copying(record);
   auto tell = [&](int percent, int code, const std::filesystem::path& path) {
     return copy ? copy(user, percent, 100, code, path) : 0;
   };

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace brinvale::cli {
+namespace brinvale {
 
 // Builds one JSON document as text. The caller pairs Begin/End calls; the
 // writer puts the commas. Strings are UTF-8 and escaped as JSON needs.
@@ -30,4 +30,4 @@ class JsonWriter {
   bool m_needComma = false;
 };
 
-}  // namespace brinvale::cli
+}  // namespace brinvale

@@ -1,8 +1,8 @@
-#include "cli/json_writer.h"
+#include "common/json_writer.h"
 
 #include <cstdio>
 
-namespace brinvale::cli {
+namespace brinvale {
 
 void JsonWriter::Quote(std::string_view text) {
   m_text += '"';
@@ -82,4 +82,4 @@ void JsonWriter::Null(std::string_view key) {
   m_text += "null";
 }
 
-}  // namespace brinvale::cli
+}  // namespace brinvale

@@ -1,0 +1,204 @@
+#include "output/recovery_manifest.h"
+
+#include <cstdio>
+#include <span>
+#include <system_error>
+#include <vector>
+
+#include "common/error_codes.h"
+#include "common/json_writer.h"
+#include "output/file_checksum.h"
+#include "platform/clock.h"
+#include "platform/file_contents.h"
+#include "platform/system_error.h"
+#include "platform/text.h"
+#include "results/record_times.h"
+#include "results/target_paths.h"
+
+namespace brinvale {
+namespace {
+
+// What was written: its size and SHA-256, read back from the target.
+struct WrittenFile {
+  bool exists = false;
+  uint64_t size = 0;
+  std::string sha256;
+};
+
+WrittenFile ReadBack(const std::filesystem::path& path) {
+  WrittenFile file;
+  file.exists = ChecksumFile(path, file.size, file.sha256) == kOk;
+  return file;
+}
+
+// A UTC FILETIME as "2024-05-01T13:45:10Z"; "" for none.
+std::string IsoTime(uint64_t fileTime) {
+  if (fileTime == 0) return {};
+  const platform::SystemTime t = platform::FileTimeToSystemTime(fileTime);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", t.year, t.month, t.day,
+                t.hour, t.minute, t.second);
+  return text;
+}
+
+// One row, as both forms write it.
+struct Row {
+  std::string path;
+  WrittenFile written;
+  std::string engine, mediumPath, condition, result;
+  bool hasSector = false;
+  uint64_t sector = 0;
+  std::string created, accessed, modified;
+};
+
+Row RowOf(const std::filesystem::path& folder, const RecoveredFile& file,
+          const ConditionOf& conditionOf) {
+  Row row;
+  std::error_code ec;
+  std::filesystem::path relative = file.target.lexically_relative(folder);
+  if (relative.empty() || *relative.begin() == "..") relative = file.target;
+  row.path = platform::PathToUtf8(relative);
+  std::filesystem::file_status status = std::filesystem::status(file.target, ec);
+  if (!ec && std::filesystem::is_regular_file(status)) row.written = ReadBack(file.target);
+  if (file.origin) {
+    const ScanRecord& record = file.origin->record;
+    row.engine = EngineName(record);
+    row.mediumPath = file.origin->mediumPath;
+    row.hasSector = true;
+    row.sector = record.MetadataSector();
+    const RecordTimes times = TimesOfRecord(record);
+    row.created = IsoTime(times.created);
+    row.accessed = IsoTime(times.accessed);
+    row.modified = IsoTime(times.written);
+    if (conditionOf) row.condition = conditionOf(record);
+  }
+  if (file.error == kOk)
+    row.result = "Success";
+  else if (row.written.exists && row.written.size > 0)
+    row.result = "Partial: " + platform::SystemErrorMessage(file.error);
+  else
+    row.result = platform::SystemErrorMessage(file.error);
+  return row;
+}
+
+// RFC 4180: a field with a comma, quote or line break is quoted, its
+// quotes doubled.
+void CsvField(std::string& out, std::string_view field) {
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out += field;
+    return;
+  }
+  out += '"';
+  for (char c : field) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+constexpr const char* kColumns[] = {"path",      "size",     "sha256",  "engine",
+                                    "medium_path", "sector", "created", "accessed",
+                                    "modified",  "condition", "result"};
+
+std::string CsvText(const std::vector<Row>& rows) {
+  std::string out;
+  for (size_t i = 0; i < std::size(kColumns); ++i) {
+    if (i > 0) out += ',';
+    out += kColumns[i];
+  }
+  out += "\r\n";
+  for (const Row& r : rows) {
+    const std::string size = r.written.exists ? std::to_string(r.written.size) : "";
+    const std::string sector = r.hasSector ? std::to_string(r.sector) : "";
+    const std::string_view fields[] = {r.path,    size,       r.written.sha256, r.engine,
+                                       r.mediumPath, sector,  r.created,        r.accessed,
+                                       r.modified, r.condition, r.result};
+    for (size_t i = 0; i < std::size(fields); ++i) {
+      if (i > 0) out += ',';
+      CsvField(out, fields[i]);
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+void JsonOptional(JsonWriter& json, std::string_view key, const std::string& value) {
+  if (value.empty())
+    json.Null(key);
+  else
+    json.String(key, value);
+}
+
+std::string JsonText(const std::vector<Row>& rows) {
+  JsonWriter json;
+  json.BeginObject();
+  json.BeginArray("files");
+  for (const Row& r : rows) {
+    json.BeginObject();
+    json.String("path", r.path);
+    if (r.written.exists) {
+      json.Unsigned("size", r.written.size);
+      json.String("sha256", r.written.sha256);
+    } else {
+      json.Null("size");
+      json.Null("sha256");
+    }
+    JsonOptional(json, "engine", r.engine);
+    JsonOptional(json, "medium_path", r.mediumPath);
+    if (r.hasSector)
+      json.Unsigned("sector", r.sector);
+    else
+      json.Null("sector");
+    JsonOptional(json, "created", r.created);
+    JsonOptional(json, "accessed", r.accessed);
+    JsonOptional(json, "modified", r.modified);
+    JsonOptional(json, "condition", r.condition);
+    json.String("result", r.result);
+    json.EndObject();
+  }
+  json.EndArray();
+  json.EndObject();
+  return json.Text() + "\n";
+}
+
+// The first "recovery.csv", "recovery(1).csv", ... whose .json is free too.
+ManifestFiles FreeManifestNames(const std::filesystem::path& folder) {
+  std::error_code ec;
+  for (unsigned n = 0;; ++n) {
+    const std::string stem = n == 0 ? "recovery" : "recovery(" + std::to_string(n) + ")";
+    ManifestFiles files{folder / (stem + ".csv"), folder / (stem + ".json")};
+    if (!std::filesystem::exists(std::filesystem::symlink_status(files.csv, ec)) &&
+        !std::filesystem::exists(std::filesystem::symlink_status(files.json, ec)))
+      return files;
+  }
+}
+
+int WriteText(const std::filesystem::path& path, const std::string& text) {
+  return platform::ReplaceFileContents(
+      path, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+}  // namespace
+
+std::string EngineName(const ScanRecord& record) {
+  switch (record.Engine()) {
+    case EngineCode::kQuickNtfs: return "quick NTFS";
+    case EngineCode::kQuickFat: return "quick FAT";
+    case EngineCode::kFormattedNtfs: return "formatted NTFS";
+    case EngineCode::kFormattedFat: return "formatted FAT";
+    case EngineCode::kContent: return "content";
+  }
+  return "engine " + std::to_string(record.EngineValue());
+}
+
+int WriteRecoveryManifest(const std::filesystem::path& folder, const RecoveryReport& report,
+                          ManifestFiles& written, const ConditionOf& conditionOf) {
+  std::vector<Row> rows;
+  rows.reserve(report.files.size());
+  for (const RecoveredFile& file : report.files) rows.push_back(RowOf(folder, file, conditionOf));
+  written = FreeManifestNames(folder);
+  if (int rc = WriteText(written.csv, CsvText(rows)); rc != kOk) return rc;
+  return WriteText(written.json, JsonText(rows));
+}
+
+}  // namespace brinvale

@@ -1,0 +1,42 @@
+#include "common/sha256.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace brinvale {
+namespace {
+
+std::span<const uint8_t> Bytes(const std::string& text) {
+  return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
+TEST(Sha256, KnownDigests) {
+  EXPECT_EQ(Sha256Hex({}), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(Sha256Hex(Bytes("abc")),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  // 56 bytes: the length no longer fits the first block's padding.
+  EXPECT_EQ(Sha256Hex(Bytes("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  const std::string million(1000000, 'a');
+  EXPECT_EQ(Sha256Hex(Bytes(million)),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+// Fed in pieces of every size around the block length, the digest is that
+// of the whole.
+TEST(Sha256, PiecesGiveTheDigestOfTheWhole) {
+  std::vector<uint8_t> data(1000);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 131 + 7);
+  const std::string whole = Sha256Hex(data);
+  for (size_t piece : {1u, 3u, 55u, 56u, 63u, 64u, 65u, 127u, 999u}) {
+    Sha256 hash;
+    for (size_t at = 0; at < data.size(); at += piece)
+      hash.Update(std::span<const uint8_t>(data).subspan(at, std::min(piece, data.size() - at)));
+    EXPECT_EQ(hash.HexDigest(), whole) << piece;
+  }
+}
+
+}  // namespace
+}  // namespace brinvale
