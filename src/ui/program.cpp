@@ -6,6 +6,7 @@
 #include "app/message_box_kinds.h"
 #include "app/message_table.h"
 #include "app/message_table_files.h"
+#include "platform/caller_rights.h"
 #include "results/scan_log_folders.h"
 #include "ui/main_wnd.h"
 #include "ui/message_box.h"
@@ -18,6 +19,14 @@ namespace brinvale::ui {
 void DeletePreviewVideo(const std::filesystem::path& scanLogFolder) {
   std::error_code ec;
   std::filesystem::remove(scanLogFolder / "tmp.avi", ec);
+}
+
+void GiveFilesToCaller(const MessageTableFiles& files) {
+  // Started through pkexec, the program wrote as root into the user's own
+  // folders: the scan logs and the settings go back to that user.
+  (void)platform::GiveToCaller(ScanLogBaseFolder());
+  if (!files.userSettingsFile.empty())
+    (void)platform::GiveToCaller(files.userSettingsFile.parent_path());
 }
 
 int HandOverToFirstInstance(CSingleInstance& instance, const UiContext& context) {
@@ -47,6 +56,7 @@ int RunProgram(int argc, char** argv) {
     instance.SetWindow(nullptr);
   }
   DeletePreviewVideo(ScanLogBaseFolder());
+  GiveFilesToCaller(DefaultMessageTableFiles());
   return rc;
 }
 

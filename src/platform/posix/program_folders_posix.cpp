@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
+#include "platform/caller_rights.h"
 #include "platform/program_folders.h"
 
 namespace brinvale::platform {
@@ -26,6 +28,10 @@ std::filesystem::path ExecutableFolder() {
 }
 
 std::filesystem::path UserConfigFolder() {
+  // Started with disk rights through pkexec, whose cleared environment
+  // names root's folders: the folders stay those of the user who started it.
+  if (const std::optional<std::filesystem::path> caller = CallerHome())
+    return *caller / ".config";
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') return xdg;
   const char* home = std::getenv("HOME");
   if (!home || !home[0]) {
