@@ -31,3 +31,8 @@ BRINVALE_BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libblkid-dev libg
 BRINVALE_DESKTOP_PACKAGES=(qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-multimedia-dev
   libpoppler-qt6-dev libarchive-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   fonts-dejavu-core fonts-wqy-zenhei)
+
+# Building and checking the Debian package: dpkg-shlibdeps names the
+# libraries the programs link; the desktop entry and polkit action are
+# validated when the tools are there.
+BRINVALE_PACKAGE_PACKAGES=(dpkg-dev file desktop-file-utils libxml2-utils)
