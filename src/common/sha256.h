@@ -17,7 +17,7 @@ class Sha256 {
   std::string HexDigest();
 
  private:
-  void Block(const uint8_t* block);
+  void Blocks(const uint8_t* data, size_t count);
 
   std::array<uint32_t, 8> m_state;
   std::array<uint8_t, 64> m_pending{};
@@ -27,5 +27,11 @@ class Sha256 {
 
 // SHA-256 of `bytes` as lower-case hex.
 std::string Sha256Hex(std::span<const uint8_t> bytes);
+
+namespace sha256_internal {
+// Where the processor has SHA instructions they do the rounds; this makes
+// the plain C++ rounds do them instead, so that tests check both.
+void UsePortableRounds(bool on);
+}  // namespace sha256_internal
 
 }  // namespace brinvale

@@ -16,7 +16,8 @@ int ChecksumFile(const std::filesystem::path& path, uint64_t& size, std::string&
   if (int rc = platform::OpenFile(path, platform::OpenMode::kReadExisting, handle); rc != kOk)
     return rc;
   Sha256 hash;
-  std::vector<uint8_t> buffer(size_t(1) << 20);
+  // One buffer per thread, reused: recoveries check thousands of small files.
+  thread_local std::vector<uint8_t> buffer(size_t(1) << 20);
   uint64_t offset = 0;
   for (;;) {
     size_t got = 0;
