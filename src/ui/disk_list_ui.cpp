@@ -12,6 +12,13 @@ namespace {
 
 constexpr int kKindRole = Qt::UserRole + 1;
 constexpr int kSourceRole = Qt::UserRole + 2;
+constexpr int kDiskNumberRole = Qt::UserRole + 3;
+
+QString DiskRowMarkup(int diskNumber, bool removable, const QString& caption) {
+  const char* format = removable ? "{f 5}{x 5}{i removable_drive.png 1 0}{x 2}%1 %2{/5}"
+                                 : "{f 5}{x 5}{i physical_drive.png 1 0}{x 2}%1 %2{/5}";
+  return QString::fromLatin1(format).arg(caption).arg(diskNumber);
+}
 
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
@@ -52,9 +59,8 @@ void CDiskListUI::ClearDisks() {
 QTreeWidgetItem* CDiskListUI::AddDiskRow(int diskNumber, bool removable, const QString& caption,
                                          ScanSource* own) {
   QTreeWidgetItem* row = MakeRow(DiskRowKind::kDisk, own);
-  const char* format = removable ? "{f 5}{x 5}{i removable_drive.png 1 0}{x 2}%1 %2{/5}"
-                                 : "{f 5}{x 5}{i physical_drive.png 1 0}{x 2}%1 %2{/5}";
-  SetMarkup(row, 0, QString::fromLatin1(format).arg(caption).arg(diskNumber));
+  SetMarkup(row, 0, DiskRowMarkup(diskNumber, removable, caption));
+  row->setData(0, kDiskNumberRole, diskNumber);
   if (own && own->partition)
     SetMarkup(row, 2, FromUtf8(SizeText(int64_t(own->partition->totalBytes))));
   row->setData(0, Qt::UserRole, removable);
@@ -64,6 +70,17 @@ QTreeWidgetItem* CDiskListUI::AddDiskRow(int diskNumber, bool removable, const Q
   insertTopLevelItem(at, row);
   row->setExpanded(true);
   return row;
+}
+
+void CDiskListUI::SetDiskCaptions(const QString& fixedCaption, const QString& removableCaption) {
+  for (int i = 0; i < topLevelItemCount(); ++i) {
+    QTreeWidgetItem* row = topLevelItem(i);
+    if (KindOf(row) != DiskRowKind::kDisk) continue;
+    const bool removable = row->data(0, Qt::UserRole).toBool();
+    SetMarkup(row, 0,
+              DiskRowMarkup(row->data(0, kDiskNumberRole).toInt(), removable,
+                            removable ? removableCaption : fixedCaption));
+  }
 }
 
 QTreeWidgetItem* CDiskListUI::AddPartitionRow(QTreeWidgetItem* disk, ScanSource& source) {
@@ -97,6 +114,9 @@ QTreeWidgetItem* CDiskListUI::AddImageRow(ScanSource& source, uint64_t bytes) {
     parent->setText(0, QString());
     SetMarkup(parent, 0, QStringLiteral("{f 7}{x 5}{i image_files.png 1 0}{x 2}Image File{/f}"));
     parent->setSizeHint(0, QSize(0, kImageRowHeight));
+    QFont bold = parent->font(0);
+    bold.setBold(true);
+    parent->setFont(0, bold);
     parent->setData(0, Qt::AccessibleTextRole, QStringLiteral("ImageFile"));
     addTopLevelItem(parent);
     parent->setExpanded(true);

@@ -36,6 +36,8 @@ class CDiskListUI : public QTreeWidget {
   // has no partition rows, else null.
   QTreeWidgetItem* AddDiskRow(int diskNumber, bool removable, const QString& caption,
                               ScanSource* own);
+  // Gives every disk row its caption again, after a change of language.
+  void SetDiskCaptions(const QString& fixedCaption, const QString& removableCaption);
   // Adds a partition row under `disk` for `source`, which has a partition.
   QTreeWidgetItem* AddPartitionRow(QTreeWidgetItem* disk, ScanSource& source);
   // Adds a row for a loaded image of `bytes` bytes under the "Image File"

@@ -1,8 +1,11 @@
 #include "ui/file_list_model.h"
 
+#include <QCoreApplication>
 #include <QIcon>
+#include <QPointer>
 #include <algorithm>
 #include <cstdio>
+#include <thread>
 
 #include "common/size_text.h"
 #include "platform/clock.h"
@@ -14,17 +17,6 @@ namespace brinvale::ui {
 namespace {
 
 unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
-
-// Less than, ASCII letters compared without case.
-bool LessIgnoringCase(std::string_view a, std::string_view b) {
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    const unsigned char x = Fold(uint8_t(a[i]));
-    const unsigned char y = Fold(uint8_t(b[i]));
-    if (x != y) return x < y;
-  }
-  return a.size() < b.size();
-}
 
 QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -59,6 +51,7 @@ CFileListModel::CFileListModel(CFileSelection& selection, QObject* parent)
 
 void CFileListModel::SetRows(std::shared_ptr<const RecordList> records,
                              std::vector<uint32_t> order) {
+  ++m_sortGeneration;  // a sort still running is for rows no longer shown
   beginResetModel();
   m_records = std::move(records);
   m_order = m_records ? std::move(order) : std::vector<uint32_t>();
@@ -110,17 +103,76 @@ const ScanRecord* CFileListModel::RecordAt(int row) const {
   return &RecordInOrder(at);
 }
 
+std::string PlainCellText(const ScanRecord& record, int column);  // below
+
 std::string CFileListModel::CellText(const ScanRecord& record, int column) const {
+  if (column == kPath) return m_pathLookup ? m_pathLookup(record) : std::string();
+  return PlainCellText(record, column);
+}
+
+// The cell texts of every column but Path, which needs the engine.
+std::string PlainCellText(const ScanRecord& record, int column) {
   switch (column) {
-    case kFileName: return std::string(record.Name());
-    case kSize: return record.IsFolder() ? std::string() : SizeText(int64_t(record.FileSize()));
-    case kType: return record.IsFolder() ? std::string() : FileListTypeText(record);
-    case kModifiedTime: return FileListDateText(record.Written());
-    case kCreatedTime: return FileListDateText(record.Created());
-    case kPath: return m_pathLookup ? m_pathLookup(record) : std::string();
+    case CFileListModel::kFileName: return std::string(record.Name());
+    case CFileListModel::kSize:
+      return record.IsFolder() ? std::string() : SizeText(int64_t(record.FileSize()));
+    case CFileListModel::kType: return record.IsFolder() ? std::string() : FileListTypeText(record);
+    case CFileListModel::kModifiedTime: return FileListDateText(record.Written());
+    case CFileListModel::kCreatedTime: return FileListDateText(record.Created());
     default: return {};
   }
 }
+
+namespace {
+
+// `order` sorted by `column`: sizes as numbers, other columns by their
+// texts with ASCII letters folded to lower case (`texts`, one per position
+// of `order`, when given; else the records' own). Rows with equal keys keep
+// their order. Reads only its arguments, so it may run on any thread.
+std::vector<uint32_t> SortedOrder(const RecordList& records, const std::vector<uint32_t>& order,
+                                  int column, bool ascending, std::vector<std::string> texts) {
+  std::vector<uint32_t> positions(order.size());
+  for (size_t i = 0; i < positions.size(); ++i) positions[i] = uint32_t(i);
+  if (column == CFileListModel::kSize) {
+    std::vector<uint64_t> keys(order.size());
+    for (size_t i = 0; i < keys.size(); ++i) keys[i] = records[order[i]].FileSize();
+    std::sort(positions.begin(), positions.end(), [&](uint32_t a, uint32_t b) {
+      if (keys[a] != keys[b]) return ascending ? keys[a] < keys[b] : keys[b] < keys[a];
+      return a < b;
+    });
+  } else {
+    std::vector<std::string> keys = std::move(texts);
+    if (keys.size() != order.size()) {
+      keys.resize(order.size());
+      for (size_t i = 0; i < keys.size(); ++i) keys[i] = PlainCellText(records[order[i]], column);
+    }
+    // The first eight bytes of each key as a number settle most
+    // comparisons without reaching into the texts.
+    std::vector<uint64_t> prefixes(order.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+      uint64_t prefix = 0;
+      for (size_t k = 0; k < keys[i].size(); ++k) {
+        keys[i][k] = char(Fold(uint8_t(keys[i][k])));
+        if (k < 8) prefix |= uint64_t(uint8_t(keys[i][k])) << (56 - 8 * k);
+      }
+      prefixes[i] = prefix;
+    }
+    std::sort(positions.begin(), positions.end(), [&](uint32_t a, uint32_t b) {
+      int c = 0;
+      if (prefixes[a] != prefixes[b])
+        c = prefixes[a] < prefixes[b] ? -1 : 1;
+      else
+        c = keys[a].compare(keys[b]);
+      if (c != 0) return ascending ? c < 0 : c > 0;
+      return a < b;
+    });
+  }
+  std::vector<uint32_t> sorted(order.size());
+  for (size_t i = 0; i < sorted.size(); ++i) sorted[i] = order[positions[i]];
+  return sorted;
+}
+
+}  // namespace
 
 void CFileListModel::SortByHeader(int column) {
   if (column < 0 || column >= kColumnCount) return;
@@ -131,33 +183,47 @@ void CFileListModel::SortByHeader(int column) {
     direction = direction == -1 ? 1 : -1;
   const bool ascending = direction == 1;
   m_sortColumn = column;
+  emit headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);
   if (!m_records) return;
 
-  beginResetModel();
-  const RecordList& records = *m_records;
-  if (column == kSize) {
-    std::stable_sort(m_order.begin(), m_order.end(), [&](uint32_t a, uint32_t b) {
-      const uint64_t x = records[a].FileSize(), y = records[b].FileSize();
-      return ascending ? x < y : y < x;
-    });
-  } else if (column == kFileName) {
-    std::stable_sort(m_order.begin(), m_order.end(), [&](uint32_t a, uint32_t b) {
-      return ascending ? LessIgnoringCase(records[a].Name(), records[b].Name())
-                       : LessIgnoringCase(records[b].Name(), records[a].Name());
-    });
-  } else {
-    // The texts once per row, then the order by them.
-    std::vector<std::pair<std::string, uint32_t>> keyed;
-    keyed.reserve(m_order.size());
-    for (uint32_t i : m_order) keyed.emplace_back(CellText(records[i], column), i);
-    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
-      return ascending ? LessIgnoringCase(a.first, b.first) : LessIgnoringCase(b.first, a.first);
-    });
-    for (size_t i = 0; i < keyed.size(); ++i) m_order[i] = keyed[i].second;
+  // The paths come from the engines, which only this thread may ask.
+  std::vector<std::string> texts;
+  if (column == kPath) {
+    texts.reserve(m_order.size());
+    for (uint32_t i : m_order) texts.push_back(CellText((*m_records)[i], column));
   }
+  const uint64_t generation = ++m_sortGeneration;
+  if (m_order.size() < m_backgroundSortRows) {
+    ApplyOrder(generation, SortedOrder(*m_records, m_order, column, ascending, std::move(texts)));
+    return;
+  }
+  // A long list is sorted on a thread of its own; the list stays usable
+  // meanwhile and takes the new order when it arrives, unless the rows
+  // changed or another sort began since.
+  ++m_sortsRunning;
+  QPointer<CFileListModel> self(this);
+  std::thread([self, records = m_records, order = m_order, column, ascending, generation,
+               texts = std::move(texts)]() mutable {
+    std::vector<uint32_t> sorted =
+        SortedOrder(*records, order, column, ascending, std::move(texts));
+    QMetaObject::invokeMethod(
+        qApp,
+        [self, generation, sorted = std::move(sorted)]() mutable {
+          if (!self) return;
+          --self->m_sortsRunning;
+          self->ApplyOrder(generation, std::move(sorted));
+        },
+        Qt::QueuedConnection);
+  }).detach();
+}
+
+void CFileListModel::ApplyOrder(uint64_t generation, std::vector<uint32_t> order) {
+  if (generation != m_sortGeneration || order.size() != m_order.size()) return;
+  beginResetModel();
+  m_order = std::move(order);
   m_page = 1;
   endResetModel();
-  emit headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);
+  emit rowsReordered();
 }
 
 void CFileListModel::CountChecked() {
@@ -168,11 +234,15 @@ void CFileListModel::CountChecked() {
 }
 
 void CFileListModel::SetAllChecked(bool checked) {
-  for (size_t i = 0; i < m_order.size(); ++i) {
-    if (checked)
-      m_selection.Add(RecordInOrder(i));
-    else
-      m_selection.Remove(RecordInOrder(i));
+  if (checked) {
+    std::vector<const ScanRecord*> rows(m_order.size());
+    for (size_t i = 0; i < rows.size(); ++i) rows[i] = &RecordInOrder(i);
+    m_selection.AddAll(std::move(rows), m_records);
+  } else if (m_checkedRows == m_selection.Count()) {
+    // Every marked file is a row of this list.
+    m_selection.Clear();
+  } else {
+    for (size_t i = 0; i < m_order.size(); ++i) m_selection.Remove(RecordInOrder(i));
   }
   m_checkedRows = checked ? m_order.size() : 0;
   if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
@@ -226,7 +296,7 @@ bool CFileListModel::setData(const QModelIndex& index, const QVariant& value, in
   const ScanRecord* record = RecordAt(index.row());
   if (!record || role != Qt::CheckStateRole || index.column() != kFileName) return false;
   const bool checked = Qt::CheckState(value.toInt()) == Qt::Checked;
-  if (checked ? m_selection.Add(*record) : m_selection.Remove(*record)) {
+  if (checked ? m_selection.Add(*record, m_records) : m_selection.Remove(*record)) {
     if (checked)
       ++m_checkedRows;
     else if (m_checkedRows > 0)

@@ -68,11 +68,19 @@ class CFileListModel : public QAbstractTableModel {
   // unless it was descending; Path keeps it) and sorts the whole list by
   // the column, going back to page 1. Size compares the sizes; the other
   // columns their texts without regard to case. Direction 1 is ascending.
+  // A long list is sorted in the background (SetBackgroundSortRows).
   void SortByHeader(int column);
   // The direction of `column`: 1 ascending, -1 descending, 0 not sorted yet.
   int Direction(int column) const { return m_directions[size_t(column)]; }
   // The column the list is sorted by, -1 before the first sort.
   int SortColumn() const { return m_sortColumn; }
+  // Lists of at least `rows` rows are sorted on a thread of their own: the
+  // interface goes on meanwhile and the rows take their new order when it
+  // is ready (rowsReordered). Shorter lists are sorted at once.
+  void SetBackgroundSortRows(size_t rows) { m_backgroundSortRows = rows; }
+  static constexpr size_t kDefaultBackgroundSortRows = 50'000;
+  // Whether a sort on its own thread has not yet come back.
+  bool Sorting() const { return m_sortsRunning > 0; }
 
   // Ticks or clears every row of the list, marking or unmarking its file.
   void SetAllChecked(bool checked);
@@ -92,11 +100,15 @@ class CFileListModel : public QAbstractTableModel {
  signals:
   // A row was ticked or cleared, or all of them.
   void checksChanged();
+  // A sort gave the rows their new order; page 1 is shown.
+  void rowsReordered();
 
  private:
   std::string CellText(const ScanRecord& record, int column) const;
   size_t FirstRowOfPage() const { return size_t(m_page - 1) * size_t(m_pageSize); }
   void CountChecked();
+  // Takes the order a sort made, unless it is stale.
+  void ApplyOrder(uint64_t generation, std::vector<uint32_t> order);
 
   CFileSelection& m_selection;
   std::shared_ptr<const RecordList> m_records;
@@ -108,6 +120,9 @@ class CFileListModel : public QAbstractTableModel {
   int m_pageSize = kDefaultPageSize;
   int m_page = 1;
   size_t m_checkedRows = 0;
+  size_t m_backgroundSortRows = kDefaultBackgroundSortRows;
+  uint64_t m_sortGeneration = 0;  // grows with every sort and every new set of rows
+  int m_sortsRunning = 0;
 };
 
 }  // namespace brinvale::ui

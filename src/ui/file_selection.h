@@ -4,8 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <vector>
 
-#include "results/scan_record.h"
+#include "results/recovery_engine.h"
 
 namespace brinvale::ui {
 
@@ -21,11 +23,18 @@ struct FileKey {
 FileKey KeyOf(const ScanRecord& record);
 
 // The files the user marked for recovery, in key order, with their count
-// and total size. Interface thread only.
+// and total size. A marked file is kept as a reference into the list that
+// holds it, which the selection keeps alive until it is cleared.
+// Interface thread only.
 class CFileSelection {
  public:
-  // Marks `record`; false when it was marked already.
-  bool Add(const ScanRecord& record);
+  // Marks `record`, an element of `owner`; false when it was marked
+  // already.
+  bool Add(const ScanRecord& record, const std::shared_ptr<const RecordList>& owner);
+  // Marks every record of `records`, elements of `owner`; faster than one
+  // by one for many.
+  void AddAll(std::vector<const ScanRecord*> records,
+              const std::shared_ptr<const RecordList>& owner);
   // Unmarks `record`; false when it was not marked.
   bool Remove(const ScanRecord& record);
   bool Contains(const ScanRecord& record) const { return m_files.contains(KeyOf(record)); }
@@ -33,10 +42,11 @@ class CFileSelection {
 
   size_t Count() const { return m_files.size(); }
   uint64_t TotalBytes() const { return m_totalBytes; }
-  const std::map<FileKey, ScanRecord>& Files() const { return m_files; }
+  const std::map<FileKey, const ScanRecord*>& Files() const { return m_files; }
 
  private:
-  std::map<FileKey, ScanRecord> m_files;
+  std::map<FileKey, const ScanRecord*> m_files;
+  std::vector<std::shared_ptr<const RecordList>> m_owners;  // the lists m_files points into
   uint64_t m_totalBytes = 0;
 };
 

@@ -206,10 +206,8 @@ void CMainWnd::Wire() {
     header->resizeSection(CFileListModel::kType, 50);
     header->resizeSection(CFileListModel::kModifiedTime, 125);
     header->resizeSection(CFileListModel::kCreatedTime, 125);
-    connect(header, &QHeaderView::sectionClicked, this, [this](int column) {
-      m_fileList->SortByHeader(column);
-      ShowPageOfList();
-    });
+    connect(header, &QHeaderView::sectionClicked, this,
+            [this](int column) { m_fileList->SortByHeader(column); });
   }
   if (m_pagination)
     connect(m_pagination, &Pagination::updatePage, this,
@@ -217,6 +215,7 @@ void CMainWnd::Wire() {
   if (m_checkAll)
     connect(m_checkAll, &QCheckBox::clicked, this,
             [this] { m_fileList->SetAllChecked(m_fileList->AllCheckState() != Qt::Checked); });
+  connect(m_fileList, &CFileListModel::rowsReordered, this, &CMainWnd::ShowPageOfList);
   connect(m_fileList, &CFileListModel::checksChanged, this, [this] {
     if (m_checkAll) m_checkAll->setCheckState(m_fileList->AllCheckState());
     UpdateSelectionSummary();
@@ -247,6 +246,10 @@ void CMainWnd::ApplyTexts() {
   MainTexts texts(*m_form, headers);
   m_context.texts.ApplySection("MainWnd", texts);
   m_fileList->SetHeaderTexts(headers);
+  if (m_diskList) {
+    m_diskList->SetDiskCaptions(Message("MSG0201"), Message("MSG0202"));
+    ShowDiskInfo(CDiskListUI::SourceOf(m_diskList->currentItem()));
+  }
   // The captions of the type tree follow the language too.
   if (m_typeTree && m_typeTreeWidget && m_typeTreeWidget->topLevelItemCount() > 0) {
     const QSignalBlocker quiet(m_typeTreeWidget);
@@ -522,8 +525,8 @@ void CMainWnd::StartScan() {
   m_fileList->Clear();
   m_fileTree->Clear();
   if (m_typeTree) m_typeTree->Clear();
-  m_results->clear();
   m_groups.clear();
+  m_results = std::make_shared<RecordList>();
   if (m_currentSource && m_currentSource->engine) {
     m_currentSource->engine.reset();
     // The log of the last quick scan is only a scratch copy.
@@ -588,7 +591,8 @@ void CMainWnd::AfterScan() {
   m_selection.Clear();
   m_fileList->SelectionChanged();
   UpdateSelectionSummary();
-  m_results->clear();
+  // A new list: the one before may still hold marked files.
+  m_results = std::make_shared<RecordList>();
   if (m_diskList && !m_diskList->currentItem() && m_diskList->topLevelItemCount() > 0)
     m_diskList->setCurrentItem(m_diskList->topLevelItem(0));
 
@@ -681,7 +685,7 @@ void CMainWnd::OnTypeNodeChecked(QTreeWidgetItem* node) {
   const bool checked = node->checkState(0) == Qt::Checked;
   for (const ScanRecord* record : it->second) {
     if (checked)
-      m_selection.Add(*record);
+      m_selection.Add(*record, m_results);
     else
       m_selection.Remove(*record);
   }

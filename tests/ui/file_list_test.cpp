@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <memory>
 
 #include "platform/clock.h"
@@ -179,6 +180,34 @@ TEST(FileListModel, DatesSortAsTheirTextsAndPathKeepsItsDirection) {
   EXPECT_EQ(model.Direction(CFileListModel::kPath), 0) << "Path keeps its direction";
   model.SortByHeader(CFileListModel::kType);
   EXPECT_EQ(model.Direction(CFileListModel::kType), 1);
+}
+
+// A long list sorts on a thread of its own: the call returns at once and
+// the rows take their order when it arrives; new rows meanwhile make the
+// sort stale.
+TEST(FileListModel, ALongListSortsInTheBackground) {
+  CFileSelection selection;
+  CFileListModel model(selection);
+  model.SetBackgroundSortRows(2);
+  auto records = std::make_shared<RecordList>();
+  for (const char* name : {"b.txt", "c.txt", "a.txt"}) records->push_back(Named(name));
+  model.SetRows(records);
+  QSignalSpy reordered(&model, &CFileListModel::rowsReordered);
+  model.SortByHeader(CFileListModel::kFileName);
+  EXPECT_TRUE(model.Sorting());
+  EXPECT_EQ(model.Direction(CFileListModel::kFileName), 1) << "the header turns at once";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !model.Sorting(); }, 10000));
+  ASSERT_EQ(reordered.size(), 1);
+  EXPECT_EQ(std::string(model.RecordAt(0)->Name()), "a.txt");
+  EXPECT_EQ(std::string(model.RecordAt(2)->Name()), "c.txt");
+
+  model.SortByHeader(CFileListModel::kFileName);  // descending, then other rows
+  auto others = std::make_shared<RecordList>();
+  for (const char* name : {"y.txt", "x.txt", "z.txt"}) others->push_back(Named(name));
+  model.SetRows(others);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !model.Sorting(); }, 10000));
+  EXPECT_EQ(reordered.size(), 1) << "the stale order is dropped";
+  EXPECT_EQ(std::string(model.RecordAt(0)->Name()), "y.txt");
 }
 
 }  // namespace

@@ -126,10 +126,16 @@ TEST(MainWndDevices, DisksAndPartitionsAreListedAndTheFirstRemovablePartitionIsC
 }
 
 TEST(MainWndDevices, WithoutARemovableDiskTheSecondRowIsChosen) {
-  MainWndHarness h("mw-second", test::DiskWithVolumes(u"CD"));
+  // The second volume has no letter: it shows the number given in its place.
+  MainWndHarness h("mw-second", test::DiskWithVolumes(std::u16string(u"C\0", 2)));
   h.Window();
   h.Click("BtnDeletedRecovery");
-  EXPECT_EQ(h.DiskList().currentItem(), h.DiskList().topLevelItem(0)->child(0));
+  QTreeWidgetItem* disk = h.DiskList().topLevelItem(0);
+  EXPECT_EQ(h.DiskList().currentItem(), disk->child(0));
+  ASSERT_EQ(disk->childCount(), 2);
+  EXPECT_EQ(disk->child(1)->text(0), "2:\\ FAT32");
+  h.DiskList().setCurrentItem(disk->child(1));
+  EXPECT_EQ(h.Find<QLabel>("Label1")->text(), QText("MSG0203") + " 2");
 }
 
 TEST(MainWndDevices, ADeviceChangeReadsTheDisksAgainAfterFiveSeconds) {
@@ -440,7 +446,7 @@ TEST(MainWndMenu, TheAssistMenuOpensPagesQuitsAndChangesTheLanguage) {
   fs::copy(BRINVALE_PROGRAM_DATA_DIR "/Languages", data.Path() / "Languages",
            fs::copy_options::recursive);
   MessageTable texts(MessageTableFiles{data.Path(), {}}, [](const fs::path&) { return true; });
-  MainWndHarness h("mw-menu", {}, &texts);
+  MainWndHarness h("mw-menu", test::DiskWithVolumes(u"E"), &texts);
   h.Window();
   EXPECT_EQ(h.Find<QAbstractButton>("BtnStart")->text(), "Start");
 
@@ -469,6 +475,10 @@ TEST(MainWndMenu, TheAssistMenuOpensPagesQuitsAndChangesTheLanguage) {
       [&] { return h.Find<QAbstractButton>("BtnStart")->text() != "Start"; }, 5000));
   EXPECT_EQ(h.Find<QAbstractButton>("BtnStart")->text().toStdString(),
             texts.Text("MainWnd", "BtnStart"));
+  EXPECT_EQ(h.DiskList().topLevelItem(0)->text(0).toStdString(),
+            texts.Text("Messages", "MSG0201") + " 0")
+      << "the disk rows speak the new language too";
+  EXPECT_NE(texts.Text("Messages", "MSG0201"), Text("MSG0201"));
 
   h.Click("BtnAssist");
   menu = h.Window().findChild<CAssistMenu*>();
