@@ -226,6 +226,47 @@ TEST(MainWndScan, ADiskRowScansItsPartitionsInOrderAndSearchesThem) {
   EXPECT_TRUE(h.runner.boxes.empty());
 }
 
+// A disk on which the system shows no volume lists the partitions of its
+// own table, and its row scans them in table order.
+TEST(MainWndScan, ADiskWithoutVolumesListsAndScansThePartitionsOfItsTable) {
+  brinvale::testing::FakeDiskEnumeration system;
+  system.disks[0] = brinvale::testing::MakeDisk(16065ull * 100);
+  MainWndHarness h("mw-table", system);
+  brinvale::testing::FakeDiskEnumeration* fake = h.disks;
+  h.services.makeDisks = [fake] {
+    DiskTableReader tables = [](int, uint32_t, PartitionTable& out) {
+      out.scheme = PartitionScheme::kMbr;
+      out.diskSectors = 16065ull * 100;
+      for (uint32_t n = 1; n <= 2; ++n) {
+        PartitionEntry e;
+        e.number = n;
+        e.start = 2048 + (n - 1) * 131072;
+        e.length = 131072;
+        e.type = 0x0C;
+        out.partitions.push_back(e);
+      }
+      return kOk;
+    };
+    return std::make_unique<DiskEnumerator>(std::unique_ptr<platform::DiskEnumeration>(fake),
+                                            tables);
+  };
+  std::vector<uint64_t> starts;
+  h.services.makeEngine = [&starts](const ScanSource& source, ScanMode, const EngineSetup&) {
+    starts.push_back(source.partition->start);
+    return std::unique_ptr<IRidiRedazuvoParse>(new ListedEngine({}));
+  };
+  h.Window();
+  QTreeWidgetItem* disk = h.DiskList().topLevelItem(0);
+  ASSERT_NE(disk, nullptr);
+  ASSERT_EQ(disk->childCount(), 2);
+  EXPECT_EQ(CDiskListUI::SourceOf(disk->child(0))->partition->origin,
+            VolumeInfo::Origin::kPartitionTable);
+  h.Click("BtnDeletedRecovery");
+  h.DiskList().setCurrentItem(disk);
+  h.Click("BtnScan");
+  EXPECT_EQ(starts, (std::vector<uint64_t>{2048, 2048 + 131072}));
+}
+
 TEST(MainWndScan, AnEngineThatCannotBeMadeSaysSo) {
   MainWndHarness h("mw-fail", test::DiskWithVolumes(u"E"));
   h.services.makeEngine = [](const ScanSource&, ScanMode, const EngineSetup&) {
