@@ -25,6 +25,14 @@ VolumeKind KindAt(SectorReader& reader, uint64_t start) {
 
 }  // namespace
 
+std::string ImageFileSystem(const std::filesystem::path& path) {
+  SectorReader reader;
+  if (OpenImageReader(reader, path) != kOk) return VolumeKindName(VolumeKind::kUnknown);
+  const VolumeKind kind = KindAt(reader, 0);
+  CloseReader(reader);
+  return VolumeKindName(kind);
+}
+
 std::vector<ImagePartitionInfo> ListImagePartitions(const std::filesystem::path& path) {
   std::vector<ImagePartitionInfo> found;
   SectorReader reader;

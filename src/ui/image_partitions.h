@@ -16,6 +16,10 @@ struct ImagePartitionInfo {
   std::string fileSystem;  // "FAT", "NTFS", "Ext" or "unknown"
 };
 
+// What starts at the beginning of the image `path`: "FAT", "NTFS", "Ext"
+// or "unknown" (also for an image that cannot be read).
+std::string ImageFileSystem(const std::filesystem::path& path);
+
 // The partitions of the table at the start of the image `path`, in table
 // order, with what starts at each; none when the image starts with a file
 // system of its own, holds no table or cannot be read.

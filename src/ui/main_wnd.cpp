@@ -408,6 +408,8 @@ void CMainWnd::ShowDiskInfo(const ScanSource* source) {
     bytes = length * 512;
   }
   set(0, FormatMessage("%s %s", {text("MSG0203"), source->ImageName()}));
+  if (auto it = m_imageFileSystems.find(source); it != m_imageFileSystems.end())
+    set(2, FormatMessage("%s %s", {text("MSG0205"), it->second}));
   set(3, FormatMessage("%s %s", {text("MSG0206"), SizeText(int64_t(bytes))}));
   set(6, FormatMessage("%s %I64u", {text("MSG0209"), start}));
   set(7, FormatMessage("%s %I64u", {text("MSG0210"), length}));
@@ -494,7 +496,9 @@ QTreeWidgetItem* CMainWnd::LoadImage(const QString& path) {
   ++m_imagesLoaded;
   ScanSource& source = AddSource(std::move(image));
   QTreeWidgetItem* row = m_diskList->AddImageRow(source, uint64_t(info.size()));
-  for (const ImagePartitionInfo& part : ListImagePartitions(file)) {
+  const std::vector<ImagePartitionInfo> partitions = ListImagePartitions(file);
+  if (partitions.empty()) m_imageFileSystems[&source] = ImageFileSystem(file);
+  for (const ImagePartitionInfo& part : partitions) {
     pointers = SourcePointers();
     uint32_t key = kFirstImagePartitionKey;
     while (key <= 0xFFFF && FindSourceByKey(pointers, uint16_t(key))) ++key;
@@ -504,6 +508,7 @@ QTreeWidgetItem* CMainWnd::LoadImage(const QString& path) {
     partition.imagePartition = ImagePartition{part.number, part.start, part.length};
     partition.sourceTag = uint16_t(key);
     ScanSource& added = AddSource(std::move(partition));
+    m_imageFileSystems[&added] = part.fileSystem;
     m_diskList->AddImagePartitionRow(row, added, FromUtf8(part.fileSystem), part.length * 512);
   }
   m_diskList->SetImageRowsVisible(!m_imagePage);

@@ -6,6 +6,7 @@
 #include <array>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -193,6 +194,8 @@ class CMainWnd : public QWidget {
   std::filesystem::path m_previousQuickFolder;
   bool m_busy = false;
   std::vector<int> m_pending;  // job messages that arrived while a job window was open
+  // What starts each loaded image and image partition ("FAT", ...).
+  std::map<const ScanSource*, std::string> m_imageFileSystems;
   std::shared_ptr<RecordList> m_results;
   ExtensionGroups m_groups;
   CFileSelection m_selection;

@@ -179,6 +179,9 @@ TEST(MainWndImages, TwoImagesGetTagsOneAndTwoUnderOneParentRow) {
   EXPECT_EQ(parent->child(0)->text(0), "fat12.img");
   EXPECT_EQ(parent->child(0)->text(2), "1.41 MB");
   EXPECT_EQ(h.DiskList().currentItem(), parent->child(1)) << "the image just loaded";
+  EXPECT_EQ(h.Find<QLabel>("Label1")->text(), QText("MSG0203") + " sample.img");
+  EXPECT_EQ(h.Find<QLabel>("Label3")->text(), QText("MSG0205") + " FAT");
+  EXPECT_EQ(h.Find<QLabel>("Label4")->text(), QText("MSG0206") + " 40.00 MB");
   EXPECT_TRUE(h.Window().DiskSelected());
 
   // The image page hides the images.
