@@ -38,6 +38,7 @@ class WindowRunner {
   };
   std::vector<Box> boxes;
   std::vector<QString> windows;  // the class names of the other windows, in order
+  std::vector<QSize> sizes;      // and their sizes
 
   UiContext Context(MessageTable& texts) {
     return UiContext{texts, [this](CPopUpWnd& window) { return Run(window); }};
@@ -54,6 +55,7 @@ class WindowRunner {
       return window.ClosedWith().value_or(-1);
     }
     windows.push_back(window.GetWindowClassName());
+    sizes.push_back(window.size());
     if (window.GetWindowClassName() == QLatin1String("LikeItWnd"))
       if (auto* close = window.findChild<QAbstractButton*>("closebtn"))
         QTest::mouseClick(close, Qt::LeftButton);

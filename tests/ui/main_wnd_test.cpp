@@ -224,6 +224,7 @@ TEST(MainWndScan, ADiskRowScansItsPartitionsInOrderAndSearchesThem) {
   h.Click("BtnScan");
   EXPECT_EQ(made, (std::vector<std::string>{"E", "F", "G"}));
   EXPECT_EQ(h.runner.windows, (std::vector<QString>{"UIScanProcessWnd", "UISearchProcessWnd"}));
+  EXPECT_EQ(h.runner.sizes, (std::vector<QSize>{{450, 250}, {450, 220}}));
   EXPECT_EQ(h.Window().SearchResults().size(), 3u) << "one match from each partition";
   EXPECT_EQ(CurrentPage(h), CMainWnd::kResultsPage);
   EXPECT_TRUE(h.runner.boxes.empty());
