@@ -2,11 +2,6 @@
 
 namespace brinvale::ui {
 
-CDiskListUI::CDiskListUI(QWidget* parent) : QTreeView(parent) {
-  setRootIsDecorated(true);
-  setUniformRowHeights(true);
-}
-
 CFileTreeUI::CFileTreeUI(QWidget* parent) : QTreeView(parent) { setHeaderHidden(true); }
 
 CListExUI::CListExUI(QWidget* parent) : QTreeView(parent) {
@@ -16,7 +11,5 @@ CListExUI::CListExUI(QWidget* parent) : QTreeView(parent) {
 }
 
 CButtonExUI::CButtonExUI(QWidget* parent) : QPushButton(parent) {}
-
-Pagination::Pagination(QWidget* parent) : QWidget(parent) {}
 
 }  // namespace brinvale::ui

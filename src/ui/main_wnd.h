@@ -1,29 +1,205 @@
 #pragma once
 
+#include <QString>
+#include <QUrl>
 #include <QWidget>
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
 
+#include "app/scan_job.h"
+#include "app/scan_source.h"
+#include "device/disk_map.h"
+#include "results/scan_history_interface.h"
+#include "results/type_view.h"
+#include "ui/file_selection.h"
 #include "ui/ui_context.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QLabel;
+class QStackedWidget;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace brinvale::ui {
 
+class CAssistMenu;
+class CDiskListUI;
+class CFileListModel;
+class CFileTreeModel;
+class CFileTreeUI;
+class CListExUI;
+class CTypeTree;
+class Pagination;
+
+// What the main window works with besides its texts; every part may be left
+// empty for the running system's own.
+struct MainWndServices {
+  // The disk list's enumerator; empty: the system's disks.
+  std::function<std::unique_ptr<DiskEnumerator>()> makeDisks;
+  // The scan history; null: the per-user one. Borrowed.
+  IScanHistory* history = nullptr;
+  // Where previews extract to; empty: the scan history's own folder.
+  std::filesystem::path previewFolder;
+  // Makes a source's engine for a scan; empty: the engine factory's.
+  SourceEngineMaker makeEngine;
+  // Asks for an image file to load, with the filters "Image Files (*.img)"
+  // and "All Files(*.*)"; the path, or empty when cancelled. Empty: the
+  // system's open dialog.
+  std::function<QString(QWidget* owner, const QStringList& filters)> chooseImageFile;
+  // Opens a web page; empty: the system's browser.
+  std::function<bool(const QUrl&)> openUrl;
+  // Ends the message loop; empty: QCoreApplication::quit.
+  std::function<void()> quit;
+  // Whether disks coming and going are watched.
+  bool watchDevices = true;
+};
+
 // The program's one top-level window, "Free Brinvale", built from the
-// skin's main layout. Its workflow pages come with their own work; for now
-// it is the frame the program runs in. Interface thread only.
+// skin's main layout ("xml\\skin.xml", texts from "MainWnd"). It leads the
+// user through the steps: choose a mode, choose a disk, partition or image,
+// scan, then browse the found files by type or by folder and mark them.
+// It owns the scan sources and their engines for the whole run, the search
+// results and the selection; scans and searches run as the application's
+// jobs behind their progress windows, and their ends arrive as the posted
+// events 1025 and 1026. Interface thread only.
 class CMainWnd : public QWidget {
   Q_OBJECT
  public:
   static constexpr int kWidth = 800;
   static constexpr int kHeight = 500;
+  static constexpr int kScanFinished = 1025;
+  static constexpr int kSearchFinished = 1026;
+  static constexpr int kLanguageChanged = 1030;
+  // How long the disk list waits after a device change before it is read
+  // again.
+  static constexpr int kDeviceSettleMs = 5000;
+
+  // The pages of `TabPage`.
+  enum Page { kModePage = 0, kDevicePage = 1, kResultsPage = 2 };
+  // The trees of the results page's left side.
+  enum ResultView { kByType = 0, kByFolder = 1, kRecoverTab = 2 };
 
   // Borrows `context`.
-  explicit CMainWnd(const UiContext& context);
+  explicit CMainWnd(const UiContext& context, MainWndServices services = {});
+  ~CMainWnd() override;
 
   // Centres the window on its screen.
   void CenterOnScreen();
 
+  // The run's state, as the window shows it.
+  ScanMode Mode() const { return m_mode; }
+  bool ImagePage() const { return m_imagePage; }
+  const std::vector<std::unique_ptr<ScanSource>>& Sources() const { return m_sources; }
+  const RecordList& SearchResults() const { return *m_results; }
+  const ExtensionGroups& Groups() const { return m_groups; }
+  const CFileSelection& Selection() const { return m_selection; }
+  const std::filesystem::path& PreviousQuickFolder() const { return m_previousQuickFolder; }
+  CFileListModel& FileListModel() const { return *m_fileList; }
+  bool DiskSelected() const { return m_diskSelected; }
+
+  // Loads `path` as an image source (as BtnLoadImage does after its
+  // dialog): a row under "Image File", and one row per partition of its
+  // table when it holds a whole disk. The new row, or null when the file
+  // cannot be read.
+  QTreeWidgetItem* LoadImage(const QString& path);
+  // Reads the disk list again and rebuilds its disk rows.
+  void RefreshDiskList();
+  // Disks came or went: the disk list is read again once things have
+  // settled for kDeviceSettleMs.
+  void OnDeviceChange();
+
+ protected:
+  void customEvent(QEvent* event) override;
+  // Hovering over a mode button describes it.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  void LookUpControls();
+  void Wire();
+  void ApplyTexts();
+  void OnClick(const QString& name);
+  void OnHover(const QString& name);
+
+  void GoToDeviceStep();
+  void ShowPage(Page page);
+  void Step(int delta);
+
+  void OnDiskRowSelected(QTreeWidgetItem* row);
+  void ShowDiskInfo(const ScanSource* source);
+  void ChooseAndLoadImage();
+
+  void StartScan();
+  void AfterScan();
+  void AfterSearch();
+  void RunPendingMessages();
+
+  void ShowResultView(ResultView view);
+  void OnTypeNodeChosen(QTreeWidgetItem* node);
+  void OnTypeNodeChecked(QTreeWidgetItem* node);
+  void OnFolderChosen(const QModelIndex& index);
+  void ShowPageOfList();
+  void UpdateSelectionSummary();
+  void OpenAssistMenu();
+  void OnMenuItem(const QString& item);
+  void OnLanguageChosen(const QString& name);
+  void ShowLikeIt();
+
+  QString Message(const char* key) const;
+  std::string PathOf(const ScanRecord& record) const;
+  std::vector<ScanSource*> SourcePointers() const;
+  ScanSource& AddSource(ScanSource source);
+
   const UiContext& m_context;
+  MainWndServices m_services;
+  IScanHistory* m_history = nullptr;
+  std::unique_ptr<DiskEnumerator> m_disks;
   QWidget* m_form = nullptr;  // the layout, a child
+
+  // Controls of the layout, found once by name; any may be null.
+  QStackedWidget* m_pages = nullptr;       // TabPage
+  QStackedWidget* m_resultTabs = nullptr;  // ResultTabs
+  CDiskListUI* m_diskList = nullptr;
+  QTreeWidget* m_typeTreeWidget = nullptr;
+  CFileTreeUI* m_fileTreeView = nullptr;
+  CListExUI* m_fileListView = nullptr;
+  Pagination* m_pagination = nullptr;
+  QCheckBox* m_checkAll = nullptr;
+  QLabel* m_mainInfo = nullptr;           // TxtMainInfo
+  QLabel* m_selectedInfo = nullptr;       // SelectedFileInfo
+  std::array<QLabel*, 8> m_infoLabels{};  // Label1 to Label8
+  QWidget* m_subBar1 = nullptr;
+  QWidget* m_subBar2 = nullptr;
+  QAbstractButton* m_scanButton = nullptr;
+
+  std::unique_ptr<CTypeTree> m_typeTree;
+  CFileTreeModel* m_fileTree = nullptr;  // a child
+  CFileListModel* m_fileList = nullptr;  // a child
+  CAssistMenu* m_menu = nullptr;         // a child, while open
+  QTimer* m_deviceTimer = nullptr;
+
+  // The run.
+  ScanMode m_mode = ScanMode::kFull;
+  bool m_imagePage = false;
+  std::vector<std::unique_ptr<ScanSource>> m_sources;
+  int m_imagesLoaded = 0;
+  ScanSource* m_currentSource = nullptr;
+  std::vector<ScanSource*> m_scanned;  // the sources of the last scan, in order
+  ScanMode m_previousMode = ScanMode::kFull;
+  std::filesystem::path m_previousQuickFolder;
+  bool m_busy = false;
+  std::vector<int> m_pending;  // job messages that arrived while a job window was open
+  // What starts each loaded image and image partition ("FAT", ...).
+  std::map<const ScanSource*, std::string> m_imageFileSystems;
+  std::shared_ptr<RecordList> m_results;
+  ExtensionGroups m_groups;
+  CFileSelection m_selection;
+  bool m_diskSelected = false;
 };
 
 }  // namespace brinvale::ui

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <memory>
 
 #include "ui/create_image_process_wnd.h"
@@ -179,6 +182,39 @@ TEST(MainWnd, IsFreeBrinvaleAt800By500) {
   window.CenterOnScreen();
   const QPoint screenCentre = window.screen()->availableGeometry().center();
   EXPECT_LE((window.geometry().center() - screenCentre).manhattanLength(), 2);
+}
+
+// The main layout holds every control the main window looks up, as the
+// kind it uses it as.
+TEST(MainWnd, TheMainLayoutHoldsEveryControlTheWindowUses) {
+  QWidget parent;
+  QWidget* form = LoadSkinLayout("xml\\skin.xml", &parent);
+  ASSERT_NE(form, nullptr);
+  for (const char* button :
+       {"BtnStart", "BtnAssist", "BtnScan", "BtnRecover", "BtnPrev", "BtnNext", "BtnLikeIt",
+        "BtnLoadImage", "BtnAdvanceScan", "BtnCreateImage", "BtnDeletedRecovery",
+        "BtnFormattedRecovery", "BtnDeepRecovery", "BtnCreateImageMode", "TabScan", "TabFileType",
+        "TabRecover", "CheckAll"})
+    EXPECT_NE(form->findChild<QAbstractButton*>(button), nullptr) << button;
+  for (const char* label : {"TxtMainInfo", "SelectedFileInfo", "Label1", "Label2", "Label3",
+                            "Label4", "Label5", "Label6", "Label7", "Label8", "ChkAllListSel"})
+    EXPECT_NE(form->findChild<QLabel*>(label), nullptr) << label;
+  for (const char* widget : {"SubBar1", "SubBar2", "banner", "bannerPicture"})
+    EXPECT_NE(form->findChild<QWidget*>(widget), nullptr) << widget;
+  auto* pages = form->findChild<QStackedWidget*>("TabPage");
+  ASSERT_NE(pages, nullptr);
+  EXPECT_EQ(pages->count(), 3);
+  auto* tabs = form->findChild<QStackedWidget*>("ResultTabs");
+  ASSERT_NE(tabs, nullptr);
+  EXPECT_EQ(tabs->count(), 3);
+  EXPECT_NE(form->findChild<CDiskListUI*>("DiskList"), nullptr);
+  EXPECT_NE(form->findChild<CFileTreeUI*>("FileTree"), nullptr);
+  EXPECT_NE(form->findChild<CListExUI*>("FileList"), nullptr);
+  EXPECT_NE(form->findChild<Pagination*>("Pagination"), nullptr);
+  EXPECT_NE(form->findChild<QTreeWidget*>("TypeTree"), nullptr);
+  for (const char* mode :
+       {"BtnDeletedRecovery", "BtnFormattedRecovery", "BtnDeepRecovery", "BtnCreateImageMode"})
+    EXPECT_NE(form->findChild<CButtonExUI*>(mode), nullptr) << mode;
 }
 
 }  // namespace

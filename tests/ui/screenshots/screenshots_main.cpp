@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <cstdio>
 #include <filesystem>
@@ -140,6 +141,49 @@ void MessageBoxes(MessageTable& texts, QWidget& owner) {
   }
 }
 
+void Click(QWidget& window, const char* name) {
+  if (auto* button = window.findChild<QAbstractButton*>(name))
+    QTest::mouseClick(button, Qt::LeftButton);
+  else
+    std::fprintf(stderr, "screenshots: no button %s\n", name), ++g_failures;
+}
+
+// The main window's pages: the mode page with a mode described, the device
+// page with a fixture image loaded, and the results of its quick scan by
+// type and by folder.
+void MainWindowPages(CMainWnd& main) {
+  QEvent enter(QEvent::Enter);
+  if (QWidget* deep = main.findChild<QWidget*>("BtnDeepRecovery"))
+    QCoreApplication::sendEvent(deep, &enter);
+  Save(main, "MainWnd_Mode");
+  Click(main, "BtnDeletedRecovery");
+  QTreeWidgetItem* image =
+      main.LoadImage(QString::fromStdString(brinvale::test::FixturePath("sample.img").string()));
+  if (auto* list = main.findChild<QTreeWidget*>("DiskList"); list && image)
+    list->setCurrentItem(image);
+  QTest::qWait(20);
+  Save(main, "MainWnd_Device");
+  Click(main, "BtnScan");
+  QTest::qWait(50);
+  if (auto* tree = main.findChild<QTreeWidget*>("TypeTree");
+      tree && tree->topLevelItemCount() > 0) {
+    QTreeWidgetItem* photo = tree->topLevelItem(0);
+    if (photo->childCount() > 0) photo->child(0)->setCheckState(0, Qt::Checked);
+  }
+  QTest::qWait(20);
+  Save(main, "MainWnd_ByType");
+  Click(main, "TabScan");
+  if (auto* folders = main.findChild<QTreeView*>("FileTree")) {
+    QAbstractItemModel* model = folders->model();
+    const QModelIndex root = model ? model->index(0, 0) : QModelIndex();
+    if (root.isValid()) folders->expand(root);
+    if (root.isValid() && model->rowCount(root) > 0)
+      folders->setCurrentIndex(model->index(0, 0, root));
+  }
+  QTest::qWait(20);
+  Save(main, "MainWnd_ByFolder");
+}
+
 int Run(const fs::path& work) {
   MessageTable texts(MessageTableFiles{BRINVALE_PROGRAM_DATA_DIR, {}});
   // Questions the jobs ask are answered no, and pictured.
@@ -153,11 +197,26 @@ int Run(const fs::path& work) {
                             return window.ClosedWith().value_or(2);
                           }};
 
-  CMainWnd main(context);
+  ScanHistory mainHistory(work / "main-logs");
+  MainWndServices services;
+  services.history = &mainHistory;
+  services.previewFolder = work;
+  services.watchDevices = false;
+  // The main window's job windows run to their end; its message boxes are
+  // answered OK.
+  const UiContext mainContext{texts, [&](CPopUpWnd& window) {
+                                window.show();
+                                if (auto* ok = window.findChild<QAbstractButton*>("okbtn"))
+                                  QTest::mouseClick(ok, Qt::LeftButton);
+                                WaitUntil([&] { return window.ClosedWith().has_value(); });
+                                return window.ClosedWith().value_or(2);
+                              }};
+  CMainWnd main(mainContext, services);
   main.CenterOnScreen();
   main.show();
   QTest::qWait(50);
   Save(main, "MainWnd");
+  MainWindowPages(main);
   {
     QWidget holder;
     if (QWidget* menu = LoadSkinLayout("menu_assist.xml", &holder)) {
