@@ -1,6 +1,7 @@
 #include "ui/program.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <system_error>
 
 #include "app/message_box_kinds.h"
@@ -50,6 +51,10 @@ int RunProgram(int argc, char** argv) {
     CMainWnd window(context);
     instance.SetWindow(&window);
     window.CenterOnScreen();
+    // Image files named on the command line are on the disk list from the
+    // start, as if loaded with BtnLoadImage.
+    for (const QString& argument : app.arguments().mid(1))
+      if (QFileInfo(argument).isFile()) window.LoadImage(argument);
     window.show();
     window.activateWindow();
     rc = app.exec();
