@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <cpuid.h>
 #include <immintrin.h>
 #define BRINVALE_SHA256_X86 1
 #endif
@@ -113,8 +114,10 @@ using BlocksFunction = void (*)(uint32_t*, const uint8_t*, size_t);
 // The processor's SHA instructions where it has them, else plain C++.
 BlocksFunction ChooseBlocks() {
 #if defined(BRINVALE_SHA256_X86)
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1")) return ShaNiBlocks;
+  // CPUID leaf 7 EBX bit 29: SHA; leaf 1 ECX bit 19: SSE4.1, bit 9: SSSE3.
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  const bool sse = __get_cpuid(1, &a, &b, &c, &d) && (c & (1u << 19)) != 0 && (c & (1u << 9)) != 0;
+  if (sse && __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & (1u << 29)) != 0) return ShaNiBlocks;
 #endif
   return PortableBlocks;
 }
