@@ -23,7 +23,7 @@ std::string_view CarvedFaultText(CarvedFault fault) {
 }
 
 uint64_t RecoveredLength(const CarvedVerdict& verdict, uint64_t carvedSize) {
-  if (verdict.condition == CarvedCondition::kComplete && verdict.exactLength <= carvedSize)
+  if (verdict.condition == CarvedCondition::kComplete && verdict.exactLength != 0)
     return verdict.exactLength;
   return carvedSize;
 }

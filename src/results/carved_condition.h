@@ -47,8 +47,10 @@ std::string_view CarvedConditionName(CarvedCondition condition);
 std::string_view CarvedFaultText(CarvedFault fault);
 
 // The bytes recovery writes for a carved file sized `carvedSize` by the
-// scan: a complete file at its exact length; a damaged or unchecked one at
-// the scan's size, so that nothing that might be data is cut.
+// scan: a complete file at its exact length (which may run into the rest
+// of the scan's last sector, as a line end after a PDF's last marker does);
+// a damaged or unchecked one at the scan's size, so that nothing that might
+// be data is cut.
 uint64_t RecoveredLength(const CarvedVerdict& verdict, uint64_t carvedSize);
 
 // Implemented by the engines that hold carved files (the content engine and
