@@ -50,14 +50,14 @@ TEST_F(CarveCli, ListingShowsConditionsAndRecoveryIsExact) {
     EXPECT_NE(entry.find("\"condition\":\"" + condition + "\""), std::string::npos) << entry;
     if (condition == "complete") {
       EXPECT_NE(entry.find("\"exact_size\":" + size), std::string::npos) << entry;
-      complete.insert(sha);
+      if (sha != "-") complete.insert(sha);  // "-": its place holds other bytes
     } else {
       EXPECT_NE(entry.find("\"damage\":"), std::string::npos) << entry;
       ++damaged;
     }
   }
   EXPECT_GE(complete.size(), 20u);
-  EXPECT_GE(damaged, 40u);
+  EXPECT_GE(damaged, 35u);
   std::set<std::string> recovered;
   for (const auto& e : fs::recursive_directory_iterator(out))
     if (e.is_regular_file()) recovered.insert(test::Sha256Hex(test::ReadFileBytes(e.path())));

@@ -111,6 +111,44 @@ TEST(CarvedJpeg, ThumbnailEndInsideAnAppSegmentIsSkipped) {
   EXPECT_EQ(Walk(CheckJpeg, j), Complete(j.size()));
 }
 
+// A multi-picture file: the first image's APP2 "MPF" segment lists a
+// second image stored after the first image's EOI.
+Bytes MultiPicture(bool withSecond) {
+  const Bytes image = Jpeg();
+  Bytes app2{0xFF, 0xE2, 0x00, 64};
+  Add(app2, "MPF\0"sv);
+  const size_t base = 2 + 4 + 4;  // the TIFF header's offset in the file
+  Add(app2, "II\x2A\x00"sv);
+  AddLe32(app2, 8);  // the IFD
+  AddLe16(app2, 1);  // one entry: the MP entry list
+  AddLe16(app2, 0xB002);
+  AddLe16(app2, 7);
+  AddLe32(app2, 32);  // two 16-byte entries
+  AddLe32(app2, 8 + 2 + 12 + 4);
+  AddLe32(app2, 0);  // no next IFD
+  const uint32_t first = uint32_t(2 + app2.size() + 32 + image.size() - 2);
+  for (uint32_t k = 0; k < 2; ++k) {
+    AddLe32(app2, 0);
+    AddLe32(app2, k == 0 ? first : uint32_t(image.size()));
+    AddLe32(app2, k == 0 ? 0 : uint32_t(first - base));
+    AddLe32(app2, 0);
+  }
+  Bytes b{0xFF, 0xD8};
+  b.insert(b.end(), app2.begin(), app2.end());
+  b.insert(b.end(), image.begin() + 2, image.end());
+  if (withSecond) b.insert(b.end(), image.begin(), image.end());
+  return b;
+}
+
+TEST(CarvedJpeg, MultiPictureFileEndsWithItsLastImage) {
+  const Bytes two = MultiPicture(true);
+  EXPECT_EQ(Walk(CheckJpeg, two), Complete(two.size()));
+  const Bytes one = MultiPicture(false);
+  Bytes zeros = one;
+  zeros.resize(zeros.size() + 200, 0);  // the second image is gone
+  EXPECT_EQ(Walk(CheckJpeg, zeros, zeros.size()).condition, CarvedCondition::kDamaged);
+}
+
 TEST(CarvedJpeg, BrokenWalksAreDamaged) {
   EXPECT_EQ(Walk(CheckJpeg, Jpeg(false)), Damaged(CarvedFault::kBadStructure));  // EOI, no scan
   Bytes shortLength = Jpeg();
