@@ -117,6 +117,10 @@ void BM_CheckStep_PlantedFiles256MiB(benchmark::State& state) {
     }
     s += i;
   }
+  if (engine.FlushLog() != 0) {
+    state.SkipWithError("cannot write the log");
+    return;
+  }
   const fs::path log = engine.Store()->RecordPath();
   for (auto _ : state) {
     state.PauseTiming();
