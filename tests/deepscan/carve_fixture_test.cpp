@@ -16,8 +16,8 @@
 
 #include "common/error_codes.h"
 #include "deepscan/carved_check.h"
+#include "deepscan/content_fixture.h"
 #include "deepscan/file_type_recovery.h"
-#include "support/fixture_path.h"
 #include "support/sha256.h"
 
 namespace brinvale {
@@ -49,6 +49,30 @@ std::vector<CarvedPlant> LoadCarveManifest() {
   }
   return rows;
 }
+
+std::vector<uint8_t> ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
+}
+
+// A folder of the test's own for the logs and copies, deleted afterwards.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    m_path = fs::temp_directory_path() / ("brinvale_carve_" + std::string(info->name()));
+    fs::remove_all(m_path);
+    fs::create_directories(m_path);
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    fs::remove_all(m_path, ec);
+  }
+  const fs::path& Path() const { return m_path; }
+
+ private:
+  fs::path m_path;
+};
 
 std::string Family(const std::string& name) { return name.substr(name.rfind('.') + 1); }
 
@@ -86,7 +110,7 @@ class CarveFixture : public ::testing::Test {
 
   static std::vector<CarvedPlant> s_rows;
   static std::vector<uint8_t> s_image;
-  test::TempDir m_dir{"carve-fixture"};
+  ScratchFolder m_dir;
   std::unique_ptr<CFileTypeRecovery> m_engine;
 };
 std::vector<CarvedPlant> CarveFixture::s_rows;
@@ -116,7 +140,7 @@ TEST_F(CarveFixture, EveryPlantedFileGetsItsConditionAndComesBackAsItShould) {
         << CarvedFaultText(verdict.fault);
     const fs::path target = m_dir.Path() / "out" / (p.how + "_" + std::string(r.Name()));
     ASSERT_EQ(m_engine->RecoverRecord(r, target, 0), kOk);
-    const std::vector<uint8_t> copied = test::ReadFileBytes(target);
+    const std::vector<uint8_t> copied = ReadAll(target);
     if (p.condition == "complete") {
       EXPECT_EQ(verdict.exactLength, p.size);
       EXPECT_EQ(copied.size(), p.size);
