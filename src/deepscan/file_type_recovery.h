@@ -92,11 +92,11 @@ class CFileTypeRecovery final : public CNullRecoveryEngine,
   uint64_t GetRecordCount() override;
   // Slot 7: 0 with an empty path: the list has no folders.
   int GetRecordPath(const ScanRecord& record, std::string& path, size_t maxChars) override;
-  // Slot 8: copies the record's size in bytes (a complete file's exact
-  // length), read sequentially from its
-  // start sector (offset 70), to `target` (created or truncated; its folder
-  // is created). The copy callback gets (percent, 100, 0, target) after each
-  // 64 KiB and, for a failed file, (100, 100, error, target). Returns 0, the
+  // Slot 8: copies the record's size in bytes (a complete carved file's
+  // exact length), read sequentially from its start sector (offset 70), to
+  // `target` (created or truncated; its folder is created). The copy
+  // callback gets (percent, 100, 0, target) after each 64 KiB and, for a
+  // failed file, (100, 100, error, target). Returns 0, the
   // read or write error (30 when no sector arrives, also past the end of the
   // medium), or the callback's non-zero answer (kCancelled).
   int RecoverRecord(const ScanRecord& record, const std::filesystem::path& target,
