@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Full scan of a reformatted volume against PhotoRec (testdisk), with wall
-# time, throughput, peak memory and the number of files each brings back
+# time, throughput (and, for brinvale, the pass's throughput apart from the
+# check step of the carved files, and that step's time), peak memory and
+# the number of files each brings back
 # intact (sha256 against the generator's list).
 #
 #   bench/full_scan_bench.sh [WORK]          makes WORK/bench.img, then measures
@@ -203,10 +205,20 @@ brinvale_mbs=$(awk -v b="$image_bytes" -v s="$brinvale_wall" 'BEGIN {printf "%.0
 brinvale_files=$(count_files "$out/brinvale")
 brinvale_intact=$(intact "$list" "$out/brinvale")
 
+# The same scan without recovery, for its own split: the pass (quick step
+# included) and the check step of the carved files that follows it.
+"$cli" scan "$image" --mode full --fresh --json >"$work/split.json" 2>/dev/null || true
+scan_ms=$(grep -o '"scan_ms":[0-9]*' "$work/split.json" | cut -d: -f2)
+check_ms=$(grep -o '"check_ms":[0-9]*' "$work/split.json" | cut -d: -f2)
+pass_mbs=$(awk -v b="$image_bytes" -v s="${scan_ms:-0}" -v c="${check_ms:-0}" \
+  'BEGIN {printf "%.0f", (s - c > 0 ? b / 1048576 / ((s - c) / 1000) : 0)}')
+
 echo "image: $image, $((image_bytes / 1048576)) MiB, $listed files written before the reformat ($kind)"
 echo "cat from the page cache: $cat_mbs MB/s"
 echo "brinvale-cli scan --mode full: ${brinvale_wall} s, $brinvale_mbs MB/s, peak RSS" \
   "$((brinvale_rss / 1024)) MiB, $brinvale_files files written, $brinvale_intact of $listed intact"
+echo "brinvale-cli scan --mode full --json: ${scan_ms:-?} ms in all, pass $pass_mbs MB/s," \
+  "check step of the carved files ${check_ms:-?} ms"
 
 if [ -z "${SKIP_PHOTOREC:-}" ]; then
   # PhotoRec writes its log (photorec.log) into the current folder.

@@ -33,6 +33,7 @@
 #include "platform/system_error.h"
 #include "platform/terminal.h"
 #include "platform/text.h"
+#include "results/carved_condition.h"
 #include "results/scan_log_check.h"
 
 namespace brinvale::cli {
@@ -97,10 +98,25 @@ constexpr int kMaxListingDepth = 512;
 // The partition a listed record came from, for an image of a whole disk.
 using PartitionOf = std::function<uint32_t(const ScanRecord&)>;
 
+// A carved file's condition in a listing: "  [complete, N bytes]",
+// "  [damaged: why]" or "  [unchecked]"; nothing for other records.
+std::string ConditionText(IRidiRedazuvoParse& engine, const ScanRecord& r) {
+  if (r.Engine() != EngineCode::kContent) return {};
+  const CarvedVerdict verdict = CarvedVerdictOf(engine, r);
+  switch (verdict.condition) {
+    case CarvedCondition::kComplete:
+      return "  [complete, " + std::to_string(verdict.exactLength) + " bytes]";
+    case CarvedCondition::kDamaged:
+      return "  [damaged: " + std::string(CarvedFaultText(verdict.fault)) + "]";
+    case CarvedCondition::kUnchecked: break;
+  }
+  return "  [unchecked]";
+}
+
 void PrintTree(IRidiRedazuvoParse& engine, const PartitionOf& partitionOf) {
   WalkTree(
       engine, nullptr, 0,
-      [&partitionOf](const ScanRecord& r, uint32_t level) {
+      [&engine, &partitionOf](const ScanRecord& r, uint32_t level) {
         std::string indent(size_t(level) * 2, ' ');
         // Found names are data from the medium: never raw to the terminal.
         const std::string name = TerminalSafe(r.Name());
@@ -113,10 +129,10 @@ void PrintTree(IRidiRedazuvoParse& engine, const PartitionOf& partitionOf) {
           std::printf("%s%s/%s\n", indent.c_str(), name.c_str(), where.c_str());
           return;
         }
-        std::printf("%s%s  %" PRIu64 " bytes  %s%s%s\n", indent.c_str(), name.c_str(),
+        std::printf("%s%s  %" PRIu64 " bytes  %s%s%s%s\n", indent.c_str(), name.c_str(),
                     r.FileSize(), TimeText(r.Written()).c_str(),
                     r.ContentCheck() == 0 ? "  [content does not match the extension]" : "",
-                    where.c_str());
+                    ConditionText(engine, r).c_str(), where.c_str());
       },
       kMaxListingDepth);
 }
@@ -143,6 +159,14 @@ void JsonTree(IRidiRedazuvoParse& engine, JsonWriter& json, const PartitionOf& p
           json.Unsigned("size", r.FileSize());
           json.String("modified", TimeText(r.Written()));
           json.Bool("content_matches", r.ContentCheck() != 0);
+          if (r.Engine() == EngineCode::kContent) {
+            const CarvedVerdict verdict = CarvedVerdictOf(engine, r);
+            json.String("condition", std::string(CarvedConditionName(verdict.condition)));
+            if (verdict.condition == CarvedCondition::kComplete)
+              json.Unsigned("exact_size", verdict.exactLength);
+            if (verdict.condition == CarvedCondition::kDamaged)
+              json.String("damage", std::string(CarvedFaultText(verdict.fault)));
+          }
         }
         json.EndObject();
       },
@@ -484,6 +508,15 @@ int RunScan(const std::vector<std::string>& args) {
     uint64_t records = 0;
     for (ScanSource* source : scanned) records += source->engine->GetRecordCount();
     json.Unsigned("records", records);
+    if (options->fullScan) {
+      // The time the full scans spent checking their carved files.
+      uint64_t checkMs = 0;
+      for (ScanSource* source : scanned)
+        if (auto* full = dynamic_cast<CProfessionalRecovery*>(source->engine.get()))
+          checkMs += full->CheckStepMs();
+      json.Unsigned("scan_ms", uint64_t(seconds * 1000.0));
+      json.Unsigned("check_ms", checkMs);
+    }
     if (plan.Partitioned()) {
       json.BeginObject("partition_table");
       json.String("scheme", PartitionSchemeName(plan.table.scheme));

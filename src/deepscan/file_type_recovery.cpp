@@ -65,6 +65,12 @@ int CFileTypeRecovery::OpenStore(const std::filesystem::path& logName, uint64_t 
   const int rc = store->OpenLog(folder, base);
   store->SetSearchCallback(m_searchCallback, m_searchUser);
   m_store = std::move(store);
+  // The verdicts of the log's carved files lie beside it; without them the
+  // files are checked again when asked for.
+  auto conditions = std::make_unique<CarvedConditionFile>();
+  m_conditions.reset();
+  if (rc == kOk && conditions->Open(folder / CarvedConditionFileName(base)) == kOk)
+    m_conditions = std::move(conditions);
   return rc;
 }
 

@@ -8,6 +8,8 @@
 
 #include "deepscan/sizing_context.h"
 #include "device/sector_reader.h"
+#include "results/carved_condition.h"
+#include "results/carved_condition_file.h"
 #include "results/image_partition_engine.h"
 #include "results/recovery_engine.h"
 #include "results/scan_log_store.h"
@@ -39,10 +41,18 @@ namespace brinvale {
 // cluster 0xFFFFFFFF, size from the sizer, offset 70 the absolute start
 // sector, name "<start sector>.<ext>"; all filed under folder key 0.
 //
+// After the scan, the check step walks the structure of every carved file
+// of a format with a rule (CheckCarvedFiles) and keeps each verdict in the
+// log's verdict file (carved_condition_file.h); a file it has not reached is
+// checked when its verdict is asked for. Recovery and preview copy a
+// complete file at its exact length, any other at the sizer's size.
+//
 // Slots 9 and 12 (free ranges, allocation map) do nothing, as the null
 // engine's. Owns its reader, its scan log store and its sizing context.
 // Used by one thread at a time; not copyable.
-class CFileTypeRecovery final : public CNullRecoveryEngine, public IImagePartitionEngine {
+class CFileTypeRecovery final : public CNullRecoveryEngine,
+                                public IImagePartitionEngine,
+                                public ICarvedConditions {
  public:
   // Where the scan stands when a sector is offered; the sizers pass these
   // to the progress callback while they read on through a long file.
@@ -82,10 +92,11 @@ class CFileTypeRecovery final : public CNullRecoveryEngine, public IImagePartiti
   uint64_t GetRecordCount() override;
   // Slot 7: 0 with an empty path: the list has no folders.
   int GetRecordPath(const ScanRecord& record, std::string& path, size_t maxChars) override;
-  // Slot 8: copies the record's size in bytes, read sequentially from its
-  // start sector (offset 70), to `target` (created or truncated; its folder
-  // is created). The copy callback gets (percent, 100, 0, target) after each
-  // 64 KiB and, for a failed file, (100, 100, error, target). Returns 0, the
+  // Slot 8: copies the record's size in bytes (a complete carved file's
+  // exact length), read sequentially from its start sector (offset 70), to
+  // `target` (created or truncated; its folder is created). The copy
+  // callback gets (percent, 100, 0, target) after each 64 KiB and, for a
+  // failed file, (100, 100, error, target). Returns 0, the
   // read or write error (30 when no sector arrives, also past the end of the
   // medium), or the callback's non-zero answer (kCancelled).
   int RecoverRecord(const ScanRecord& record, const std::filesystem::path& target,
@@ -144,6 +155,19 @@ class CFileTypeRecovery final : public CNullRecoveryEngine, public IImagePartiti
 
   // Writes the records still buffered; 0 without a log.
   int FlushLog();
+
+  // The check step: walks every carved file of the log that has no verdict
+  // yet, in the order of their start sectors, reading each once through the
+  // engine's reader, and keeps the verdicts. `progress` (may be null) gets
+  // (user, percent of the files done, 100, -1, 0, 0, 0, 0) after each file;
+  // a non-zero answer stops the step with the verdicts so far kept (the next
+  // call goes on from there) and is returned. Returns 0, that answer, or
+  // the error of listing the log or writing the verdicts.
+  int CheckCarvedFiles(ScanProgressCallback progress, void* user);
+  // The verdict of a carved record of this log: kept, or checked now and
+  // kept. kUnchecked for other records.
+  CarvedVerdict CarvedVerdictOf(const ScanRecord& record) override;
+  const CarvedConditionFile* Conditions() const { return m_conditions.get(); }
   uint32_t BytesPerSector() const { return m_bytesPerSector; }
   uint64_t StartSector() const { return m_start; }
   uint64_t SectorCount() const { return m_count; }
@@ -165,6 +189,7 @@ class CFileTypeRecovery final : public CNullRecoveryEngine, public IImagePartiti
 
   SectorReader m_reader;
   std::unique_ptr<ScanLogStore> m_store;
+  std::unique_ptr<CarvedConditionFile> m_conditions;
   std::unique_ptr<SizingContext> m_sizing;
   std::filesystem::path m_logFolder;
   std::filesystem::path m_previewFolder;

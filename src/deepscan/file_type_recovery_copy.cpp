@@ -33,7 +33,9 @@ int CFileTypeRecovery::CopyData(const ScanRecord& record, Sink sink, Progress pr
   if (!m_reader.IsOpen()) return kErrInvalidHandle;
   const uint32_t bps = m_bytesPerSector;
   if (bps < 512 || bps > SizingContext::kMaxBytesPerSector) return kErrInvalidParameter;
-  const uint64_t size = record.FileSize();
+  // A complete carved file is copied at its own length, any other at the
+  // scan's size.
+  const uint64_t size = RecoveredLength(CarvedVerdictOf(record), record.FileSize());
   const uint64_t total = m_reader.totalSectors;
   uint64_t sector = record.MetadataSector();
   uint64_t left = size;

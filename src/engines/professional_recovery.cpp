@@ -34,6 +34,11 @@ CProfessionalRecovery::CProfessionalRecovery(IScanHistory& history)
 
 CProfessionalRecovery::~CProfessionalRecovery() = default;
 
+CarvedVerdict CProfessionalRecovery::CarvedVerdictOf(const ScanRecord& record) {
+  return record.Engine() == EngineCode::kContent ? m_content->CarvedVerdictOf(record)
+                                                 : CarvedVerdict{};
+}
+
 EngineSetup CProfessionalRecovery::QuickSetup() const {
   // The quick engine learns its log folder when the scan has chosen one.
   EngineSetup setup;

@@ -10,6 +10,7 @@
 #include "device/sector_reader.h"
 #include "engines/engine_factory.h"
 #include "engines/fat/fat_quick_listing.h"
+#include "results/carved_condition.h"
 #include "results/image_partition_engine.h"
 #include "results/recovery_engine.h"
 #include "results/scan_history_file.h"
@@ -46,8 +47,15 @@ class ReadAhead;
 // partitions whose allocation could not be mapped, gaps, deleted
 // partitions and the space after the last one), so nothing is read twice.
 //
+// After the pass, the check step walks the structure of every file the
+// content engine carved (progress 0 to 100 % again, with no sector counts),
+// so that each has its verdict when it is listed; a stopped check keeps what
+// it checked and the next scan of the same logs goes on with the rest.
+//
 // Used by one thread at a time; owns its engines; not copyable.
-class CProfessionalRecovery final : public IRidiRedazuvoParse, public IImagePartitionEngine {
+class CProfessionalRecovery final : public IRidiRedazuvoParse,
+                                    public IImagePartitionEngine,
+                                    public ICarvedConditions {
  public:
   // The disk number recorded for an image source.
   static constexpr int kImageDiskNumber = 128;
@@ -90,6 +98,10 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse, public IImagePart
   int ExtractRecord(const ScanRecord& record, std::filesystem::path& path, uint8_t* buffer,
                     uint64_t& size, ExtractProgressCallback callback, void* user) override;
 
+  // The verdict of a carved record (the content engine's); kUnchecked for
+  // the other engines' records.
+  CarvedVerdict CarvedVerdictOf(const ScanRecord& record) override;
+
   // Not part of the interface.
 
   // Whether the history holds an earlier scan of this unchanged medium
@@ -110,6 +122,8 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse, public IImagePart
   // The medium's state stamp taken at open (medium_stamp.h), which the
   // history is searched and the scan recorded with.
   uint64_t OpenStamp() const { return m_stamp; }
+  // Milliseconds the last Scan spent in its check step of carved files.
+  uint32_t CheckStepMs() const { return m_checkStepMs; }
   // The folder that holds this scan's logs (known once Scan has begun).
   const std::filesystem::path& LogFolder() const { return m_folder; }
   // Where previews go (default: the scan-log base folder).
@@ -239,6 +253,7 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse, public IImagePart
   void* m_searchUser = nullptr;
 
   uint64_t m_stamp = 0;
+  uint32_t m_checkStepMs = 0;
   bool m_earlierScan = false;
   bool m_earlierDamaged = false;
   ScanLogVerdict m_earlierLogs{};

@@ -110,8 +110,17 @@ int CProfessionalRecovery::Scan(const fs::path*) {
     ShareQuickListing();
     PlanPass(pass);
     if (resuming) ApplyResumePoint(pass);
-    const int stop = RunPass(pass);
+    int stop = RunPass(pass);
     FinishEngines();
+    // The check step reads each carved file once more, after the pass.
+    // Only a stop ends the scan there: a verdict that could not be kept is
+    // found again when it is asked for.
+    m_checkStepMs = 0;
+    if (stop == kOk) {
+      const uint32_t checkStart = platform::TickCountMs();
+      if (m_content->CheckCarvedFiles(m_scanCallback, m_user) == kCancelled) stop = kCancelled;
+      m_checkStepMs = platform::TickCountMs() - checkStart;
+    }
     if (stop == kOk && m_scanCallback != nullptr)
       (void)m_scanCallback(m_user, 100, 100, 0, 0, 0, 0, 0);
     RecordResumePoint(pass);

@@ -85,7 +85,8 @@ TEST_F(ProfessionalRecoveryTest, FatVolumeRunsTheQuickStepThenThePassOverFreeSpa
   scan->SetProgressCallback(Progress::OnScan, nullptr, &progress, 100);
   ASSERT_EQ(scan->Scan(nullptr), kOk);
 
-  // The quick step reports with scale 9, the pass with 90, then one 100 %.
+  // The quick step reports with scale 9, the pass with 90, the check step
+  // of the carved files with 100 and no sector counts, then one 100 %.
   ASSERT_FALSE(progress.calls.empty());
   const auto firstPass = std::find_if(progress.calls.begin(), progress.calls.end(),
                                       [](const Progress::Call& c) { return c.scale == 90; });
@@ -98,14 +99,23 @@ TEST_F(ProfessionalRecoveryTest, FatVolumeRunsTheQuickStepThenThePassOverFreeSpa
   const uint64_t total = firstPass->total;
   EXPECT_GT(total, 0u);
   EXPECT_LT(total, 40960u * 2);
+  const auto firstCheck = std::find_if(firstPass, progress.calls.end(),
+                                       [](const Progress::Call& c) { return c.scale == 100; });
   int lastShown = 0;
-  for (auto it = firstPass; it + 1 != progress.calls.end(); ++it) {
+  for (auto it = firstPass; it != firstCheck; ++it) {
     EXPECT_EQ(it->total, total);
     EXPECT_GE(ScaledPercent(it->percent, it->scale), lastShown);
     EXPECT_LE(ScaledPercent(it->percent, it->scale), 99);
     lastShown = ScaledPercent(it->percent, it->scale);
   }
-  EXPECT_EQ(std::prev(progress.calls.end(), 2)->current, total);
+  EXPECT_EQ(std::prev(firstCheck)->current, total);
+  lastShown = 0;
+  for (auto it = firstCheck; it != progress.calls.end(); ++it) {
+    EXPECT_EQ(it->scale, 100);
+    EXPECT_EQ(it->total, 0u);
+    EXPECT_GE(it->percent, lastShown);
+    lastShown = it->percent;
+  }
 
   // The quick engine's deleted files head the merged top level.
   RecordList top;
@@ -179,7 +189,14 @@ TEST_F(ProfessionalRecoveryTest, UnrecognisedMediumIsPassedWholeAndCarved) {
   const uint64_t sectors = fs::file_size(test::FixturePath("content.img")) / 512;
   ASSERT_GE(progress.calls.size(), 2u);
   EXPECT_EQ(progress.calls.front().total, sectors);
-  EXPECT_EQ(std::prev(progress.calls.end(), 2)->current, sectors);
+  // The pass's last report is the last sector; the check step follows.
+  const auto lastPass = std::find_if(progress.calls.rbegin(), progress.calls.rend(),
+                                     [](const Progress::Call& c) { return c.scale == 90; });
+  ASSERT_NE(lastPass, progress.calls.rend());
+  EXPECT_EQ(lastPass->current, sectors);
+  EXPECT_GT(std::count_if(lastPass.base(), progress.calls.end(),
+                          [](const Progress::Call& c) { return c.scale == 100 && c.total == 0; }),
+            1);
 
   RecordList top;
   ASSERT_EQ(scan->ListChildren(nullptr, 0, top), kOk);

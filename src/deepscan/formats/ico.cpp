@@ -6,6 +6,7 @@
 #include "deepscan/format_bytes.h"
 #include "deepscan/formats/directory_bytes.h"
 #include "deepscan/formats/formats.h"
+#include "deepscan/formats/walkers.h"
 
 namespace brinvale {
 
@@ -47,6 +48,36 @@ uint64_t SizeIco(SizingContext& ctx, std::span<const uint8_t> b) {
   if (bytes.empty()) return ctx.bytesPerSector;
   const size_t last = kDirectoryAt + kEntryBytes * (count - 1);
   return uint64_t(LoadLe32(bytes, last + kImageOffsetAt)) + LoadLe32(bytes, last + kImageSizeAt);
+}
+
+}  // namespace brinvale
+
+// The directory walk of an icon: every image the directory lists lies
+// inside the file and begins as a PNG or with a 40-byte bitmap info
+// header; the file ends with the furthest image.
+namespace brinvale {
+
+CarvedVerdict CheckIco(CarvedBytes& f) {
+  uint16_t reserved = 1, type = 0, count = 0;
+  if (!f.Le16(0, reserved) || !f.Le16(2, type) || !f.Le16(kCountAt, count))
+    return DamagedVerdict(CarvedFault::kRunsOff);
+  if (reserved != 0 || (type != 1 && type != 2) || count == 0)
+    return DamagedVerdict(CarvedFault::kBadStructure);
+  const uint64_t directoryEnd = DirectoryEnd(count);
+  if (!f.Holds(0, directoryEnd)) return DamagedVerdict(CarvedFault::kRunsOff);
+  uint64_t end = directoryEnd;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint64_t entry = kDirectoryAt + kEntryBytes * i;
+    uint32_t size = 0, offset = 0, header = 0;
+    if (!f.Le32(entry + kImageSizeAt, size) || !f.Le32(entry + kImageOffsetAt, offset))
+      return DamagedVerdict(CarvedFault::kRunsOff);
+    if (offset < directoryEnd || size < 8) return DamagedVerdict(CarvedFault::kBadStructure);
+    if (!f.Holds(offset, size)) return DamagedVerdict(CarvedFault::kRunsOff);
+    if (!f.HasAt(offset, "\x89PNG\r\n\x1A\n"sv) && !(f.Le32(offset, header) && header == 40))
+      return DamagedVerdict(CarvedFault::kBadStructure);
+    end = std::max(end, uint64_t(offset) + size);
+  }
+  return CompleteVerdict(end);
 }
 
 }  // namespace brinvale

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <vector>
 
 #include "common/bytes.h"
 #include "common/error_codes.h"
@@ -16,6 +17,7 @@
 #include "deepscan/file_type_codes.h"
 #include "deepscan/format_bytes.h"
 #include "deepscan/formats/formats.h"
+#include "deepscan/formats/walkers.h"
 
 namespace brinvale {
 
@@ -192,6 +194,154 @@ uint64_t SizeCompoundDocument(SizingContext& ctx, std::span<const uint8_t> b) {
     return std::min(chunks.Counted(), (end + bps - 1) / bps * bps);
   }
   return chunks.Counted();
+}
+
+}  // namespace brinvale
+
+// The walk of a compound document, sized as the sizer sizes it (from its
+// FAT) and then checked: the header (byte order FFFE at 0x1C, sector shift
+// 9 or 12, mini sector shift 6), the FAT sectors listed in the header and
+// the DIFAT chain, each marked as a FAT (FFFFFFFD) or DIFAT (FFFFFFFC)
+// sector in the FAT, and the chains of the directory, the mini FAT, the
+// mini stream and every large stream, which must end (FFFFFFFE) inside the
+// file without a loop and cover their stream's size. The file ends with
+// its last sector in use.
+namespace brinvale {
+
+namespace {
+
+constexpr uint32_t kEndOfChain = 0xFFFFFFFE, kFatSector = 0xFFFFFFFD, kDifatSector = 0xFFFFFFFC;
+constexpr size_t kRootStartAt = 0x74, kStreamSizeAt = 0x78, kEntryTypeAt = 0x42;
+constexpr size_t kMiniCutoffAt = 0x38, kMiniStartAt = 0x3C;
+
+class CompoundWalk {
+ public:
+  CompoundWalk(CarvedBytes& f, uint32_t sectorBytes) : m_f(f), m_sectorBytes(sectorBytes) {}
+
+  uint64_t SectorAt(uint64_t n) const { return (n + 1) * m_sectorBytes; }
+
+  CarvedFault LoadFat(std::span<const uint8_t> h) {
+    const uint32_t fatCount = LoadLe32(h, kFatCountAt);
+    const uint32_t difatCount = LoadLe32(h, kDifatCountAt);
+    const uint32_t perSector = m_sectorBytes / 4;
+    // Every FAT sector lies inside the extent: that bounds the counts.
+    if (fatCount == 0 || uint64_t(fatCount) * m_sectorBytes > m_f.Extent())
+      return CarvedFault::kRunsOff;
+    if (uint64_t(difatCount) * m_sectorBytes > m_f.Extent()) return CarvedFault::kRunsOff;
+    for (uint32_t i = 0; i < std::min(fatCount, kHeaderFatEntries); ++i)
+      m_fatSectors.push_back(LoadLe32(h, kHeaderFatAt + 4 * i));
+    uint32_t difat = LoadLe32(h, kFirstDifatAt);
+    for (uint32_t d = 0; d < difatCount && m_fatSectors.size() < fatCount; ++d) {
+      if (difat >= kMaxRegularSector) return CarvedFault::kBadStructure;
+      m_difatSectors.push_back(difat);
+      for (uint32_t k = 0; k + 1 < perSector && m_fatSectors.size() < fatCount; ++k) {
+        uint32_t v = 0;
+        if (!m_f.Le32(SectorAt(difat) + 4 * k, v)) return CarvedFault::kRunsOff;
+        m_fatSectors.push_back(v);
+      }
+      if (!m_f.Le32(SectorAt(difat) + m_sectorBytes - 4, difat)) return CarvedFault::kRunsOff;
+    }
+    if (m_fatSectors.size() != fatCount) return CarvedFault::kBadStructure;
+    m_fat.reserve(size_t(fatCount) * perSector);
+    for (uint32_t s : m_fatSectors) {
+      if (s >= kMaxRegularSector) return CarvedFault::kBadStructure;
+      const size_t at = m_fat.size();
+      m_fat.resize(at + perSector);
+      std::vector<uint8_t> bytes(m_sectorBytes);
+      if (!m_f.Read(SectorAt(s), bytes)) return CarvedFault::kRunsOff;
+      for (uint32_t k = 0; k < perSector; ++k) m_fat[at + k] = LoadLe32(bytes, 4 * k);
+    }
+    return CarvedFault::kNone;
+  }
+
+  // Sectors in use: one past the last FAT entry that is not free.
+  uint64_t SectorsInUse() const {
+    size_t n = m_fat.size();
+    while (n > 0 && m_fat[n - 1] == kFreeSector) --n;
+    return n;
+  }
+
+  CarvedFault CheckMarks() const {
+    for (uint32_t s : m_fatSectors)
+      if (s >= m_fat.size() || m_fat[s] != kFatSector) return CarvedFault::kBadStructure;
+    for (uint32_t s : m_difatSectors)
+      if (s >= m_fat.size() || m_fat[s] != kDifatSector) return CarvedFault::kBadStructure;
+    return CarvedFault::kNone;
+  }
+
+  // Follows a chain from `first`; `sectors` gets its length.
+  CarvedFault Chain(uint32_t first, uint64_t& sectors) const {
+    sectors = 0;
+    const uint64_t used = SectorsInUse();
+    for (uint32_t s = first; s != kEndOfChain;) {
+      if (s >= used || ++sectors > used) return CarvedFault::kBadStructure;
+      s = m_fat[s];
+    }
+    return CarvedFault::kNone;
+  }
+
+  CarvedFault CheckStreams(std::span<const uint8_t> h) {
+    uint64_t directorySectors = 0;
+    const uint32_t directory = LoadLe32(h, kDirectoryAt);
+    if (CarvedFault fault = Chain(directory, directorySectors); fault != CarvedFault::kNone)
+      return fault;
+    if (directorySectors == 0) return CarvedFault::kBadStructure;
+    const uint32_t miniCutoff = LoadLe32(h, kMiniCutoffAt);
+    uint64_t sectors = 0;
+    if (LoadLe32(h, kMiniFatCountAt) != 0)
+      if (CarvedFault fault = Chain(LoadLe32(h, kMiniStartAt), sectors);
+          fault != CarvedFault::kNone)
+        return fault;
+    const uint32_t perSector = m_sectorBytes / kDirEntryBytes;
+    std::vector<uint8_t> entry(kDirEntryBytes);
+    uint32_t s = directory;
+    for (uint64_t d = 0; d < directorySectors; ++d, s = m_fat[s]) {
+      for (uint32_t k = 0; k < perSector; ++k) {
+        if (!m_f.Read(SectorAt(s) + uint64_t(k) * kDirEntryBytes, entry))
+          return CarvedFault::kRunsOff;
+        const uint8_t type = entry[kEntryTypeAt];
+        if (d == 0 && k == 0 && type != 5) return CarvedFault::kBadStructure;  // the root first
+        // Large streams (and the root's mini stream) live in the FAT.
+        const uint64_t size =
+            m_sectorBytes == 512 ? LoadLe32(entry, kStreamSizeAt) : LoadLe64(entry, kStreamSizeAt);
+        const bool inFat = type == 5 || (type == 2 && size >= miniCutoff);
+        if (!inFat || size == 0) continue;
+        if (CarvedFault fault = Chain(LoadLe32(entry, kRootStartAt), sectors);
+            fault != CarvedFault::kNone)
+          return fault;
+        if (sectors * m_sectorBytes < size) return CarvedFault::kBadStructure;
+      }
+    }
+    return CarvedFault::kNone;
+  }
+
+ private:
+  CarvedBytes& m_f;
+  uint32_t m_sectorBytes;
+  std::vector<uint32_t> m_fatSectors, m_difatSectors;
+  std::vector<uint32_t> m_fat;
+};
+
+}  // namespace
+
+CarvedVerdict CheckCompoundDocument(CarvedBytes& f) {
+  std::vector<uint8_t> header(512);
+  if (!f.HasAt(0, kSignature)) return DamagedVerdict(CarvedFault::kBadStructure);
+  if (!f.Read(0, header)) return DamagedVerdict(CarvedFault::kRunsOff);
+  const uint16_t shift = LoadLe16(header, kSectorShiftAt);
+  if (LoadLe16(header, 0x1C) != 0xFFFE || (shift != 9 && shift != 12) ||
+      LoadLe16(header, 0x20) != 6)
+    return DamagedVerdict(CarvedFault::kBadStructure);
+  CompoundWalk walk(f, 1u << shift);
+  if (CarvedFault fault = walk.LoadFat(header); fault != CarvedFault::kNone)
+    return DamagedVerdict(fault);
+  const uint64_t length = walk.SectorAt(walk.SectorsInUse());
+  if (!f.Holds(0, length)) return DamagedVerdict(CarvedFault::kRunsOff);
+  if (CarvedFault fault = walk.CheckMarks(); fault != CarvedFault::kNone)
+    return DamagedVerdict(fault);
+  if (CarvedFault fault = walk.CheckStreams(header); fault != CarvedFault::kNone)
+    return DamagedVerdict(fault);
+  return CompleteVerdict(length);
 }
 
 }  // namespace brinvale

@@ -1,0 +1,183 @@
+#include "deepscan/carved_bytes.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "common/error_codes.h"
+
+namespace brinvale {
+namespace {
+
+constexpr std::array<uint32_t, 256> MakeCrcTable() {
+  std::array<uint32_t, 256> table{};
+  for (uint32_t i = 0; i < 256; ++i) {
+    uint32_t c = i;
+    for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    table[i] = c;
+  }
+  return table;
+}
+constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
+
+}  // namespace
+
+uint32_t Crc32Continue(uint32_t crc, std::span<const uint8_t> bytes) {
+  uint32_t c = ~crc;
+  for (uint8_t b : bytes) c = kCrcTable[(c ^ b) & 0xFF] ^ (c >> 8);
+  return ~c;
+}
+
+CarvedBytes::CarvedBytes(SectorReader& reader, uint32_t bytesPerSector, uint64_t startSector,
+                         uint64_t extent)
+    : m_reader(reader),
+      m_bytesPerSector(bytesPerSector),
+      m_startSector(startSector),
+      m_extent(extent),
+      m_window(new uint8_t[kWindowBytes]) {}
+
+bool CarvedBytes::Load(uint64_t window) {
+  if (window == m_windowIndex) return true;
+  m_windowIndex = UINT64_MAX;
+  const uint32_t bps = m_bytesPerSector;
+  if (bps == 0 || kWindowBytes % bps != 0) return !(m_readFailed = true);
+  const uint64_t first = window * kWindowBytes;
+  const uint64_t bytes = std::min<uint64_t>(kWindowBytes, m_extent - first);
+  const uint64_t perWindow = kWindowBytes / bps;
+  const uint64_t sector = m_startSector + window * perWindow;
+  uint32_t count = uint32_t((bytes + bps - 1) / bps);
+  uint32_t got = 0;
+  if (sector >= m_reader.totalSectors) return !(m_readFailed = true);
+  count = uint32_t(std::min<uint64_t>(count, m_reader.totalSectors - sector));
+  const int rc = ReadSectors(count, m_reader, m_window.get(), sector, bps, got);
+  if (rc != kOk)
+    got = std::min(got, count);
+  else
+    got = count;
+  m_windowBytes = size_t(std::min<uint64_t>(uint64_t(got) * bps, bytes));
+  if (m_windowBytes == 0) return !(m_readFailed = true);
+  m_windowIndex = window;
+  return true;
+}
+
+std::span<const uint8_t> CarvedBytes::View(uint64_t offset, size_t maxLength) {
+  if (offset >= m_extent || maxLength == 0) return {};
+  const uint64_t window = offset / kWindowBytes;
+  if (!Load(window)) return {};
+  const size_t in = size_t(offset - window * kWindowBytes);
+  if (in >= m_windowBytes) {
+    // The medium ended (or a read fell short) inside the extent.
+    m_readFailed = true;
+    return {};
+  }
+  return {m_window.get() + in, std::min(m_windowBytes - in, maxLength)};
+}
+
+bool CarvedBytes::Read(uint64_t offset, std::span<uint8_t> out) {
+  if (!Holds(offset, out.size())) return false;
+  size_t done = 0;
+  while (done < out.size()) {
+    const auto view = View(offset + done, out.size() - done);
+    if (view.empty()) return false;
+    std::memcpy(out.data() + done, view.data(), view.size());
+    done += view.size();
+  }
+  return true;
+}
+
+bool CarvedBytes::Byte(uint64_t offset, uint8_t& out) {
+  const auto view = View(offset, 1);
+  if (view.empty()) return false;
+  out = view[0];
+  return true;
+}
+
+bool CarvedBytes::Le16(uint64_t offset, uint16_t& out) {
+  uint8_t b[2];
+  if (!Read(offset, b)) return false;
+  out = uint16_t(b[0] | b[1] << 8);
+  return true;
+}
+
+bool CarvedBytes::Le32(uint64_t offset, uint32_t& out) {
+  uint8_t b[4];
+  if (!Read(offset, b)) return false;
+  out = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+  return true;
+}
+
+bool CarvedBytes::Le64(uint64_t offset, uint64_t& out) {
+  uint32_t lo = 0, hi = 0;
+  if (!Le32(offset, lo) || !Le32(offset + 4, hi)) return false;
+  out = uint64_t(hi) << 32 | lo;
+  return true;
+}
+
+bool CarvedBytes::Be16(uint64_t offset, uint16_t& out) {
+  uint8_t b[2];
+  if (!Read(offset, b)) return false;
+  out = uint16_t(b[0] << 8 | b[1]);
+  return true;
+}
+
+bool CarvedBytes::Be32(uint64_t offset, uint32_t& out) {
+  uint8_t b[4];
+  if (!Read(offset, b)) return false;
+  out = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | uint32_t(b[3]);
+  return true;
+}
+
+bool CarvedBytes::HasAt(uint64_t offset, std::string_view bytes) {
+  uint8_t b[64];
+  if (bytes.size() > sizeof b || !Read(offset, std::span<uint8_t>(b, bytes.size()))) return false;
+  return std::memcmp(b, bytes.data(), bytes.size()) == 0;
+}
+
+bool CarvedBytes::FindAll(std::string_view needle, const std::function<bool(uint64_t)>& visit) {
+  if (needle.empty() || needle.size() > 64) return true;
+  const size_t carry = needle.size() - 1;
+  std::vector<uint8_t> buffer;
+  buffer.reserve(kWindowBytes + carry);
+  uint64_t bufferStart = 0;  // file offset of buffer[0]
+  uint64_t next = 0;         // next offset to read
+  while (next < m_extent) {
+    const auto view = View(next);
+    if (view.empty()) return false;
+    // Keep the last needle-1 bytes so that a needle split between two
+    // views is found.
+    if (buffer.size() > carry) {
+      buffer.erase(buffer.begin(), buffer.end() - carry);
+      bufferStart = next - carry;
+    } else if (buffer.empty()) {
+      bufferStart = next;
+    }
+    buffer.insert(buffer.end(), view.begin(), view.end());
+    next += view.size();
+    const uint8_t first = uint8_t(needle[0]);
+    for (size_t at = 0; at + needle.size() <= buffer.size(); ++at) {
+      const void* hit =
+          std::memchr(buffer.data() + at, first, buffer.size() - needle.size() + 1 - at);
+      if (hit == nullptr) break;
+      at = size_t(static_cast<const uint8_t*>(hit) - buffer.data());
+      if (std::memcmp(buffer.data() + at, needle.data(), needle.size()) == 0 &&
+          !visit(bufferStart + at))
+        return true;
+    }
+  }
+  return true;
+}
+
+bool CarvedBytes::Crc32(uint64_t offset, uint64_t length, uint32_t& crc) {
+  if (!Holds(offset, length)) return false;
+  uint64_t done = 0;
+  while (done < length) {
+    const auto view = View(offset + done, size_t(std::min<uint64_t>(length - done, SIZE_MAX)));
+    if (view.empty()) return false;
+    crc = Crc32Continue(crc, view);
+    done += view.size();
+  }
+  return true;
+}
+
+}  // namespace brinvale

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "deepscan/carved_bytes.h"
+#include "results/carved_condition.h"
+
+// The structural walkers of the carved formats, one per family beside its
+// detector and sizer. Each walks a carved file from its first byte through
+// `file`, never past its extent, and answers kComplete with the file's own
+// length, kDamaged with what broke, or kUnchecked where the structure does
+// not state its length. Every loop advances by at least one byte or stops
+// at a bound, so no input makes a walker spin.
+namespace brinvale {
+
+CarvedVerdict CheckJpeg(CarvedBytes& file);              // jpeg.cpp
+CarvedVerdict CheckPng(CarvedBytes& file);               // png.cpp
+CarvedVerdict CheckGif(CarvedBytes& file);               // gif.cpp
+CarvedVerdict CheckBmp(CarvedBytes& file);               // bmp.cpp
+CarvedVerdict CheckTiff(CarvedBytes& file);              // tiff.cpp
+CarvedVerdict CheckPsd(CarvedBytes& file);               // psd.cpp
+CarvedVerdict CheckIco(CarvedBytes& file);               // ico.cpp
+CarvedVerdict CheckPdf(CarvedBytes& file);               // pdf.cpp
+CarvedVerdict CheckZip(CarvedBytes& file);               // zip.cpp (ZIP, OOXML, ODF)
+CarvedVerdict CheckCompoundDocument(CarvedBytes& file);  // ole.cpp
+CarvedVerdict Check7z(CarvedBytes& file);                // sevenzip.cpp
+CarvedVerdict CheckRar(CarvedBytes& file);               // rar.cpp
+CarvedVerdict CheckRtf(CarvedBytes& file);               // rtf.cpp
+
+}  // namespace brinvale

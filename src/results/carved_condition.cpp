@@ -1,0 +1,38 @@
+#include "results/carved_condition.h"
+
+namespace brinvale {
+
+std::string_view CarvedConditionName(CarvedCondition condition) {
+  switch (condition) {
+    case CarvedCondition::kComplete: return "complete";
+    case CarvedCondition::kDamaged: return "damaged";
+    case CarvedCondition::kUnchecked: break;
+  }
+  return "unchecked";
+}
+
+std::string_view CarvedFaultText(CarvedFault fault) {
+  switch (fault) {
+    case CarvedFault::kRunsOff: return "runs past its end";
+    case CarvedFault::kChecksum: return "checksum fails";
+    case CarvedFault::kBadStructure: return "broken structure";
+    case CarvedFault::kUnreadable: return "unreadable";
+    case CarvedFault::kNone: break;
+  }
+  return "";
+}
+
+uint64_t RecoveredLength(const CarvedVerdict& verdict, uint64_t carvedSize) {
+  if (verdict.condition == CarvedCondition::kComplete && verdict.exactLength != 0)
+    return verdict.exactLength;
+  return carvedSize;
+}
+
+CarvedVerdict CarvedVerdictOf(IRidiRedazuvoParse& engine, const ScanRecord& record) {
+  if (record.Engine() != EngineCode::kContent || record.IsFolder()) return {};
+  if (auto* conditions = dynamic_cast<ICarvedConditions*>(&engine))
+    return conditions->CarvedVerdictOf(record);
+  return {};
+}
+
+}  // namespace brinvale

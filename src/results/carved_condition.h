@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "results/recovery_engine.h"
+#include "results/scan_record.h"
+
+// The condition of a file found by its content: whether its structure was
+// walked to its end and found whole, with the file's exact length, or found
+// broken, or not checked (no rule for its format, or not reached yet).
+namespace brinvale {
+
+enum class CarvedCondition : uint8_t {
+  kUnchecked = 0,  // no rule for the format, or the check has not reached it
+  kComplete = 1,   // structure walked to its end and checked: exactLength is the file
+  kDamaged = 2,    // structure broken: see the fault
+};
+
+// Why a carved file is damaged.
+enum class CarvedFault : uint8_t {
+  kNone = 0,
+  kRunsOff = 1,       // a box, chunk or section runs past the carved extent (cut short)
+  kChecksum = 2,      // a CRC or checksum that fails
+  kBadStructure = 3,  // a field that cannot be, a marker or block out of place
+  kUnreadable = 4,    // the medium could not be read
+};
+
+struct CarvedVerdict {
+  CarvedCondition condition = CarvedCondition::kUnchecked;
+  CarvedFault fault = CarvedFault::kNone;
+  uint64_t exactLength = 0;  // kComplete only: the file's own length in bytes
+
+  bool operator==(const CarvedVerdict&) const = default;
+};
+
+inline CarvedVerdict CompleteVerdict(uint64_t length) {
+  return {CarvedCondition::kComplete, CarvedFault::kNone, length};
+}
+inline CarvedVerdict DamagedVerdict(CarvedFault fault) {
+  return {CarvedCondition::kDamaged, fault, 0};
+}
+
+// "complete", "damaged" or "unchecked".
+std::string_view CarvedConditionName(CarvedCondition condition);
+// "runs past its end", "checksum fails", "broken structure", "unreadable", "".
+std::string_view CarvedFaultText(CarvedFault fault);
+
+// The bytes recovery writes for a carved file sized `carvedSize` by the
+// scan: a complete file at its exact length (which may run into the rest
+// of the scan's last sector, as a line end after a PDF's last marker does);
+// a damaged or unchecked one at the scan's size, so that nothing that might
+// be data is cut.
+uint64_t RecoveredLength(const CarvedVerdict& verdict, uint64_t carvedSize);
+
+// Implemented by the engines that hold carved files (the content engine and
+// the full scan that owns one).
+class ICarvedConditions {
+ public:
+  virtual ~ICarvedConditions() = default;
+  // The verdict of `record`: kept from the check step, or checked now (and
+  // kept) when the check has not reached it. Records of other engines, and
+  // carved records of formats without a rule, are kUnchecked.
+  virtual CarvedVerdict CarvedVerdictOf(const ScanRecord& record) = 0;
+};
+
+// The one query for every front end and for recovery manifests: the
+// verdict and exact length of `record`, asked of `engine` (the engine that
+// holds the record, or the full scan that owns it). kUnchecked for a
+// record that is not a carved file or an engine that keeps no verdicts.
+CarvedVerdict CarvedVerdictOf(IRidiRedazuvoParse& engine, const ScanRecord& record);
+
+}  // namespace brinvale
