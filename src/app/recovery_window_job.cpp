@@ -64,9 +64,15 @@ void ListUnreported(CopyContext& c, int error, const std::filesystem::path& targ
 
 // The manifest of what the job wrote, into the target folder.
 void WriteManifest(const RecoveryJobSetup& setup, RecoveryReport& report) {
+  // Unless told otherwise, each file's condition is asked of its engine.
+  const ConditionOf askEngine = [&setup](const ScanRecord& record) -> std::string {
+    ScanSource* source = FindSourceByKey(setup.sources, uint16_t(record.SourceKey()));
+    if (source == nullptr || !source->engine) return {};
+    return ManifestCondition(*source->engine, record);
+  };
   ManifestFiles files;
-  report.manifestError =
-      WriteRecoveryManifest(setup.targetFolder, report, files, setup.conditionOf);
+  report.manifestError = WriteRecoveryManifest(setup.targetFolder, report, files,
+                                               setup.conditionOf ? setup.conditionOf : askEngine);
   if (report.manifestError == kOk) report.manifests.push_back(files.csv);
 }
 

@@ -24,7 +24,9 @@ struct RecoveryJobSetup {
   // Each file into the folders it was found in below `targetFolder`, in
   // place of the category folders.
   bool asFound = false;
-  ConditionOf conditionOf = {};  // the verdicts the manifest lists, when known
+  // The conditions the manifest lists; by default each file's engine is
+  // asked (ManifestCondition).
+  ConditionOf conditionOf = {};
 };
 
 // The recovery window's counts: files that reached 100 percent or failed,

@@ -465,7 +465,10 @@ int RunScan(const std::vector<std::string>& args) {
         RecoveryReport part;
         RecoverKeepingPaths(*source->engine, folder, part, &InterruptFlag());
         ManifestFiles manifest;
-        part.manifestError = WriteRecoveryManifest(folder, part, manifest);
+        IRidiRedazuvoParse& engine = *source->engine;
+        part.manifestError = WriteRecoveryManifest(
+            folder, part, manifest,
+            [&engine](const ScanRecord& r) { return ManifestCondition(engine, r); });
         if (part.manifestError == kOk) part.manifests.push_back(manifest.csv);
         merge(std::move(part));
         if (report.result == kCancelled) break;

@@ -12,6 +12,7 @@
 #include "platform/file_contents.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
+#include "results/carved_condition.h"
 #include "results/record_times.h"
 #include "results/target_paths.h"
 
@@ -179,6 +180,15 @@ int WriteText(const std::filesystem::path& path, const std::string& text) {
 }
 
 }  // namespace
+
+std::string ManifestCondition(IRidiRedazuvoParse& engine, const ScanRecord& record) {
+  if (record.Engine() != EngineCode::kContent) return {};
+  const CarvedVerdict verdict = CarvedVerdictOf(engine, record);
+  std::string text(CarvedConditionName(verdict.condition));
+  if (verdict.condition == CarvedCondition::kDamaged && verdict.fault != CarvedFault::kNone)
+    text += ": " + std::string(CarvedFaultText(verdict.fault));
+  return text;
+}
 
 std::string EngineName(const ScanRecord& record) {
   switch (record.Engine()) {

@@ -21,6 +21,11 @@ struct ManifestFiles {
   std::filesystem::path json;
 };
 
+// The condition a manifest lists for `record`, asked of `engine`: for a
+// file found by its content its verdict ("complete", "damaged: <why>" or
+// "unchecked"); "" for files the file systems found, which have none.
+std::string ManifestCondition(IRidiRedazuvoParse& engine, const ScanRecord& record);
+
 // The engine that found a record, as the manifest names it: "quick FAT",
 // "quick NTFS", "formatted FAT", "formatted NTFS" or "content".
 std::string EngineName(const ScanRecord& record);

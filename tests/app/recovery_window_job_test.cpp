@@ -256,10 +256,11 @@ TEST(RecoveryWindowJob, TheManifestListsWhatWasWrittenAlsoAfterACancel) {
   ASSERT_EQ(report.manifests.size(), 1u);
   EXPECT_EQ(report.manifests[0], target.Path() / "recovery.csv");
   const std::string csv = ReadText(target.Path() / "recovery.csv");
-  // "data" has this SHA-256.
+  // "data" has this SHA-256; a file found by content that no check reached
+  // is "unchecked".
   EXPECT_NE(csv.find("\r\n" + platform::PathToUtf8(std::filesystem::path("photo") / "a.jpg") +
                      ",4,3a6eb0790f39ac87c94f3856b2dd2c5d110e6811602261a9a923d3bb23adc8b7,"
-                     "content,DCIM\\100,4096,,,,,Success\r\n"),
+                     "content,DCIM\\100,4096,,,,unchecked,Success\r\n"),
             std::string::npos)
       << csv;
   EXPECT_NE(csv.find("b.jpg"), std::string::npos) << csv;
