@@ -198,8 +198,9 @@ void MainWindowRecoveryAndImage(MessageTable& texts, const fs::path& work) {
   services.watchDevices = false;
   services.makeDisks = [] {
     auto fake = std::make_unique<brinvale::testing::FakeDiskEnumeration>();
-    fake->disks[0] = brinvale::testing::MakeDisk(16065ull * 100);
-    fake->volumes.push_back(brinvale::testing::MakeVolume(0, 1 << 20, 64ull << 20, "FAT32", u'E'));
+    // Disk 7, clear of the disks of the machine it runs on.
+    fake->disks[7] = brinvale::testing::MakeDisk(16065ull * 100);
+    fake->volumes.push_back(brinvale::testing::MakeVolume(7, 1 << 20, 64ull << 20, "FAT32", u'E'));
     return std::make_unique<DiskEnumerator>(std::move(fake));
   };
   services.makeEngine = [](const ScanSource& source, ScanMode mode, const EngineSetup& setup) {
@@ -238,7 +239,7 @@ void MainWindowRecoveryAndImage(MessageTable& texts, const fs::path& work) {
         window.show();
         if (auto* box = dynamic_cast<CMessageBox*>(&window)) {
           QTest::qWait(20);
-          const bool question = box->Kind() == 4;
+          const bool question = int(box->Kind()) == 4;
           if (!question) Save(window, "MainWnd_ImageCheck");
           Click(window, question ? "cancelbtn" : "okbtn");
           return window.ClosedWith().value_or(2);
