@@ -105,6 +105,9 @@ inline constexpr MessageKey kMessageKeys[] = {
     {kMessagesSection,          "MSG0810",              MessageKind::kText,   ""           },  // main window: type node, document
     {kMessagesSection,          "MSG0811",              MessageKind::kText,   ""           },  // main window: type node, archive
     {kMessagesSection,          "MSG0812",              MessageKind::kText,   ""           },  // main window: type node, others
+    {kMessagesSection,          "MSG0813",              MessageKind::kText,   ""           },  // main window: recovery folder chooser, before the layout choice
+    {kMessagesSection,          "MSG0814",              MessageKind::kText,   ""           },  // main window: recovery folder chooser, the category folders
+    {kMessagesSection,          "MSG0815",              MessageKind::kText,   ""           },  // main window: recovery folder chooser, the folders the files were found in
     {kMessagesSection,          "MSG0901",              MessageKind::kPrefix, ""           },  // preview progress window: percent prefix
     {kMessagesSection,          "MSG0902",              MessageKind::kPrefix, ""           },  // preview progress window: stage prefix
     {kMessagesSection,          "MSG0903",              MessageKind::kText,   ""           },  // preview progress window: cancel question (kind 4)
@@ -217,7 +220,7 @@ inline constexpr MessageKey kMessageKeys[] = {
 };
 // clang-format on
 
-inline constexpr size_t kMessageKeyCount = 155;
+inline constexpr size_t kMessageKeyCount = 158;
 static_assert(std::size(kMessageKeys) == kMessageKeyCount);
 
 // The row of `key` in `section`. Evaluated while compiling: a key that is

@@ -11,7 +11,10 @@
 #include <QIcon>
 #include <QLabel>
 #include <QScreen>
+#include <QSettings>
 #include <QStackedWidget>
+#include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -22,9 +25,12 @@
 #include "app/search_job.h"
 #include "common/error_codes.h"
 #include "common/size_text.h"
+#include "output/image_name.h"
+#include "output/same_medium_check.h"
 #include "platform/text.h"
 #include "results/scan_log_folders.h"
 #include "ui/assist_menu.h"
+#include "ui/create_image_process_wnd.h"
 #include "ui/custom_controls.h"
 #include "ui/device_change_watcher.h"
 #include "ui/file_list_model.h"
@@ -32,6 +38,7 @@
 #include "ui/image_partitions.h"
 #include "ui/message_box.h"
 #include "ui/popup_wnd.h"
+#include "ui/recover_process_wnd.h"
 #include "ui/scan_process_wnd.h"
 #include "ui/search_process_wnd.h"
 #include "ui/skin_loader.h"
@@ -54,8 +61,17 @@ constexpr uint32_t kFirstImagePartitionKey = 0x100;
 constexpr std::array<const char*, kCategoryCount> kCategoryKeys = {"MSG0807", "MSG0808", "MSG0809",
                                                                    "MSG0810", "MSG0811", "MSG0812"};
 
+constexpr int kConfirmBox = 1;
 constexpr int kInformationBox = 2;
 constexpr int kWarningBox = 3;
+constexpr int kQuestionBox = 4;
+
+// Where the desktop program keeps its own choices, beside the language
+// settings.
+QString DesktopSettingsFile() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QStringLiteral("/OrlentaBrinvaleRecovery/desktop.ini");
+}
 
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
@@ -285,7 +301,15 @@ void CMainWnd::OnClick(const QString& name) {
     m_imagePage = true;
     GoToDeviceStep();
   } else if (name == QLatin1String("BtnScan")) {
-    StartScan();
+    // The image page's action button makes an image.
+    if (m_imagePage)
+      CreateImage();
+    else
+      StartScan();
+  } else if (name == QLatin1String("BtnRecover")) {
+    RecoverSelected();
+  } else if (name == QLatin1String("BtnCreateImage") || name == QLatin1String("BtnAdvanceScan")) {
+    CreateImage();
   } else if (name == QLatin1String("BtnPrev")) {
     Step(-1);
   } else if (name == QLatin1String("BtnNext")) {
@@ -303,8 +327,6 @@ void CMainWnd::OnClick(const QString& name) {
   } else if (name == QLatin1String("TabRecover")) {
     ShowResultView(kRecoverTab);
   }
-  // BtnRecover, BtnCreateImage and BtnAdvanceScan: recovery and image
-  // creation from this window come with their own work.
 }
 
 void CMainWnd::ShowPage(Page page) {
@@ -314,7 +336,10 @@ void CMainWnd::ShowPage(Page page) {
   if (m_subBar2) m_subBar2->setVisible(!modePage);
   if (auto* recover = m_form ? m_form->findChild<QWidget*>(QStringLiteral("BtnRecover")) : nullptr)
     recover->setVisible(page == kResultsPage);
-  if (auto* scan = m_scanButton) scan->setVisible(page == kDevicePage);
+  if (auto* scan = m_scanButton) scan->setVisible(page == kDevicePage && !m_imagePage);
+  for (const char* name : {"BtnCreateImage", "BtnAdvanceScan"})
+    if (auto* image = m_form ? m_form->findChild<QWidget*>(QLatin1String(name)) : nullptr)
+      image->setVisible(page == kDevicePage && m_imagePage);
   if (auto* load = m_form ? m_form->findChild<QWidget*>(QStringLiteral("BtnLoadImage")) : nullptr)
     load->setVisible(page == kDevicePage && !m_imagePage);
   if (auto* next = m_form ? m_form->findChild<QWidget*>(QStringLiteral("BtnNext")) : nullptr)
@@ -516,8 +541,6 @@ QTreeWidgetItem* CMainWnd::LoadImage(const QString& path) {
 }
 
 void CMainWnd::StartScan() {
-  // The image page's action is image creation, which comes with its own
-  // work.
   if (m_imagePage || !m_diskList) return;
   QTreeWidgetItem* row = m_diskList->currentItem();
   std::vector<ScanSource*> sources = CDiskListUI::SourcesToScan(row);
@@ -781,6 +804,186 @@ void CMainWnd::ShowLikeIt() {
                  QStringLiteral("LikeItWnd"), {});
   like.CreatePopUp(this, 360, 220);
   like.ShowModal();
+}
+
+void CMainWnd::RecoverSelected() {
+  if (m_selection.Count() == 0) {
+    ShowMessage(m_context, kInformationBox, this, m_context.texts.Text("Messages", "MSG0803"));
+    return;
+  }
+  RecoveryFolderTexts texts{QStringLiteral("Select location for recovery"), Message("MSG0813"),
+                            Message("MSG0814"), Message("MSG0815")};
+  const RecoveryLayout last = LastRecoveryLayout();
+  const std::optional<RecoveryFolderChoice> choice =
+      m_services.chooseRecoveryFolder ? m_services.chooseRecoveryFolder(this, texts, last)
+                                      : ChooseRecoveryFolder(this, texts, last);
+  if (!choice || choice->folder.isEmpty()) return;
+  if (choice->layout != last) KeepRecoveryLayout(choice->layout);
+  m_targetFolder = platform::PathFromUtf8(WithoutTrailingSeparator(choice->folder).toStdString());
+  // Writing onto a scanned medium may overwrite what is still to be
+  // recovered; one question is enough.
+  if (TargetOnScannedMedium(m_targetFolder) &&
+      ShowMessage(m_context, kConfirmBox, this, m_context.texts.Text("Messages", "MSG0805")) != 1)
+    return;
+
+  RecoveryJobSetup setup;
+  setup.selection.reserve(m_selection.Count());
+  for (const auto& [key, record] : m_selection.Files()) setup.selection.push_back(*record);
+  setup.sources = SourcePointers();
+  setup.targetFolder = m_targetFolder;
+  setup.messages = m_context.Messages();
+  setup.asFound = choice->layout == RecoveryLayout::kAsFound;
+  {
+    CRecoverProcessWnd window(m_context, std::move(setup), m_services.openUrl);
+    window.CreatePopUp(this, CRecoverProcessWnd::kWidth, CRecoverProcessWnd::kHeight);
+    m_busy = true;
+    window.ShowModal();
+  }
+  m_busy = false;
+  RunPendingMessages();
+}
+
+bool CMainWnd::TargetOnScannedMedium(const std::filesystem::path& folder) const {
+  static const DiskMap kNoDisks;
+  const DiskMap& disks = m_disks ? m_disks->Disks() : kNoDisks;
+  for (const auto& source : m_sources) {
+    if (!source->engine) continue;
+    ImageSource medium;
+    if (source->IsPartition()) {
+      medium = ImageSourceFromVolume(*source->partition);
+    } else {
+      medium.kind = ImageSource::Kind::kImageFile;
+      medium.imageFile = source->imagePath;
+    }
+    if (TargetOnSourceMedium(folder, medium, disks)) return true;
+  }
+  return false;
+}
+
+RecoveryLayout CMainWnd::LastRecoveryLayout() const {
+  if (m_services.loadRecoveryLayout) return m_services.loadRecoveryLayout();
+  const QSettings settings(DesktopSettingsFile(), QSettings::IniFormat);
+  return settings.value(QStringLiteral("Recovery/Layout")).toString() == QLatin1String("found")
+             ? RecoveryLayout::kAsFound
+             : RecoveryLayout::kByType;
+}
+
+void CMainWnd::KeepRecoveryLayout(RecoveryLayout layout) {
+  if (m_services.saveRecoveryLayout) return m_services.saveRecoveryLayout(layout);
+  QSettings settings(DesktopSettingsFile(), QSettings::IniFormat);
+  settings.setValue(QStringLiteral("Recovery/Layout"), layout == RecoveryLayout::kAsFound
+                                                           ? QStringLiteral("found")
+                                                           : QStringLiteral("type"));
+}
+
+bool CMainWnd::ImageSourceOfRow(const QTreeWidgetItem* row, ImageSource& source,
+                                QString& name) const {
+  if (!row) return false;
+  const ScanSource* own = CDiskListUI::SourceOf(row);
+  switch (CDiskListUI::KindOf(row)) {
+    case DiskRowKind::kDisk: {
+      // A disk with partition rows is copied whole, as is one without.
+      int disk = -1;
+      if (own && own->partition) disk = own->partition->diskNumber;
+      for (int i = 0; disk < 0 && i < row->childCount(); ++i)
+        if (const ScanSource* part = CDiskListUI::SourceOf(row->child(i)); part && part->partition)
+          disk = part->partition->diskNumber;
+      if (disk < 0) return false;
+      source = ImageSource{};
+      source.kind = ImageSource::Kind::kWholeDisk;
+      source.diskNumber = disk;
+      name = FromUtf8(ProposeDiskImageName(disk));
+      return true;
+    }
+    case DiskRowKind::kPartition: {
+      if (!own || !own->partition) return false;
+      const VolumeInfo& p = *own->partition;
+      source = ImageSourceFromVolume(p);
+      name = FromUtf8(ProposePartitionImageName(p));
+      return true;
+    }
+    case DiskRowKind::kImage:
+      if (!own) return false;
+      source = ImageSource{};
+      source.kind = ImageSource::Kind::kImageFile;
+      source.imageFile = own->imagePath;
+      name = QFileInfo(FromUtf8(platform::PathToUtf8(own->imagePath))).completeBaseName();
+      return true;
+    default: return false;
+  }
+}
+
+QString CMainWnd::ChooseImageTarget(const QString& proposedName) const {
+  const QString filter = QStringLiteral("Image Files (*.img)");
+  if (m_services.chooseImageTarget)
+    return m_services.chooseImageTarget(const_cast<CMainWnd*>(this), proposedName, filter);
+  QFileDialog dialog(const_cast<CMainWnd*>(this));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter(filter);
+  dialog.setDefaultSuffix(QStringLiteral("img"));
+  dialog.selectFile(proposedName);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
+
+void CMainWnd::CreateImage() {
+  QTreeWidgetItem* row = m_diskList ? m_diskList->currentItem() : nullptr;
+  ImageSource source;
+  QString proposed;
+  if (!m_diskSelected || !ImageSourceOfRow(row, source, proposed)) {
+    ShowMessage(m_context, kInformationBox, this, m_context.texts.Text("Messages", "MSG0216"));
+    return;
+  }
+  // A disk that cannot be measured counts as empty for the checks.
+  uint64_t imageBytes = 0;
+  if (ImageSourceBytes(source, imageBytes) != kOk) imageBytes = 0;
+  static const DiskMap kNoDisks;
+  const DiskMap& disks = m_disks ? m_disks->Disks() : kNoDisks;
+
+  // Each refused file goes back to the dialog.
+  std::filesystem::path imagePath;
+  for (;;) {
+    const QString chosen = ChooseImageTarget(proposed);
+    if (chosen.isEmpty()) return;
+    proposed = chosen;
+    imagePath = platform::PathFromUtf8(chosen.toStdString());
+    const ImageTargetFacts facts = m_services.describeImageTarget
+                                       ? m_services.describeImageTarget(imagePath, source, disks)
+                                       : DescribeImageTarget(imagePath, source, disks);
+    const ImageTargetProblem problem = CheckImageTarget(facts, imageBytes);
+    if (problem == ImageTargetProblem::kNone) break;
+    ShowMessage(m_context, kInformationBox, this,
+                m_context.texts.Text("Messages", ImageTargetMessageKey(problem)));
+  }
+
+  ImageJobSetup setup;
+  setup.source = source;
+  setup.imagePath = imagePath;
+  if (m_services.copyImage) setup.copier = m_services.copyImage;
+  setup.messages = m_context.Messages();
+  int code = 0;
+  {
+    CCreateImageProcessWnd window(m_context, std::move(setup));
+    window.CreatePopUp(this, CCreateImageProcessWnd::kWidth, CCreateImageProcessWnd::kHeight);
+    m_busy = true;
+    code = window.ShowModal();
+  }
+  m_busy = false;
+  if (code == int(CloseCode::kFailed)) {
+    QThread::msleep(100);
+    ShowMessage(m_context, kInformationBox, this, m_context.texts.Text("Messages", "MSG0217"));
+  }
+  // Even a partial image may be worth a scan.
+  if (ShowMessage(m_context, kQuestionBox, this, m_context.texts.Text("Messages", "MSG0214")) ==
+      1) {
+    OnClick(QStringLiteral("BtnDeepRecovery"));
+    if (QTreeWidgetItem* image = LoadImage(FromUtf8(platform::PathToUtf8(imagePath)))) {
+      m_diskList->setCurrentItem(image);
+      StartScan();
+    }
+  }
+  RunPendingMessages();
 }
 
 }  // namespace brinvale::ui

@@ -8,14 +8,19 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/scan_job.h"
 #include "app/scan_source.h"
 #include "device/disk_map.h"
+#include "output/image_job.h"
+#include "output/image_source.h"
+#include "output/image_target_check.h"
 #include "results/scan_history_interface.h"
 #include "results/type_view.h"
 #include "ui/file_selection.h"
+#include "ui/recovery_folder_dialog.h"
 #include "ui/ui_context.h"
 
 class QAbstractButton;
@@ -52,8 +57,29 @@ struct MainWndServices {
   // and "All Files(*.*)"; the path, or empty when cancelled. Empty: the
   // system's open dialog.
   std::function<QString(QWidget* owner, const QStringList& filters)> chooseImageFile;
-  // Opens a web page; empty: the system's browser.
+  // Opens a web page, or a folder in the file manager; empty: the
+  // system's browser and file manager.
   std::function<bool(const QUrl&)> openUrl;
+  // Asks for a recovery's target folder and layout; nothing when cancelled.
+  // Empty: ChooseRecoveryFolder.
+  std::function<std::optional<RecoveryFolderChoice>(
+      QWidget* owner, const RecoveryFolderTexts& texts, RecoveryLayout current)>
+      chooseRecoveryFolder;
+  // The layout chosen last, and where a new choice is kept. Empty: the
+  // per-user settings.
+  std::function<RecoveryLayout()> loadRecoveryLayout;
+  std::function<void(RecoveryLayout)> saveRecoveryLayout;
+  // Asks where an image goes: the save dialog with the proposed file name
+  // and the filter "Image Files (*.img)"; the path, or empty when
+  // cancelled. Empty: the system's save dialog.
+  std::function<QString(QWidget* owner, const QString& proposedName, const QString& filter)>
+      chooseImageTarget;
+  // What is known about an image's target drive. Empty: DescribeImageTarget.
+  std::function<ImageTargetFacts(const std::filesystem::path& imagePath, const ImageSource& source,
+                                 const DiskMap& disks)>
+      describeImageTarget;
+  // The copy of a disk or partition into an image. Empty: CopyImageSource.
+  CImageJob::Copier copyImage;
   // Ends the message loop; empty: QCoreApplication::quit.
   std::function<void()> quit;
   // Whether disks coming and going are watched.
@@ -102,6 +128,8 @@ class CMainWnd : public QWidget {
   const std::filesystem::path& PreviousQuickFolder() const { return m_previousQuickFolder; }
   CFileListModel& FileListModel() const { return *m_fileList; }
   bool DiskSelected() const { return m_diskSelected; }
+  // The folder of the last recovery, without a trailing separator.
+  const std::filesystem::path& TargetFolder() const { return m_targetFolder; }
 
   // Loads `path` as an image source (as BtnLoadImage does after its
   // dialog): a row under "Image File", and one row per partition of its
@@ -138,6 +166,14 @@ class CMainWnd : public QWidget {
   void AfterScan();
   void AfterSearch();
   void RunPendingMessages();
+
+  void RecoverSelected();
+  bool TargetOnScannedMedium(const std::filesystem::path& folder) const;
+  RecoveryLayout LastRecoveryLayout() const;
+  void KeepRecoveryLayout(RecoveryLayout layout);
+  void CreateImage();
+  bool ImageSourceOfRow(const QTreeWidgetItem* row, ImageSource& source, QString& name) const;
+  QString ChooseImageTarget(const QString& proposedName) const;
 
   void ShowResultView(ResultView view);
   void OnTypeNodeChosen(QTreeWidgetItem* node);
@@ -200,6 +236,7 @@ class CMainWnd : public QWidget {
   ExtensionGroups m_groups;
   CFileSelection m_selection;
   bool m_diskSelected = false;
+  std::filesystem::path m_targetFolder;
 };
 
 }  // namespace brinvale::ui

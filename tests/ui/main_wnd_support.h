@@ -27,9 +27,11 @@
 namespace brinvale::ui::test {
 
 // Runs the windows the main window shows modally: a message box is noted
-// and answered OK; any other window (the scan and search windows, the
-// like-it window) is shown and waited for until it closes by itself or,
-// when it has no job, by its close button.
+// and answered by `answer` (OK unless told otherwise); the recovery window
+// is waited for until its job is done, its counts and detail rows noted,
+// and closed by `FinishBtn`; any other window (the scan, search and image
+// windows, the like-it window) is shown and waited for until it closes by
+// itself or, when it has no job, by its close button.
 class WindowRunner {
  public:
   struct Box {
@@ -39,6 +41,11 @@ class WindowRunner {
   std::vector<Box> boxes;
   std::vector<QString> windows;  // the class names of the other windows, in order
   std::vector<QSize> sizes;      // and their sizes
+  // The button that answers a box: "okbtn", "cancelbtn" or "closebtn".
+  std::function<QString(const Box&)> answer = [](const Box&) { return QStringLiteral("okbtn"); };
+  // What the last recovery window showed when its job was done.
+  std::string recovered;
+  std::vector<std::pair<std::string, std::string>> detailRows;
 
   UiContext Context(MessageTable& texts) {
     return UiContext{texts, [this](CPopUpWnd& window) { return Run(window); }};
@@ -50,12 +57,24 @@ class WindowRunner {
     if (auto* box = dynamic_cast<CMessageBox*>(&window)) {
       auto* message = window.findChild<QLabel*>("message");
       boxes.push_back({int(box->Kind()), message ? message->text().toStdString() : std::string()});
-      if (auto* ok = window.findChild<QAbstractButton*>("okbtn"))
-        QTest::mouseClick(ok, Qt::LeftButton);
+      if (auto* button = window.findChild<QAbstractButton*>(answer(boxes.back())))
+        QTest::mouseClick(button, Qt::LeftButton);
       return window.ClosedWith().value_or(-1);
     }
     windows.push_back(window.GetWindowClassName());
     sizes.push_back(window.size());
+    if (window.GetWindowClassName() == QLatin1String("UIRecoverProcessWnd")) {
+      auto* finish = window.findChild<QAbstractButton*>("FinishBtn");
+      if (!finish || !QTest::qWaitFor([&] { return !finish->isHidden(); }, 120000)) return -1;
+      auto* label = window.findChild<QLabel*>("recovered");
+      recovered = label ? label->text().toStdString() : std::string();
+      detailRows.clear();
+      if (auto* list = window.findChild<QTreeWidget*>("DetailList"))
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+          detailRows.emplace_back(list->topLevelItem(i)->text(0).toStdString(),
+                                  list->topLevelItem(i)->text(1).toStdString());
+      QTest::mouseClick(finish, Qt::LeftButton);
+    }
     if (window.GetWindowClassName() == QLatin1String("LikeItWnd"))
       if (auto* close = window.findChild<QAbstractButton*>("closebtn"))
         QTest::mouseClick(close, Qt::LeftButton);
@@ -129,6 +148,27 @@ class MainWndHarness {
       return true;
     };
     services.quit = [this] { ++quits; };
+    services.chooseRecoveryFolder = [this](QWidget*, const RecoveryFolderTexts& texts,
+                                           RecoveryLayout current) {
+      folderTitles.push_back(texts.title);
+      offeredLayouts.push_back(current);
+      std::optional<RecoveryFolderChoice> next;
+      if (!foldersToChoose.empty()) {
+        next = foldersToChoose.front();
+        foldersToChoose.erase(foldersToChoose.begin());
+      }
+      return next;
+    };
+    services.loadRecoveryLayout = [this] { return keptLayout; };
+    services.saveRecoveryLayout = [this](RecoveryLayout layout) { keptLayout = layout; };
+    services.chooseImageTarget = [this](QWidget*, const QString& proposed, const QString& filter) {
+      proposedNames.push_back(proposed);
+      imageFilters.push_back(filter);
+      if (imageTargets.empty()) return QString();
+      QString next = imageTargets.front();
+      imageTargets.erase(imageTargets.begin());
+      return next;
+    };
   }
 
   // Makes the window; the services can be changed until then.
@@ -160,6 +200,15 @@ class MainWndHarness {
   QStringList shownFilters;
   std::vector<QUrl> opened;
   int quits = 0;
+  // The recovery folder chooser's answers, in turn, and what it was shown.
+  std::vector<RecoveryFolderChoice> foldersToChoose;
+  std::vector<QString> folderTitles;
+  std::vector<RecoveryLayout> offeredLayouts;
+  RecoveryLayout keptLayout = RecoveryLayout::kByType;
+  // The image save dialog's answers, in turn, and what it proposed.
+  std::vector<QString> imageTargets;
+  std::vector<QString> proposedNames;
+  std::vector<QString> imageFilters;
   std::unique_ptr<CMainWnd> window;
 };
 

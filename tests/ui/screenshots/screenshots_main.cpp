@@ -18,10 +18,12 @@
 
 #include "app/message_table.h"
 #include "app/scan_history.h"
+#include "app/scan_job.h"
 #include "app/search_job.h"
 #include "common/error_codes.h"
 #include "engines/engine_factory.h"
 #include "screenshots/paced_engine.h"
+#include "support/fake_disk_enumeration.h"
 #include "support/fixture_path.h"
 #include "ui/create_image_process_wnd.h"
 #include "ui/main_wnd.h"
@@ -184,6 +186,99 @@ void MainWindowPages(CMainWnd& main) {
   Save(main, "MainWnd_ByFolder");
 }
 
+// The main window's own recovery and image creation, paced: the recovery
+// window with its detail list open, the message of a refused image file
+// and the image window mid-copy. The disk list holds one made-up volume E,
+// whose copy reads a fixture image.
+void MainWindowRecoveryAndImage(MessageTable& texts, const fs::path& work) {
+  ScanHistory history(work / "flow-logs");
+  MainWndServices services;
+  services.history = &history;
+  services.previewFolder = work;
+  services.watchDevices = false;
+  services.makeDisks = [] {
+    auto fake = std::make_unique<brinvale::testing::FakeDiskEnumeration>();
+    // Disk 7, clear of the disks of the machine it runs on.
+    fake->disks[7] = brinvale::testing::MakeDisk(16065ull * 100);
+    fake->volumes.push_back(brinvale::testing::MakeVolume(7, 1 << 20, 64ull << 20, "FAT32", u'E'));
+    return std::make_unique<DiskEnumerator>(std::move(fake));
+  };
+  services.makeEngine = [](const ScanSource& source, ScanMode mode, const EngineSetup& setup) {
+    std::unique_ptr<IRidiRedazuvoParse> engine = MakeSourceEngine(source, mode, setup);
+    if (engine) engine = std::make_unique<PacedEngine>(std::move(engine), 150ms);
+    return engine;
+  };
+  services.loadRecoveryLayout = [] { return RecoveryLayout::kByType; };
+  services.saveRecoveryLayout = [](RecoveryLayout) {};
+  services.chooseRecoveryFolder = [&](QWidget*, const RecoveryFolderTexts&, RecoveryLayout) {
+    return std::optional<RecoveryFolderChoice>(RecoveryFolderChoice{
+        QString::fromStdString((work / "flow-recovered").string()), RecoveryLayout::kByType});
+  };
+  // A drive without room first, then one with it.
+  int asked = 0;
+  services.chooseImageTarget = [&](QWidget*, const QString&, const QString&) {
+    ++asked;
+    if (asked > 2) return QString();
+    const fs::path path = asked == 1 ? work / "full" / "E.img" : work / "E.img";
+    return QString::fromStdString(path.string());
+  };
+  services.describeImageTarget = [](const fs::path& path, const ImageSource& source,
+                                    const DiskMap& disks) {
+    ImageTargetFacts facts = DescribeImageTarget(path, source, disks);
+    if (path.parent_path().filename() == "full") facts.freeBytes = 0;
+    return facts;
+  };
+  services.copyImage = [](ImageCopyJob& job, const ImageSource&, const fs::path& path, void* user) {
+    ImageSource file;
+    file.kind = ImageSource::Kind::kImageFile;
+    file.imageFile = brinvale::test::FixturePath("fat32.img");
+    return CopyPaced(job, file, path, user);
+  };
+  const UiContext context{
+      texts, [&](CPopUpWnd& window) {
+        window.show();
+        if (auto* box = dynamic_cast<CMessageBox*>(&window)) {
+          QTest::qWait(20);
+          const bool question = int(box->Kind()) == 4;
+          if (!question) Save(window, "MainWnd_ImageCheck");
+          Click(window, question ? "cancelbtn" : "okbtn");
+          return window.ClosedWith().value_or(2);
+        }
+        if (window.GetWindowClassName() == QLatin1String("UIRecoverProcessWnd")) {
+          if (WaitUntil([&] { return Progress(window) > 0; })) Click(window, "DetailBtn");
+          auto* finish = window.findChild<QAbstractButton*>("FinishBtn");
+          if (finish && WaitUntil([&] { return !finish->isHidden(); })) {
+            QTest::qWait(20);
+            Save(window, "MainWnd_Recover_details");
+            QTest::mouseClick(finish, Qt::LeftButton);
+          }
+        } else if (window.GetSkinFile().contains(QLatin1String("CreateImageProcessWnd"))) {
+          if (WaitUntil([&] { return Progress(window) >= 20; }))
+            Save(window, "MainWnd_CreateImage");
+        }
+        WaitUntil([&] { return window.ClosedWith().has_value(); });
+        return window.ClosedWith().value_or(2);
+      }};
+  CMainWnd main(context, services);
+  main.show();
+  Click(main, "BtnDeletedRecovery");
+  QTreeWidgetItem* image =
+      main.LoadImage(QString::fromStdString(brinvale::test::FixturePath("sample.img").string()));
+  auto* list = main.findChild<QTreeWidget*>("DiskList");
+  if (list && image) list->setCurrentItem(image);
+  Click(main, "BtnScan");
+  QTest::qWait(50);
+  if (auto* tree = main.findChild<QTreeWidget*>("TypeTree");
+      tree && tree->topLevelItemCount() > 0 && tree->topLevelItem(0)->childCount() > 0)
+    tree->topLevelItem(0)->child(0)->setCheckState(0, Qt::Checked);
+  Click(main, "BtnRecover");
+
+  Click(main, "BtnCreateImageMode");
+  if (list && list->topLevelItemCount() > 0 && list->topLevelItem(0)->childCount() > 0)
+    list->setCurrentItem(list->topLevelItem(0)->child(0));
+  Click(main, "BtnCreateImage");
+}
+
 int Run(const fs::path& work) {
   MessageTable texts(MessageTableFiles{BRINVALE_PROGRAM_DATA_DIR, {}});
   // Questions the jobs ask are answered no, and pictured.
@@ -309,6 +404,7 @@ int Run(const fs::path& work) {
     if (WaitUntil([&] { return Progress(window) >= 20; })) Save(window, "CreateImageProcessWnd");
     Finish(window);
   }
+  MainWindowRecoveryAndImage(texts, work);
   return g_failures == 0 ? 0 : 1;
 }
 
