@@ -15,6 +15,7 @@
 #include "device/disk_map.h"
 #include "results/scan_history_interface.h"
 #include "results/type_view.h"
+#include "ui/file_preview.h"
 #include "ui/file_selection.h"
 #include "ui/ui_context.h"
 
@@ -58,6 +59,8 @@ struct MainWndServices {
   std::function<void()> quit;
   // Whether disks coming and going are watched.
   bool watchDevices = true;
+  // The preview's player and document views.
+  FilePreviewServices preview;
 };
 
 // The program's one top-level window, "Free Brinvale", built from the
@@ -102,6 +105,7 @@ class CMainWnd : public QWidget {
   const std::filesystem::path& PreviousQuickFolder() const { return m_previousQuickFolder; }
   CFileListModel& FileListModel() const { return *m_fileList; }
   bool DiskSelected() const { return m_diskSelected; }
+  const CFilePreview& Preview() const { return *m_preview; }
 
   // Loads `path` as an image source (as BtnLoadImage does after its
   // dialog): a row under "Image File", and one row per partition of its
@@ -144,6 +148,7 @@ class CMainWnd : public QWidget {
   void OnTypeNodeChecked(QTreeWidgetItem* node);
   void OnFolderChosen(const QModelIndex& index);
   void ShowPageOfList();
+  void OnFileRowActivated(const QModelIndex& index);
   void UpdateSelectionSummary();
   void OpenAssistMenu();
   void OnMenuItem(const QString& item);
@@ -182,6 +187,7 @@ class CMainWnd : public QWidget {
   CFileListModel* m_fileList = nullptr;  // a child
   CAssistMenu* m_menu = nullptr;         // a child, while open
   QTimer* m_deviceTimer = nullptr;
+  CFilePreview* m_preview = nullptr;  // a child
 
   // The run.
   ScanMode m_mode = ScanMode::kFull;
