@@ -204,6 +204,7 @@ class PreviewFilesEngine : public CNullRecoveryEngine {
     fs::path source = brinvale::test::FixturePath("preview") / std::string(record.Name());
     if (record.Name() == "photo.jpg") source = brinvale::test::FixturePath("preview") / "picture.png";
     std::error_code ec;
+    fs::create_directories(m_folder, ec);
     fs::copy_file(source, path, fs::copy_options::overwrite_existing, ec);
     return ec ? kErrFileNotFound : kOk;
   }
@@ -249,6 +250,10 @@ void PreviewPages(const UiContext& context, const fs::path& work) {
     list->setCurrentItem(image);
   Click(main, "BtnScan");
   QTest::qWait(50);
+  // The rows name the scanned image as their source.
+  for (const auto& source : main.Sources())
+    if (source->engine)
+      for (ScanRecord& r : records) r.SetSourceKey(source->Key());
   main.FileListModel().SetRows(std::make_shared<RecordList>(records));
   auto* view = main.findChild<QAbstractItemView*>("FileList");
   if (!view) return;
