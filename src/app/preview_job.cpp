@@ -98,7 +98,10 @@ void RunPreviewJob(const PreviewJobSetup& setup, IJobWindow& window, JobState& s
     try {
       std::vector<uint8_t> buffer(kPreviewTextBytes);
       uint64_t size = buffer.size();
-      rc = source->engine->ExtractRecord(setup.record, path, buffer.data(), size, OnPreviewProgress,
+      // The engines copy as much as the record's size says.
+      ScanRecord capped = setup.record;
+      capped.SetFileSize(std::min(capped.FileSize(), kPreviewExtractBytes));
+      rc = source->engine->ExtractRecord(capped, path, buffer.data(), size, OnPreviewProgress,
                                          &context);
       if (rc == kOk) {
         preview.extractedPath = path;

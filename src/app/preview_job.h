@@ -56,9 +56,14 @@ struct PreviewJobSetup {
 // Bytes of text an engine may return instead of a file.
 inline constexpr size_t kPreviewTextBytes = 65536;
 
+// A preview copies at most this much of a file: enough for any picture or
+// document page and for the start of a video, never gigabytes.
+inline constexpr uint64_t kPreviewExtractBytes = 64ull << 20;
+
 // The preview extraction job, run on the worker thread of the preview
 // window: the record's engine copies the file out for the preview after the
-// previous extracted file is deleted. The window closes with code 2 after a
+// previous extracted file is deleted, at most kPreviewExtractBytes of it. The
+// window closes with code 2 after a
 // cancel, else 1 (also when the engine failed or no engine has the record:
 // then nothing was extracted).
 void RunPreviewJob(const PreviewJobSetup& setup, IJobWindow& window, JobState& state);

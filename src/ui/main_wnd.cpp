@@ -15,6 +15,7 @@
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -132,6 +133,9 @@ CMainWnd::CMainWnd(const UiContext& context, MainWndServices services)
     box->addWidget(m_form);
   }
   LookUpControls();
+  m_preview = new CFilePreview(m_context, this,
+                               m_form ? m_form->findChild<QTextBrowser*>("PreviewEdit") : nullptr,
+                               m_services.previewFolder, m_services.preview);
   Wire();
   ApplyTexts();
   resize(kWidth, kHeight);
@@ -224,6 +228,8 @@ void CMainWnd::Wire() {
     header->resizeSection(CFileListModel::kCreatedTime, 125);
     connect(header, &QHeaderView::sectionClicked, this,
             [this](int column) { m_fileList->SortByHeader(column); });
+    connect(m_fileListView, &QAbstractItemView::doubleClicked, this,
+            &CMainWnd::OnFileRowActivated);
   }
   if (m_pagination)
     connect(m_pagination, &Pagination::updatePage, this,
@@ -583,6 +589,17 @@ void CMainWnd::StartScan() {
   if (m_mode == ScanMode::kQuick) m_previousQuickFolder = m_history->CurrentFolder();
   if (code == int(CloseCode::kFailed))
     ShowMessage(m_context, kWarningBox, this, m_context.texts.Text("Messages", "MSG0504"));
+  m_busy = false;
+  RunPendingMessages();
+}
+
+void CMainWnd::OnFileRowActivated(const QModelIndex& index) {
+  const ScanRecord* record = index.isValid() ? m_fileList->RecordAt(index.row()) : nullptr;
+  if (!record || m_busy) return;
+  // The list may change under the preview window: keep a copy.
+  const ScanRecord file = *record;
+  m_busy = true;
+  m_preview->Show(file, SourcePointers());
   m_busy = false;
   RunPendingMessages();
 }

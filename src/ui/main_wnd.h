@@ -19,6 +19,7 @@
 #include "output/image_target_check.h"
 #include "results/scan_history_interface.h"
 #include "results/type_view.h"
+#include "ui/file_preview.h"
 #include "ui/file_selection.h"
 #include "ui/recovery_folder_dialog.h"
 #include "ui/ui_context.h"
@@ -84,6 +85,8 @@ struct MainWndServices {
   std::function<void()> quit;
   // Whether disks coming and going are watched.
   bool watchDevices = true;
+  // The preview's player and document views.
+  FilePreviewServices preview;
 };
 
 // The program's one top-level window, "Free Brinvale", built from the
@@ -130,6 +133,7 @@ class CMainWnd : public QWidget {
   bool DiskSelected() const { return m_diskSelected; }
   // The folder of the last recovery, without a trailing separator.
   const std::filesystem::path& TargetFolder() const { return m_targetFolder; }
+  const CFilePreview& Preview() const { return *m_preview; }
 
   // Loads `path` as an image source (as BtnLoadImage does after its
   // dialog): a row under "Image File", and one row per partition of its
@@ -180,6 +184,7 @@ class CMainWnd : public QWidget {
   void OnTypeNodeChecked(QTreeWidgetItem* node);
   void OnFolderChosen(const QModelIndex& index);
   void ShowPageOfList();
+  void OnFileRowActivated(const QModelIndex& index);
   void UpdateSelectionSummary();
   void OpenAssistMenu();
   void OnMenuItem(const QString& item);
@@ -218,6 +223,7 @@ class CMainWnd : public QWidget {
   CFileListModel* m_fileList = nullptr;  // a child
   CAssistMenu* m_menu = nullptr;         // a child, while open
   QTimer* m_deviceTimer = nullptr;
+  CFilePreview* m_preview = nullptr;  // a child
 
   // The run.
   ScanMode m_mode = ScanMode::kFull;

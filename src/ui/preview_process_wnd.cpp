@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+#include "app/message_format.h"
+
 namespace brinvale::ui {
 namespace {
 
@@ -22,12 +24,12 @@ CPreviewProcessWnd::CPreviewProcessWnd(const UiContext& context, PreviewJobSetup
 }
 
 void CPreviewProcessWnd::InitWindow() {
+  const std::string_view fileName = m_setup.record.Name();
   if (auto* stage = Control<QLabel>("stage"))
-    stage->setText(QString::fromStdString(Text(m_setup.messages, "MSG0902")));
-  if (auto* name = Control<QLabel>("FileName")) {
-    const std::string_view fileName = m_setup.record.Name();
+    stage->setText(QString::fromStdString(FormatMessage(
+        "%s %s", {Text(m_setup.messages, "MSG0902"), std::string(fileName)})));
+  if (auto* name = Control<QLabel>("FileName"))
     name->setText(QString::fromUtf8(fileName.data(), qsizetype(fileName.size())));
-  }
 }
 
 void CPreviewProcessWnd::RunJob() { RunPreviewJob(m_setup, *this, m_state); }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "app/recorder_window.h"
 #include "common/error_codes.h"
@@ -147,6 +148,51 @@ TEST(PreviewProgress, ShowsThePercentUnderTheLock) {
   state.cancelRequested = 1;
   EXPECT_EQ(ReportPreviewProgress(window, state, TestMessages(), 40), kCancelled);
   EXPECT_EQ(window.bars["progress"], 30);
+}
+
+// An engine that keeps the record it was asked to extract.
+class SeenRecordEngine : public CNullRecoveryEngine {
+ public:
+  explicit SeenRecordEngine(std::optional<ScanRecord>& seen) : m_seen(seen) {}
+  int ExtractRecord(const ScanRecord& record, std::filesystem::path&, uint8_t*, uint64_t& size,
+                    ExtractProgressCallback, void*) override {
+    m_seen = record;
+    size = 0;
+    return kOk;
+  }
+
+ private:
+  std::optional<ScanRecord>& m_seen;
+};
+
+TEST(PreviewJob, CopiesAtMostTheExtractionCapOfAHugeFile) {
+  std::optional<ScanRecord> seen;
+  ScanSource source;
+  source.sourceTag = 1;
+  source.engine = std::make_unique<SeenRecordEngine>(seen);
+  ScanRecord video;
+  video.SetSourceKey(source.Key());
+  video.SetName("film.avi");
+  video.SetFileSize(5ull << 30);
+  PreviewState state;
+  PreviewJobSetup setup;
+  setup.record = video;
+  setup.sources = {&source};
+  setup.state = &state;
+  setup.mediaWait = std::chrono::milliseconds(0);
+  setup.messages = TestMessages();
+  RecorderWindow window;
+  JobState job;
+  RunPreviewJob(setup, window, job);
+  ASSERT_TRUE(seen.has_value());
+  EXPECT_EQ(seen->FileSize(), kPreviewExtractBytes);
+  EXPECT_EQ(seen->Name(), "film.avi");
+  EXPECT_EQ(state.record.FileSize(), 5ull << 30) << "the preview keeps the file's own record";
+
+  video.SetFileSize(1000);
+  setup.record = video;
+  RunPreviewJob(setup, window, job);
+  EXPECT_EQ(seen->FileSize(), 1000u) << "a small file is copied whole";
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ TEST(PreviewWindow, ExtractsTheFileShowsItsNameAndClosesWithOne) {
       test::RunUntilClosed(window, &owner, CPreviewProcessWnd::kWidth, CPreviewProcessWnd::kHeight),
       1);
   EXPECT_EQ(LabelText(window, "FileName"), std::string(found.front().Name()));
-  EXPECT_EQ(LabelText(window, "stage"), test::ShippedTexts().Text("Messages", "MSG0902"));
+  EXPECT_EQ(LabelText(window, "stage"), test::ShippedTexts().Text("Messages", "MSG0902") + " " +
+                                           std::string(found.front().Name()));
   ASSERT_FALSE(state.extractedPath.empty());
   EXPECT_TRUE(std::filesystem::exists(state.extractedPath));
   EXPECT_EQ(std::filesystem::file_size(state.extractedPath), found.front().FileSize());

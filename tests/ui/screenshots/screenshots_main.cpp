@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QProgressBar>
+#include <QAbstractItemView>
 #include <QTest>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -25,7 +26,9 @@
 #include "screenshots/paced_engine.h"
 #include "support/fake_disk_enumeration.h"
 #include "support/fixture_path.h"
+#include "results/preview_target.h"
 #include "ui/create_image_process_wnd.h"
+#include "ui/file_list_model.h"
 #include "ui/main_wnd.h"
 #include "ui/message_box.h"
 #include "ui/preview_process_wnd.h"
@@ -279,6 +282,85 @@ void MainWindowRecoveryAndImage(MessageTable& texts, const fs::path& work) {
   Click(main, "BtnCreateImage");
 }
 
+// An engine whose found files are the preview's fixture files: it lists
+// them and copies one out as the engines do.
+class PreviewFilesEngine : public CNullRecoveryEngine {
+ public:
+  PreviewFilesEngine(RecordList records, fs::path folder)
+      : m_records(std::move(records)), m_folder(std::move(folder)) {}
+  int Search(const std::string&, RecordList& out) override {
+    out = m_records;
+    return kOk;
+  }
+  int ExtractRecord(const ScanRecord& record, fs::path& path, uint8_t*, uint64_t& size,
+                    ExtractProgressCallback, void*) override {
+    size = 0;
+    path = PreviewTarget(record.Name(), m_folder);
+    fs::path source = brinvale::test::FixturePath("preview") / std::string(record.Name());
+    if (record.Name() == "photo.jpg") source = brinvale::test::FixturePath("preview") / "picture.png";
+    std::error_code ec;
+    fs::create_directories(m_folder, ec);
+    fs::copy_file(source, path, fs::copy_options::overwrite_existing, ec);
+    return ec ? kErrFileNotFound : kOk;
+  }
+
+ private:
+  RecordList m_records;
+  fs::path m_folder;
+};
+
+// The results page with a picture, a PDF's first page, a document's text
+// and an archive's listing in the preview control.
+void PreviewPages(const UiContext& context, const fs::path& work) {
+  RecordList records;
+  uint32_t number = 0;
+  for (const char* name : {"photo.jpg", "page.pdf", "letter.docx", "listing.zip"}) {
+    ScanRecord r;
+    r.SetSourceKey(1);
+    r.SetEngine(EngineCode::kQuickFat);
+    r.SetNumber(++number);
+    r.SetContentCheck(1);
+    r.SetName(name);
+    std::error_code ec;
+    r.SetFileSize(fs::file_size(brinvale::test::FixturePath("preview") /
+                                    (std::string(name) == "photo.jpg" ? "picture.png" : name),
+                                ec));
+    records.push_back(r);
+  }
+  ScanHistory history(work / "preview-logs");
+  MainWndServices services;
+  services.history = &history;
+  services.previewFolder = work / "preview";
+  services.watchDevices = false;
+  services.makeEngine = [&](const ScanSource&, ScanMode, const EngineSetup&) {
+    return std::unique_ptr<IRidiRedazuvoParse>(
+        new PreviewFilesEngine(records, services.previewFolder));
+  };
+  CMainWnd main(context, services);
+  main.show();
+  Click(main, "BtnDeletedRecovery");
+  QTreeWidgetItem* image =
+      main.LoadImage(QString::fromStdString(brinvale::test::FixturePath("sample.img").string()));
+  if (auto* list = main.findChild<QTreeWidget*>("DiskList"); list && image)
+    list->setCurrentItem(image);
+  Click(main, "BtnScan");
+  QTest::qWait(50);
+  // The rows name the scanned image as their source.
+  for (const auto& source : main.Sources())
+    if (source->engine)
+      for (ScanRecord& r : records) r.SetSourceKey(source->Key());
+  main.FileListModel().SetRows(std::make_shared<RecordList>(records));
+  auto* view = main.findChild<QAbstractItemView*>("FileList");
+  if (!view) return;
+  const char* const shots[] = {"MainWnd_Preview_Picture", "MainWnd_Preview_Pdf",
+                               "MainWnd_Preview_Document", "MainWnd_Preview_Archive"};
+  for (int row = 0; row < int(records.size()); ++row) {
+    emit view->doubleClicked(main.FileListModel().index(row, 0));
+    QTest::qWait(30);
+    Save(main, shots[row]);
+  }
+}
+
 int Run(const fs::path& work) {
   MessageTable texts(MessageTableFiles{BRINVALE_PROGRAM_DATA_DIR, {}});
   // Questions the jobs ask are answered no, and pictured.
@@ -326,6 +408,7 @@ int Run(const fs::path& work) {
     }
   }
   MessageBoxes(texts, main);
+  PreviewPages(mainContext, work);
 
   // The scan window during a full scan.
   ScanHistory history(work / "logs");
