@@ -150,9 +150,6 @@ TEST(PreviewProgress, ShowsThePercentUnderTheLock) {
   EXPECT_EQ(window.bars["progress"], 30);
 }
 
-}  // namespace
-}  // namespace brinvale
-
 // An engine that keeps the record it was asked to extract.
 class SeenRecordEngine : public CNullRecoveryEngine {
  public:
@@ -197,3 +194,6 @@ TEST(PreviewJob, CopiesAtMostTheExtractionCapOfAHugeFile) {
   RunPreviewJob(setup, window, job);
   EXPECT_EQ(seen->FileSize(), 1000u) << "a small file is copied whole";
 }
+
+}  // namespace
+}  // namespace brinvale
