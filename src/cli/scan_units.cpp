@@ -48,8 +48,8 @@ ScanUnit WholeSource(const ScanOptions& options, const std::string& fileSystem) 
 
 bool PlanScanUnits(const ScanOptions& options, ScanMode mode, ScanPlan& plan, std::string& error) {
   plan = ScanPlan{};
-  const SourceSpec& spec = options.source;
-  if (spec.kind == SourceSpec::Kind::kPartition) {
+  const SourceSpec& given = options.source;
+  if (given.kind == SourceSpec::Kind::kPartition) {
     if (options.partition != 0) {
       error = "--partition goes with an image file or a whole disk, not with a partition";
       return false;
@@ -57,8 +57,8 @@ bool PlanScanUnits(const ScanOptions& options, ScanMode mode, ScanPlan& plan, st
     plan.units.push_back(WholeSource(options, {}));
     return true;
   }
-  const bool image = spec.kind == SourceSpec::Kind::kImage;
-  const std::filesystem::path path = platform::PathFromUtf8(spec.imagePath);
+  const bool image = given.kind == SourceSpec::Kind::kImage;
+  const std::filesystem::path path = platform::PathFromUtf8(given.imagePath);
   VolumeKind atStart = VolumeKind::kUnknown;
   if (image) {
     atStart = KindAt(path, 0);
@@ -67,11 +67,11 @@ bool PlanScanUnits(const ScanOptions& options, ScanMode mode, ScanPlan& plan, st
     if (atStart == VolumeKind::kUnknown && OpenImageReader(reader, path) == kOk)
       (void)ReadPartitionTable(reader, 512, plan.table);
   } else {
-    atStart = KindAtDiskStart(spec.diskNumber, plan.sectorBytes);
+    atStart = KindAtDiskStart(given.diskNumber, plan.sectorBytes);
     if (atStart == VolumeKind::kUnknown)
-      (void)ReadDiskPartitionTable(spec.diskNumber, plan.sectorBytes, plan.table);
+      (void)ReadDiskPartitionTable(given.diskNumber, plan.sectorBytes, plan.table);
   }
-  const std::string what = image ? spec.imagePath : "disk " + std::to_string(spec.diskNumber);
+  const std::string what = image ? given.imagePath : "disk " + std::to_string(given.diskNumber);
   if (!plan.Partitioned()) {
     if (options.partition != 0) {
       error = what + " holds no partition table" +
@@ -96,7 +96,7 @@ bool PlanScanUnits(const ScanOptions& options, ScanMode mode, ScanPlan& plan, st
       unit.fileSystem = VolumeKindName(KindAt(path, unit.start * 512));
     } else {
       VolumeKind kind = VolumeKind::kUnknown;
-      SourceSpec at = spec;
+      SourceSpec at = given;
       at.kind = SourceSpec::Kind::kPartition;
       at.startSector = unit.start;
       at.sectorCount = unit.length;
@@ -125,7 +125,7 @@ bool PlanScanUnits(const ScanOptions& options, ScanMode mode, ScanPlan& plan, st
       VolumeInfo partition;
       partition.kind = VolumeInfo::Kind::kVolume;
       partition.origin = VolumeInfo::Origin::kPartitionTable;
-      partition.diskNumber = spec.diskNumber;
+      partition.diskNumber = given.diskNumber;
       partition.partitionNumber = int32_t(p.number);
       partition.start = unit.start;
       partition.length = unit.length;
