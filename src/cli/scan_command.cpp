@@ -46,7 +46,7 @@ constexpr int kExitUsage = 2;
 const char kUsage[] =
     "usage: brinvale-cli scan SOURCE [--mode quick|full] [--partition N] [--list] [--types LIST]\n"
     "                         [--recover-to DIR [--keep-paths] [--allow-same-medium]]\n"
-    "                         [--json] [--resume|--fresh]\n";
+    "                         [--json] [--resume|--fresh] [--workers N]\n";
 
 std::string SourceText(const SourceSpec& source) {
   switch (source.kind) {
@@ -366,6 +366,7 @@ int RunScan(const std::vector<std::string>& args) {
       if (!plan.Partitioned()) unit.fileSystem = fileSystem;
     }
     if (auto* full = dynamic_cast<CProfessionalRecovery*>(engine.get())) {
+      full->SetPassWorkers(options->workers);
       if (!SettleEarlierScan(*full, options->resume)) {
         refused = true;
         return std::unique_ptr<IRidiRedazuvoParse>();

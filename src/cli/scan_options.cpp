@@ -121,6 +121,20 @@ std::optional<ScanOptions> ParseScanOptions(const std::vector<std::string>& args
         return std::nullopt;
       }
       options.resume = choice;
+    } else if (a == "--workers") {
+      auto v = value("--workers");
+      if (!v) return std::nullopt;
+      uint32_t n = 0;
+      bool digits = !v->empty() && v->size() <= 3;
+      for (char c : *v) {
+        if (c < '0' || c > '9') digits = false;
+        n = n * 10 + uint32_t(c - '0');
+      }
+      if (!digits || n == 0 || n > 64) {
+        error = "--workers takes a number of threads from 1 to 64, not \"" + *v + "\"";
+        return std::nullopt;
+      }
+      options.workers = n;
     } else if (a == "--partition") {
       auto v = value("--partition");
       if (!v) return std::nullopt;

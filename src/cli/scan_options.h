@@ -19,6 +19,9 @@ struct ScanOptions {
   bool keepPaths = false;
   bool allowSameMedium = false;  // recover onto the scanned medium all the same
   ResumeChoice resume = ResumeChoice::kAsk;
+  // --workers N: the threads a full scan's pass tests sectors on (0: one
+  // per core).
+  uint32_t workers = 0;
   // --partition N: only partition N (from 1) of an image of a whole disk;
   // 0 for all of them.
   uint32_t partition = 0;

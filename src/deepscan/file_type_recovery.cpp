@@ -226,6 +226,13 @@ int CFileTypeRecovery::RecordFoundFile(std::span<const uint8_t> candidate, uint6
   }
 }
 
+void CFileTypeRecovery::PassUnmatchedSector() {
+  // RecordFoundFile's own early answers leave the flags alone.
+  if (!m_store || !m_store->IsOpen() || !m_sizing || !IsUsableSectorSize(m_bytesPerSector)) return;
+  m_sizing->inStream = true;
+  m_sizing->afterMts = false;
+}
+
 void CFileTypeRecovery::AppendFound(uint64_t sector, uint64_t size, const std::string& name) {
   ScanRecord r;
   r.SetSourceKey(m_sourceKey);

@@ -143,6 +143,12 @@ class CFileTypeRecovery final : public CNullRecoveryEngine,
   // The same reading through the engine's own reader.
   int RecordFoundFile(std::span<const uint8_t> candidate, uint64_t sector,
                       const ScanPosition& position, uint64_t& sectorsToStep, uint64_t& filesFound);
+  // What offering a sector that no detector can accept (MayStartFile is
+  // false for it) leaves behind, without the offer: no record, but the
+  // stream flags a transport-stream detector reads are those of a sector
+  // that matched nothing. A pass that tests sectors ahead calls it for
+  // such sectors instead of RecordFoundFile.
+  void PassUnmatchedSector();
 
   // Where logs are created (default: the scan history's current folder)
   // and where previews go (default: the scan-log base folder).

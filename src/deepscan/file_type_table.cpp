@@ -147,10 +147,10 @@ int IdentifyFile(SizingContext& ctx, std::span<const uint8_t> buffer, int64_t fi
     ctx.inStream = true;
     ctx.afterMts = false;
     typeCode = match.typeCode;
+    // Nearly every sector matches nothing: no table walk for those.
+    if (match.row == nullptr || match.row->size == nullptr) return kErrInvalidParameter;
     const FileTypeRow* row = FirstRowOfCode(match.typeCode);
-    if (match.row == nullptr || match.row->size == nullptr || row == nullptr ||
-        row->size == nullptr)
-      return kErrInvalidParameter;
+    if (row == nullptr || row->size == nullptr) return kErrInvalidParameter;
     ctx.inStream = match.typeCode == kTypeTs;
     ctx.afterMts = match.typeCode == kTypeMts;
     name = std::to_string(fileNumber) + "." + row->extension;

@@ -41,6 +41,10 @@ struct FirstMatch {
 // Tries only the rows whose detector can accept the buffer's first bytes;
 // gives the same answer as DetectFirstMatchEveryRow.
 FirstMatch DetectFirstMatch(SizingContext& ctx, std::span<const uint8_t> buffer);
+// Whether any detector could accept `buffer`, judged on its first bytes
+// alone (a pure function of them, safe on any thread): false means that
+// DetectFirstMatch answers no match without calling a detector.
+bool MayStartFile(std::span<const uint8_t> buffer);
 // Calls every row's detector in order until one answers.
 FirstMatch DetectFirstMatchEveryRow(SizingContext& ctx, std::span<const uint8_t> buffer);
 

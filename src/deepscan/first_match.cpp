@@ -123,16 +123,29 @@ const Prefilter& ThePrefilter() {
   return prefilter;
 }
 
-}  // namespace
-
-FirstMatch DetectFirstMatch(SizingContext& ctx, std::span<const uint8_t> b) {
-  const Prefilter& p = ThePrefilter();
-  if (p.detectors.size() > 64) return DetectFirstMatchEveryRow(ctx, b);
-  if (b.empty()) return {};
+// The detectors that can accept `b`, one bit each in the order of
+// Prefilter::detectors.
+uint64_t CandidateMask(const Prefilter& p, std::span<const uint8_t> b) {
+  if (b.empty()) return 0;
   uint64_t mask = p.byFirstByte[b[0]] | p.always;
   if (b.size() >= 8 && LoadLe32(b, 4) == 0x70797466) mask |= p.ftypAt4;  // "ftyp"
   if (b.size() >= 12 && LoadLe32(b, 8) == 0x11B00000) mask |= p.patAt8;  // 00 00 B0 11
   if (b.size() >= 32 && b[31] == '[') mask |= p.contentTypesAt31;
+  return mask;
+}
+
+}  // namespace
+
+bool MayStartFile(std::span<const uint8_t> b) {
+  const Prefilter& p = ThePrefilter();
+  if (p.detectors.size() > 64) return true;
+  return CandidateMask(p, b) != 0;
+}
+
+FirstMatch DetectFirstMatch(SizingContext& ctx, std::span<const uint8_t> b) {
+  const Prefilter& p = ThePrefilter();
+  if (p.detectors.size() > 64) return DetectFirstMatchEveryRow(ctx, b);
+  uint64_t mask = CandidateMask(p, b);
   while (mask != 0) {
     const Candidate& c = p.detectors[size_t(std::countr_zero(mask))];
     if (int code = c.detect(ctx, b); code != kTypeUnknown) return {code, c.firstRow};

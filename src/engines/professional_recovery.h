@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/work_crew.h"
 #include "device/partition_table.h"
 #include "device/sector_reader.h"
 #include "engines/engine_factory.h"
@@ -59,12 +60,15 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse,
  public:
   // The disk number recorded for an image source.
   static constexpr int kImageDiskNumber = 128;
-  // Bytes read per request of the pass.
-  static constexpr uint32_t kReadBytes = 65536;
+  // Bytes read per request of the pass: large enough that the sectors of
+  // one request are worth testing on several threads.
+  static constexpr uint32_t kReadBytes = 1 << 21;
   // Least time between two recomputations of the time left.
   static constexpr uint32_t kEstimateIntervalMs = 5000;
   // Requests the read-ahead thread keeps ready.
-  static constexpr size_t kRequestsAhead = 8;
+  static constexpr size_t kRequestsAhead = 4;
+  // Most threads the pass tests sectors on.
+  static constexpr size_t kMaxPassWorkers = 16;
 
   // Finds earlier scans in `history` and records into it; borrowed, must
   // outlive the engine.
@@ -122,6 +126,12 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse,
   // The medium's state stamp taken at open (medium_stamp.h), which the
   // history is searched and the scan recorded with.
   uint64_t OpenStamp() const { return m_stamp; }
+  // The threads the pass tests sectors on, the calling one included (0,
+  // the default: one per core). With one, every sector is tested as it is
+  // offered. The records found, and the order they are logged in, are the
+  // same with any number.
+  void SetPassWorkers(size_t workers) { m_passWorkers = workers; }
+  size_t PassWorkers() const { return WorkCrew::MembersFor(m_passWorkers, kMaxPassWorkers); }
   // Milliseconds the last Scan spent in its check step of carved files.
   uint32_t CheckStepMs() const { return m_checkStepMs; }
   // The folder that holds this scan's logs (known once Scan has begun).
@@ -226,6 +236,13 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse,
   // Offers `count` bytes of the buffer, read at absolute sector `first`;
   // returns the sectors stepped beyond the buffer, or kCancelled.
   int64_t Dispatch(Pass& pass, const uint8_t* data, size_t count, uint64_t first);
+  // Tests the `sectors` sectors at `data` on the crew: Pass::marks.
+  void MarkChunk(Pass& pass, const uint8_t* data, uint64_t sectors);
+  // Hands sector `i` of the buffer to the engine that takes it; `bits`
+  // are its marks, or -1 when its tests have not been made. Sets `step`;
+  // returns kCancelled after a stop, else 0.
+  int OfferSector(Pass& pass, const uint8_t* data, uint64_t sectors, uint64_t i, uint64_t first,
+                  uint32_t recordSize, int bits, uint64_t& step);
   int ReportPass(Pass& pass);
 
   IScanHistory& m_history;
@@ -254,6 +271,8 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse,
 
   uint64_t m_stamp = 0;
   uint32_t m_checkStepMs = 0;
+  size_t m_passWorkers = 0;
+  std::unique_ptr<WorkCrew> m_crew;  // while a pass runs on more than one thread
   bool m_earlierScan = false;
   bool m_earlierDamaged = false;
   ScanLogVerdict m_earlierLogs{};

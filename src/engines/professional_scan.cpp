@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <system_error>
 
 #include "common/bytes.h"
 #include "common/error_codes.h"
@@ -15,6 +16,7 @@
 #include "engines/ntfs/fast_ntfs_recovery.h"
 #include "engines/ntfs/professional_ntfs_recovery.h"
 #include "engines/professional_recovery.h"
+#include "engines/sector_marks.h"
 #include "platform/clock.h"
 #include "platform/text.h"
 #include "results/scan_log_folders.h"
@@ -32,13 +34,14 @@ constexpr uint16_t kDirectoryFlag = 0x02;
 // A FILE record as it lies on the medium: the signature, bytes in use that
 // fit the record, an allocated size equal to the record size, and the
 // update sequence number repeated in the last two bytes of the first
-// 512-byte stride.
-bool LooksLikeFileRecord(const uint8_t* sector, uint32_t recordSize) {
-  if (std::memcmp(sector, "FILE", 4) != 0) return false;
-  std::span<const uint8_t> s(sector, 512);
-  return LoadLe32(s, 0x18) <= recordSize && LoadLe32(s, 0x1C) == recordSize &&
-         LoadLe16(s, 0x30) == LoadLe16(s, 510);
+// 512-byte stride. `signature` is HasFileRecordSignature's answer.
+bool LooksLikeFileRecord(std::span<const uint8_t> sector, bool signature, uint32_t recordSize) {
+  return signature && LoadLe32(sector, 0x18) <= recordSize && LoadLe32(sector, 0x1C) == recordSize;
 }
+
+// Sectors per part of a request marked on the crew: small enough for the
+// parts to share out evenly, large enough to be worth a hand-over.
+constexpr uint64_t kMarkPartSectors = 512;
 
 // The sector size the quick engine counts its free ranges in.
 uint32_t QuickSectorBytes(IRidiRedazuvoParse* quick, uint32_t fallback) {
@@ -71,6 +74,10 @@ struct CProfessionalRecovery::Pass {
   uint64_t stoppedAt = 0;   // sectors of a chunk dispatched before a stop
   std::vector<uint8_t> buffer;
   std::vector<uint8_t> record;
+  // The marks of the request being offered, in sector order, and those of
+  // each part as the crew made them.
+  std::vector<SectorMark> marks;
+  std::vector<std::vector<SectorMark>> partMarks;
 };
 
 namespace {
@@ -337,6 +344,20 @@ int CProfessionalRecovery::RunPass(Pass& pass) {
   // are dispatched. Which sectors are dispatched, and in which order, does
   // not depend on how the reads are cut.
   std::unique_ptr<ReadAhead> ahead = MakeReadAhead();
+  // The sectors of each request are tested on the crew, then offered in
+  // order on this thread. Without threads to be had, each sector is tested
+  // as it is offered.
+  m_crew.reset();
+  if (const size_t workers = PassWorkers(); workers > 1) {
+    try {
+      m_crew = std::make_unique<WorkCrew>(workers);
+    } catch (const std::system_error&) {
+    }
+  }
+  struct CrewGone {
+    std::unique_ptr<WorkCrew>& crew;
+    ~CrewGone() { crew.reset(); }
+  } crewGone{m_crew};
   // A skip further than this is cheaper to seek than to read through.
   const uint64_t horizon = uint64_t(kRequestsAhead + 1) * chunkSectors;
   pass.startTick = pass.lastEstimateTick = platform::TickCountMs();
@@ -394,6 +415,23 @@ int CProfessionalRecovery::RunPass(Pass& pass) {
   }
 }
 
+void CProfessionalRecovery::MarkChunk(Pass& pass, const uint8_t* data, uint64_t sectors) {
+  const uint32_t bps = m_bytesPerSector;
+  const size_t parts = size_t((sectors + kMarkPartSectors - 1) / kMarkPartSectors);
+  if (pass.partMarks.size() < parts) pass.partMarks.resize(parts);
+  m_crew->Run(parts, [&](size_t part) {
+    const uint64_t begin = part * kMarkPartSectors;
+    const uint64_t count = std::min(kMarkPartSectors, sectors - begin);
+    std::vector<SectorMark>& out = pass.partMarks[part];
+    out.clear();
+    MarkSectors(std::span<const uint8_t>(data + begin * bps, size_t(count) * bps), bps,
+                uint32_t(begin), out);
+  });
+  pass.marks.clear();
+  for (size_t part = 0; part < parts; ++part)
+    pass.marks.insert(pass.marks.end(), pass.partMarks[part].begin(), pass.partMarks[part].end());
+}
+
 int64_t CProfessionalRecovery::Dispatch(Pass& pass, const uint8_t* data, size_t count,
                                         uint64_t first) {
   const uint32_t bps = m_bytesPerSector;
@@ -406,50 +444,88 @@ int64_t CProfessionalRecovery::Dispatch(Pass& pass, const uint8_t* data, size_t 
   const uint32_t recordSize = learnt > ownSize && learnt <= kRecordReadBytes ? learnt : ownSize;
   uint64_t i = 0;
   try {
-    while (i < sectors) {
-      const uint8_t* at = data + i * bps;
-      const std::span<const uint8_t> sector(at, bps);
-      const uint64_t absolute = first + i;
-      uint64_t step = 1;
-      if (LooksLikeFileRecord(at, recordSize)) {
-        // Folder records are read through the parent chains instead.
-        if ((LoadLe16(sector, 0x16) & kDirectoryFlag) == 0) {
-          if ((sectors - i) * bps >= recordSize) {
-            (void)m_ntfs->AnalyseRecord(std::span<const uint8_t>(at, recordSize), absolute);
-          } else {
-            // The record runs past the chunk: read it whole from the medium.
-            const uint64_t end = std::min<uint64_t>(m_reader.totalSectors, m_start + m_count);
-            const uint64_t room = end > absolute ? end - absolute : 0;
-            const uint32_t want = uint32_t(std::min<uint64_t>(kRecordReadBytes / bps, room));
-            uint32_t got = 0;
-            if (want > 0 &&
-                ReadSectors(want, m_reader, pass.record.data(), absolute, bps, got) == kOk &&
-                uint64_t(got) * bps >= recordSize)
-              (void)m_ntfs->AnalyseRecord(
-                  std::span<const uint8_t>(pass.record.data(), size_t(got) * bps), absolute);
-          }
-        }
-      } else if (IsDotDirectoryStart(sector)) {
-        m_fat->OnDirectoryStart(sector, absolute);
-      } else if (IsDirectorySector(sector)) {
-        m_fat->OnDirectorySector(sector, absolute);
-      } else {
-        const CFileTypeRecovery::ScanPosition position{pass.doneTotal + i, pass.total,
-                                                       pass.secondsLeft};
-        if (m_content->RecordFoundFile(sector, absolute, position, step, pass.filesFound) ==
-            kCancelled) {
-          pass.stoppedAt = i;
+    if (m_crew == nullptr) {
+      while (i < sectors) {
+        uint64_t step = 1;
+        if (OfferSector(pass, data, sectors, i, first, recordSize, -1, step) == kCancelled)
           return kCancelled;
-        }
-        step = std::max<uint64_t>(step, 1);
+        i += step;
       }
-      i += step;
+    } else {
+      MarkChunk(pass, data, sectors);
+      // A sector without a mark is one no engine takes; offered, it would
+      // only leave the content engine's flags as an unmatched sector does.
+      size_t at = 0;
+      while (i < sectors) {
+        while (at < pass.marks.size() && pass.marks[at].index < i) ++at;
+        if (at == pass.marks.size() || pass.marks[at].index > i) {
+          m_content->PassUnmatchedSector();
+          if (at == pass.marks.size()) {
+            i = sectors;
+            break;
+          }
+          i = pass.marks[at].index;
+        }
+        uint64_t step = 1;
+        if (OfferSector(pass, data, sectors, i, first, recordSize, pass.marks[at].bits, step) ==
+            kCancelled)
+          return kCancelled;
+        i += step;
+      }
     }
   } catch (const std::exception&) {
     // Damaged data that upsets an engine costs the rest of this chunk only.
     return 0;
   }
   return int64_t(i - sectors);
+}
+
+int CProfessionalRecovery::OfferSector(Pass& pass, const uint8_t* data, uint64_t sectors,
+                                       uint64_t i, uint64_t first, uint32_t recordSize, int bits,
+                                       uint64_t& step) {
+  const uint32_t bps = m_bytesPerSector;
+  const uint8_t* at = data + i * bps;
+  const std::span<const uint8_t> sector(at, bps);
+  const uint64_t absolute = first + i;
+  const bool tested = bits >= 0;
+  const auto has = [bits](uint8_t bit) { return (bits & bit) != 0; };
+  step = 1;
+  if (LooksLikeFileRecord(sector, tested ? has(kMarkFileSignature) : HasFileRecordSignature(sector),
+                          recordSize)) {
+    // Folder records are read through the parent chains instead.
+    if ((LoadLe16(sector, 0x16) & kDirectoryFlag) == 0) {
+      if ((sectors - i) * bps >= recordSize) {
+        (void)m_ntfs->AnalyseRecord(std::span<const uint8_t>(at, recordSize), absolute);
+      } else {
+        // The record runs past the chunk: read it whole from the medium.
+        const uint64_t end = std::min<uint64_t>(m_reader.totalSectors, m_start + m_count);
+        const uint64_t room = end > absolute ? end - absolute : 0;
+        const uint32_t want = uint32_t(std::min<uint64_t>(kRecordReadBytes / bps, room));
+        uint32_t got = 0;
+        if (want > 0 &&
+            ReadSectors(want, m_reader, pass.record.data(), absolute, bps, got) == kOk &&
+            uint64_t(got) * bps >= recordSize)
+          (void)m_ntfs->AnalyseRecord(
+              std::span<const uint8_t>(pass.record.data(), size_t(got) * bps), absolute);
+      }
+    }
+  } else if (tested ? has(kMarkDotDirectory) : IsDotDirectoryStart(sector)) {
+    m_fat->OnDirectoryStart(sector, absolute);
+  } else if (tested ? has(kMarkDirectory) : IsDirectorySector(sector)) {
+    m_fat->OnDirectorySector(sector, absolute);
+  } else if (!tested || has(kMarkMayStartFile)) {
+    const CFileTypeRecovery::ScanPosition position{pass.doneTotal + i, pass.total,
+                                                   pass.secondsLeft};
+    if (m_content->RecordFoundFile(sector, absolute, position, step, pass.filesFound) ==
+        kCancelled) {
+      pass.stoppedAt = i;
+      return kCancelled;
+    }
+    step = std::max<uint64_t>(step, 1);
+  } else {
+    m_content->PassUnmatchedSector();
+  }
+  return kOk;
 }
 
 int CProfessionalRecovery::ReportPass(Pass& pass) {
