@@ -16,7 +16,8 @@
 # SIZE_MIB (2048); FILES (16000) real-format files (jpg by cjpeg, png, pdf,
 # zip, docx) of 4 KiB to 160 KiB in 100 folders from a seeded generator;
 # CLI (build/release/src/brinvale-cli); SKIP_PHOTOREC=1 leaves PhotoRec out;
-# PHOTOREC_CMD (options,paranoid,search), the /cmd list given to photorec.
+# PHOTOREC_CMD (options,paranoid,search), the /cmd list given to photorec;
+# WORKERS ("1 2"), the numbers of pass threads the scan alone is timed with.
 #
 # Run as root (ntfs-3g needs FUSE). Installs what it needs: ntfs-3g
 # dosfstools mtools libjpeg-turbo-progs testdisk time python3. Build the CLI
@@ -165,17 +166,19 @@ EOF
 
 count_files() { find "$1" -type f | wc -l; }
 
-# timed NAME COMMAND...: runs under /usr/bin/time -v; prints wall seconds and
-# peak RSS (KiB) as "NAME_wall=S NAME_rss=K" for eval.
+# timed NAME COMMAND...: runs under /usr/bin/time -v; prints wall seconds,
+# peak RSS (KiB) and CPU seconds (user + system) as "NAME_wall=S NAME_rss=K
+# NAME_cpu=C" for eval.
 timed() {
   local name=$1
   shift
   /usr/bin/time -v -o "$work/$name.time" "$@" >"$work/$name.log" 2>&1 || true
-  local wall rss
+  local wall rss cpu
   wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {print $2}' "$work/$name.time" |
     awk -F: '{s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; print s}')
   rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/$name.time")
-  echo "${name}_wall=$wall ${name}_rss=$rss"
+  cpu=$(awk -F': ' '/User time|System time/ {s += $2} END {printf "%.2f", s}' "$work/$name.time")
+  echo "${name}_wall=$wall ${name}_rss=$rss ${name}_cpu=$cpu"
 }
 
 image=${IMAGE:-$work/bench.img}
@@ -188,7 +191,7 @@ if [ ! -f "$image" ] || [ ! -f "$list" ]; then
   echo "need IMAGE and LIST" >&2
   exit 2
 fi
-brinvale_wall=0 brinvale_rss=0 photorec_wall=0 photorec_rss=0
+brinvale_wall=0 brinvale_rss=0 photorec_wall=0 photorec_rss=0 photorec_cpu=0
 image_bytes=$(stat -c %s "$image")
 listed=$(wc -l <"$list")
 
@@ -220,6 +223,21 @@ echo "brinvale-cli scan --mode full: ${brinvale_wall} s, $brinvale_mbs MB/s, pea
 echo "brinvale-cli scan --mode full --json: ${scan_ms:-?} ms in all, pass $pass_mbs MB/s," \
   "check step of the carved files ${check_ms:-?} ms"
 
+# The scan alone (no files written) with each number of pass threads:
+# wall time, the pass's own MB/s (without the check step) and its share of
+# cat's speed, CPU seconds and peak memory.
+for w in ${WORKERS:-1 2}; do
+  eval "$(timed "scan_w$w" "$cli" scan "$image" --mode full --fresh --json --workers "$w")"
+  wall_var=scan_w${w}_wall rss_var=scan_w${w}_rss cpu_var=scan_w${w}_cpu
+  ms=$(grep -o '"scan_ms":[0-9]*' "$work/scan_w$w.log" | cut -d: -f2)
+  cms=$(grep -o '"check_ms":[0-9]*' "$work/scan_w$w.log" | cut -d: -f2)
+  w_mbs=$(awk -v b="$image_bytes" -v s="${ms:-0}" -v c="${cms:-0}" \
+    'BEGIN {printf "%.0f", (s - c > 0 ? b / 1048576 / ((s - c) / 1000) : 0)}')
+  share=$(awk -v p="$w_mbs" -v c="$cat_mbs" 'BEGIN {printf "%.2f", (c > 0 ? p / c : 0)}')
+  echo "brinvale-cli scan --mode full --workers $w (no recovery): ${!wall_var} s, pass $w_mbs MB/s" \
+    "($share of cat), ${!cpu_var} CPU s, peak RSS $((${!rss_var} / 1024)) MiB"
+done
+
 if [ -z "${SKIP_PHOTOREC:-}" ]; then
   # PhotoRec writes its log (photorec.log) into the current folder.
   eval "$(cd "$work" && timed photorec photorec /log /d "$out/photorec/recup_dir" /cmd "$image" \
@@ -227,6 +245,6 @@ if [ -z "${SKIP_PHOTOREC:-}" ]; then
   photorec_mbs=$(awk -v b="$image_bytes" -v s="$photorec_wall" 'BEGIN {printf "%.0f", (s > 0 ? b / 1048576 / s : 0)}')
   photorec_files=$(count_files "$out/photorec")
   photorec_intact=$(intact "$list" "$out/photorec")
-  echo "photorec $photorec_cmd: ${photorec_wall} s, $photorec_mbs MB/s, peak RSS" \
+  echo "photorec $photorec_cmd: ${photorec_wall} s, $photorec_mbs MB/s, $photorec_cpu CPU s, peak RSS" \
     "$((photorec_rss / 1024)) MiB, $photorec_files files written, $photorec_intact of $listed intact"
 fi

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "common/work_crew.h"
 #include "deepscan/sizing_context.h"
 #include "device/sector_reader.h"
 #include "results/carved_condition.h"
@@ -168,8 +169,11 @@ class CFileTypeRecovery final : public CNullRecoveryEngine,
   // (user, percent of the files done, 100, -1, 0, 0, 0, 0) after each file;
   // a non-zero answer stops the step with the verdicts so far kept (the next
   // call goes on from there) and is returned. Returns 0, that answer, or
-  // the error of listing the log or writing the verdicts.
-  int CheckCarvedFiles(ScanProgressCallback progress, void* user);
+  // the error of listing the log or writing the verdicts. With a `crew` of
+  // more than one, on a medium that can be read from several threads, the
+  // files of a batch are walked side by side; the verdicts are kept, and
+  // reported, in the same order.
+  int CheckCarvedFiles(ScanProgressCallback progress, void* user, WorkCrew* crew = nullptr);
   // The verdict of a carved record of this log: kept, or checked now and
   // kept. kUnchecked for other records.
   CarvedVerdict CarvedVerdictOf(const ScanRecord& record) override;

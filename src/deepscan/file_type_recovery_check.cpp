@@ -2,6 +2,7 @@
 // walked once, after the pass, and its verdict kept beside the log.
 #include <algorithm>
 #include <new>
+#include <vector>
 
 #include "common/error_codes.h"
 #include "deepscan/carved_check.h"
@@ -29,7 +30,7 @@ CarvedVerdict CFileTypeRecovery::CarvedVerdictOf(const ScanRecord& record) {
   }
 }
 
-int CFileTypeRecovery::CheckCarvedFiles(ScanProgressCallback progress, void* user) {
+int CFileTypeRecovery::CheckCarvedFiles(ScanProgressCallback progress, void* user, WorkCrew* crew) {
   if (!m_store || !m_store->IsOpen() || !m_reader.IsOpen()) return kOk;
   try {
     if (int rc = m_store->FlushLog(); rc != kOk) return rc;
@@ -40,12 +41,38 @@ int CFileTypeRecovery::CheckCarvedFiles(ScanProgressCallback progress, void* use
       return a.MetadataSector() < b.MetadataSector();
     });
     const size_t total = records.size();
+    const bool sideBySide = crew != nullptr && crew->Members() > 1 &&
+                            m_reader.source->ReadsSideBySide();
+    // Verdicts walked ahead of their turn, for the files of one batch.
+    const size_t batch = sideBySide ? 32 * crew->Members() : 1;
+    std::vector<size_t> pending;
+    std::vector<CarvedVerdict> ahead;
+    size_t aheadFrom = 0;  // ahead[k] is the verdict of records[pending[k]]
     int lastPercent = -1;
     for (size_t i = 0; i < total; ++i) {
       const ScanRecord& r = records[i];
       const bool kept = m_conditions && m_conditions->Find(r.Number(), r.MetadataSector());
+      if (sideBySide && i >= aheadFrom) {
+        // The next batch: the files without a verdict among the next ones.
+        pending.clear();
+        size_t end = std::min(total, i + batch);
+        for (size_t j = i; j < end; ++j)
+          if (!m_conditions || !m_conditions->Find(records[j].Number(), records[j].MetadataSector()))
+            pending.push_back(j);
+        ahead.assign(pending.size(), CarvedVerdict{});
+        crew->Run(pending.size(), [&](size_t k) {
+          ahead[k] = CheckCarvedRecord(records[pending[k]], m_reader, m_bytesPerSector);
+        });
+        aheadFrom = end;
+      }
       if (!kept) {
-        const CarvedVerdict verdict = CheckCarvedRecord(r, m_reader, m_bytesPerSector);
+        CarvedVerdict verdict;
+        const auto at = std::lower_bound(pending.begin(), pending.end(), i);
+        if (sideBySide && at != pending.end() && *at == i) {
+          verdict = ahead[size_t(at - pending.begin())];
+        } else {
+          verdict = CheckCarvedRecord(r, m_reader, m_bytesPerSector);
+        }
         if (m_conditions)
           if (int rc = m_conditions->Add(r.Number(), r.MetadataSector(), verdict); rc != kOk)
             return rc;

@@ -18,6 +18,8 @@ class ByteSource {
   // Reads up to `length` bytes at `offset`; `got` receives the count that
   // arrived (0 at the end). Returns 0 or a system error code.
   virtual int ReadAt(uint64_t offset, void* buffer, size_t length, size_t& got) = 0;
+  // Whether ReadAt may be called from several threads at once.
+  virtual bool ReadsSideBySide() const { return false; }
 };
 
 // A source over an open platform handle, which it owns.
@@ -27,6 +29,8 @@ class FileByteSource final : public ByteSource {
   int ReadAt(uint64_t offset, void* buffer, size_t length, size_t& got) override {
     return platform::ReadAt(m_handle, offset, buffer, length, got);
   }
+  // Positional reads of an open file or disk.
+  bool ReadsSideBySide() const override { return true; }
   const platform::UniqueHandle& Handle() const { return m_handle; }
 
  private:
@@ -41,6 +45,7 @@ class MemoryByteSource final : public ByteSource {
   explicit MemoryByteSource(std::vector<uint8_t> owned)
       : m_owned(std::move(owned)), m_bytes(m_owned) {}
   int ReadAt(uint64_t offset, void* buffer, size_t length, size_t& got) override;
+  bool ReadsSideBySide() const override { return true; }
   size_t Size() const { return m_bytes.size(); }
 
  private:

@@ -117,6 +117,21 @@ int CProfessionalRecovery::Scan(const fs::path*) {
     ShareQuickListing();
     PlanPass(pass);
     if (resuming) ApplyResumePoint(pass);
+    // The pass tests the sectors of each request on the crew, then offers
+    // them in order on this thread; the check step walks carved files on
+    // it. Without threads to be had, each sector is tested as it is
+    // offered.
+    m_crew.reset();
+    if (const size_t workers = PassWorkers(); workers > 1) {
+      try {
+        m_crew = std::make_unique<WorkCrew>(workers);
+      } catch (const std::system_error&) {
+      }
+    }
+    struct CrewGone {
+      std::unique_ptr<WorkCrew>& crew;
+      ~CrewGone() { crew.reset(); }
+    } crewGone{m_crew};
     int stop = RunPass(pass);
     FinishEngines();
     // The check step reads each carved file once more, after the pass.
@@ -125,7 +140,8 @@ int CProfessionalRecovery::Scan(const fs::path*) {
     m_checkStepMs = 0;
     if (stop == kOk) {
       const uint32_t checkStart = platform::TickCountMs();
-      if (m_content->CheckCarvedFiles(m_scanCallback, m_user) == kCancelled) stop = kCancelled;
+      if (m_content->CheckCarvedFiles(m_scanCallback, m_user, m_crew.get()) == kCancelled)
+        stop = kCancelled;
       m_checkStepMs = platform::TickCountMs() - checkStart;
     }
     if (stop == kOk && m_scanCallback != nullptr)
@@ -344,20 +360,6 @@ int CProfessionalRecovery::RunPass(Pass& pass) {
   // are dispatched. Which sectors are dispatched, and in which order, does
   // not depend on how the reads are cut.
   std::unique_ptr<ReadAhead> ahead = MakeReadAhead();
-  // The sectors of each request are tested on the crew, then offered in
-  // order on this thread. Without threads to be had, each sector is tested
-  // as it is offered.
-  m_crew.reset();
-  if (const size_t workers = PassWorkers(); workers > 1) {
-    try {
-      m_crew = std::make_unique<WorkCrew>(workers);
-    } catch (const std::system_error&) {
-    }
-  }
-  struct CrewGone {
-    std::unique_ptr<WorkCrew>& crew;
-    ~CrewGone() { crew.reset(); }
-  } crewGone{m_crew};
   // A skip further than this is cheaper to seek than to read through.
   const uint64_t horizon = uint64_t(kRequestsAhead + 1) * chunkSectors;
   pass.startTick = pass.lastEstimateTick = platform::TickCountMs();
