@@ -349,7 +349,7 @@ TEST(CarvedCab, BrokenBlocksAndSizes) {
   PutLe32(size, 8, uint32_t(cab.size() - 3));  // the last block passes it
   EXPECT_EQ(Walk(CheckCab, size), Damaged(CarvedFault::kBadStructure));
   Bytes folder = cab;
-  PutLe16(folder, 36 + 8 + 14, 4);  // the file names a fifth folder
+  PutLe16(folder, 36 + 8 + 8, 4);  // the file names a fifth folder
   EXPECT_EQ(Walk(CheckCab, folder), Damaged(CarvedFault::kBadStructure));
   Bytes version = cab;
   version[25] = 2;

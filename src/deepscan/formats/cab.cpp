@@ -33,7 +33,7 @@ namespace {
 // reserved areas, their sizes at 36: header (2 bytes), folder and data
 // (1 byte each)). Folder entries (8 bytes and the folder reserve): first
 // data block's offset, block count. File entries (16 bytes and a name
-// ending in zero): folder index at 14. Data blocks: checksum, compressed
+// ending in zero): folder index at 8. Data blocks: checksum, compressed
 // and uncompressed sizes (2 bytes each), the data reserve, the data.
 constexpr uint64_t kHeaderBytes = 36, kFolderBytes = 8, kFileBytes = 16, kDataBytes = 8;
 constexpr uint16_t kPrevious = 1, kNext = 2, kReserve = 4;
@@ -120,7 +120,7 @@ CarvedVerdict CheckCab(CarvedBytes& f) {
   at = filesAt;
   for (uint16_t i = 0; i < files; ++i) {
     uint16_t folder = 0;
-    if (at + kFileBytes > size || !f.Le16(at + 14, folder))
+    if (at + kFileBytes > size || !f.Le16(at + 8, folder))
       return DamagedVerdict(CarvedFault::kBadStructure);
     if (folder >= folders && folder < 0xFFFD) return DamagedVerdict(CarvedFault::kBadStructure);
     at += kFileBytes;
