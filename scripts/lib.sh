@@ -21,7 +21,7 @@ ensure_packages() {
 }
 
 BRINVALE_BUILD_PACKAGES=(cmake ninja-build g++ make pkg-config libblkid-dev libgtest-dev libgmock-dev googletest
-  libbenchmark-dev xz-utils)
+  libbenchmark-dev xz-utils zlib1g-dev libbz2-dev liblzma-dev)
 
 # The desktop program: Qt 6 Widgets and its run-time layouts (UiTools needs
 # the OpenGL widgets package to be found at all), the media player's

@@ -38,6 +38,30 @@ constexpr WalkerRow kWalkers[] = {
     {kTypeFla,                CheckCompoundDocument},
     {kType7z,                 Check7z},
     {kTypeRar,                CheckRar},
+    {kTypeGzip,               CheckGzip},
+    {kTypeCab,                CheckCab},
+    {kTypeExe,                CheckPe},
+    {kTypeDll,                CheckPe},
+    {kTypeSys,                CheckPe},
+    {kTypeSqlite,             CheckSqlite},
+    {kTypePst,                CheckPst},
+    {kTypeTrueType,           CheckTrueType},
+    // No rule: GHO (its structure is not published) and DBX (no field
+    // states the file's length).
+};
+
+// Formats without a row in the format table (never carved), checked when
+// a file system names them.
+struct ExtensionWalker {
+  std::string_view extension;
+  CarvedWalker walk;
+};
+constexpr ExtensionWalker kUncarvedWalkers[] = {
+    {"bz2",  CheckBzip2},
+    {"xz",   CheckXz},
+    {"tar",  CheckTar},
+    {"otf",  CheckTrueType},
+    {"ttc",  CheckTrueType},
 };
 // clang-format on
 
@@ -54,6 +78,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 CarvedWalker WalkerForExtension(std::string_view extension) {
   if (EqualsNoCase(extension, "rtf")) return CheckRtf;
+  for (const ExtensionWalker& w : kUncarvedWalkers)
+    if (EqualsNoCase(extension, w.extension)) return w.walk;
   for (const FileTypeRow& row : FileTypeTable()) {
     if (!EqualsNoCase(row.extension, extension)) continue;
     for (const WalkerRow& w : kWalkers)

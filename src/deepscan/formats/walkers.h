@@ -24,5 +24,14 @@ CarvedVerdict CheckCompoundDocument(CarvedBytes& file);  // ole.cpp
 CarvedVerdict Check7z(CarvedBytes& file);                // sevenzip.cpp
 CarvedVerdict CheckRar(CarvedBytes& file);               // rar.cpp
 CarvedVerdict CheckRtf(CarvedBytes& file);               // rtf.cpp
+CarvedVerdict CheckGzip(CarvedBytes& file);              // gzip.cpp
+CarvedVerdict CheckBzip2(CarvedBytes& file);             // bzip2.cpp (not carved)
+CarvedVerdict CheckXz(CarvedBytes& file);                // xz.cpp (not carved)
+CarvedVerdict CheckTar(CarvedBytes& file);               // tar.cpp (not carved)
+CarvedVerdict CheckSqlite(CarvedBytes& file);            // sqlite.cpp
+CarvedVerdict CheckTrueType(CarvedBytes& file);          // truetype.cpp (TrueType, OpenType, TTC)
+CarvedVerdict CheckPe(CarvedBytes& file);                // pe.cpp (exe, dll, sys)
+CarvedVerdict CheckCab(CarvedBytes& file);               // cab.cpp
+CarvedVerdict CheckPst(CarvedBytes& file);               // outlook.cpp
 
 }  // namespace brinvale
