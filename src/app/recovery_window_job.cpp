@@ -100,6 +100,8 @@ RecoveryReport RunRecoveryWindowJob(const RecoveryJobSetup& setup, IJobWindow& w
   CopyContext context{window, state, setup.messages, counts, report};
   const int separators = TargetFolderSeparators(setup.targetFolder);
   FoundFolderTargets foundFolders;
+  // Notes left by copies outside this job are no file of it.
+  ForgetWrittenFiles();
   for (const ScanRecord& record : setup.selection) {
     context.reported = false;
     context.record = &record;
@@ -125,6 +127,7 @@ RecoveryReport RunRecoveryWindowJob(const RecoveryJobSetup& setup, IJobWindow& w
     const int rc = RecoverRecordGuarded(*engine, record, target, separators, &threw);
     if (rc == kCancelled) {
       NameOrigins(*engine, report, firstRow);
+      TakeWrittenDigests(report, firstRow);
       report.result = kCancelled;
       WriteManifest(setup, report);
       state.jobFinished.store(1);
@@ -140,6 +143,7 @@ RecoveryReport RunRecoveryWindowJob(const RecoveryJobSetup& setup, IJobWindow& w
       ListUnreported(context, rc, target);
     }
     NameOrigins(*engine, report, firstRow);
+    TakeWrittenDigests(report, firstRow);
   }
   WriteManifest(setup, report);
   window.SetVisible("FinishBtn", true);

@@ -16,6 +16,7 @@
 #include "results/copied_record.h"
 #include "results/file_categories.h"
 #include "results/preview_target.h"
+#include "results/recovered_file_writer.h"
 #include "results/scan_log_folders.h"
 #include "results/target_paths.h"
 #include "results/unfinished_file.h"
@@ -82,23 +83,17 @@ int CFileTypeRecovery::RecoverRecord(const ScanRecord& record, const std::filesy
     {
       // Created or truncated: an older, longer file at the target must not
       // keep its tail behind the recovered bytes.
-      platform::UniqueHandle file;
-      if (rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file); rc != kOk)
-        return fail(rc, target);
-      uint64_t written = 0;
+      RecoveredFileWriter file;
+      if (rc = file.Open(target); rc != kOk) return fail(rc, target);
       rc = CopyData(
-          record,
-          [&](const uint8_t* data, size_t length) {
-            const int put = platform::WriteAll(file, written, data, length);
-            written += length;
-            return put;
-          },
+          record, [&](const uint8_t* data, size_t length) { return file.Write(data, length); },
           [&](int percent) {
             finished = percent >= 100;
             const int answer = tell(percent, 0, target);
             stopped = answer != 0;
             return answer;
           });
+      if (stopped ? finished : rc == kOk) file.Finish(record);
     }
     if (stopped) {
       // Stopped halfway: what was written stays under a name that says so.

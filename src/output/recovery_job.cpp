@@ -45,6 +45,7 @@ int RecoverOne(IRidiRedazuvoParse& engine, const ScanRecord& record,
   if (rc != kOk && rc != kCancelled && report.files.size() == before)
     report.files.push_back(RecoveredFileOf(target, rc, record.IsFolder() ? nullptr : &record));
   NameOrigins(engine, report, before);
+  TakeWrittenDigests(report, before);
   return rc;
 }
 
@@ -82,6 +83,13 @@ void NameOrigins(IRidiRedazuvoParse& engine, RecoveryReport& report, size_t from
     } catch (...) {
       origin->mediumPath.clear();  // the path is a note; the file is written
     }
+  }
+}
+
+void TakeWrittenDigests(RecoveryReport& report, size_t from) {
+  for (size_t i = from; i < report.files.size(); ++i) {
+    RecoveredFile& file = report.files[i];
+    if (file.error == kOk && !file.written) file.written = TakeWrittenFile(file.target);
   }
 }
 
@@ -164,6 +172,8 @@ size_t RecoveryReport::Failed() const { return files.size() - Succeeded(); }
 void RecoverIntoCategories(IRidiRedazuvoParse& engine, const RecordList& records,
                            const std::filesystem::path& targetFolder, RecoveryReport& report,
                            const std::atomic<bool>* cancel) {
+  // Notes left by copies outside this recovery are no file of it.
+  ForgetWrittenFiles();
   CopyContext ctx{&report, cancel};
   const int separators = TargetFolderSeparators(targetFolder);
   for (const ScanRecord& record : records) {
@@ -190,6 +200,7 @@ void RecoverIntoCategories(IRidiRedazuvoParse& engine, const RecordList& records
 
 void RecoverKeepingPaths(IRidiRedazuvoParse& engine, const std::filesystem::path& targetFolder,
                          RecoveryReport& report, const std::atomic<bool>* cancel) {
+  ForgetWrittenFiles();
   CopyContext ctx{&report, cancel};
   RecordList top;
   if (int rc = engine.ListChildren(nullptr, 0, top); rc != kOk) {

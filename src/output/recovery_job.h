@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "results/recovery_engine.h"
+#include "results/written_files.h"
 
 // Recovering found files into a folder the user chose.
 namespace brinvale {
@@ -20,12 +21,14 @@ struct FoundOrigin {
   std::string mediumPath;
 };
 
-// How one file ended: its target path and 0 or the system error code, and
-// the found file it came from when the engine told.
+// How one file ended: its target path and 0 or the system error code, the
+// found file it came from when the engine told, and the size and SHA-256
+// of the bytes the engine wrote into it when it noted them.
 struct RecoveredFile {
   std::filesystem::path target;
   int error = 0;
   std::optional<FoundOrigin> origin = std::nullopt;
+  std::optional<WrittenDigest> written = std::nullopt;
 };
 
 // A report row for a file the engine reports as ended now: its origin is
@@ -49,6 +52,11 @@ struct RecoveryReport {
 // the medium, through `engine`. Called after the engine's copy returned,
 // never from inside its callback.
 void NameOrigins(IRidiRedazuvoParse& engine, RecoveryReport& report, size_t from);
+
+// Gives the rows from `from` on that succeeded the digest their engine
+// noted on this thread as it wrote them (TakeWrittenFile). Called after
+// the engine's copy returned, as NameOrigins.
+void TakeWrittenDigests(RecoveryReport& report, size_t from);
 
 // Recovers each of `records` through `engine` into
 // `targetFolder`/<category>/<name>: the category folder by the name's

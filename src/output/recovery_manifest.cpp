@@ -19,7 +19,7 @@
 namespace brinvale {
 namespace {
 
-// What was written: its size and SHA-256, read back from the target.
+// What is in a written file: its size and SHA-256.
 struct WrittenFile {
   bool exists = false;
   uint64_t size = 0;
@@ -59,8 +59,13 @@ Row RowOf(const std::filesystem::path& folder, const RecoveredFile& file,
   std::filesystem::path relative = file.target.lexically_relative(folder);
   if (relative.empty() || *relative.begin() == "..") relative = file.target;
   row.path = platform::PathToUtf8(relative);
-  std::filesystem::file_status status = std::filesystem::status(file.target, ec);
-  if (!ec && std::filesystem::is_regular_file(status)) row.written = ReadBack(file.target);
+  // The digest noted as the file was written stands while the file still
+  // has that size; any other file is read back.
+  const uint64_t size = std::filesystem::file_size(file.target, ec);
+  if (!ec && file.written && file.written->size == size)
+    row.written = {true, size, file.written->sha256};
+  else if (!ec)
+    row.written = ReadBack(file.target);
   if (file.origin) {
     const ScanRecord& record = file.origin->record;
     row.engine = EngineName(record);

@@ -81,4 +81,8 @@ int Flush(const UniqueHandle& h);
 int SetFileTimes(const std::filesystem::path& path, uint64_t created, uint64_t accessed,
                  uint64_t written);
 
+// The same on an open file (futimens / SetFileTime): no second lookup of
+// the path. Set after the last write, as a later write moves the write time.
+int SetFileTimes(const UniqueHandle& h, uint64_t created, uint64_t accessed, uint64_t written);
+
 }  // namespace brinvale::platform

@@ -21,4 +21,10 @@ int ApplyRecordTimes(const ScanRecord& record, const std::filesystem::path& path
   return platform::SetFileTimes(path, times.created, times.accessed, times.written);
 }
 
+int ApplyRecordTimes(const ScanRecord& record, const platform::UniqueHandle& file) {
+  const RecordTimes times = TimesOfRecord(record);
+  if (times.created == 0 && times.accessed == 0 && times.written == 0) return kOk;
+  return platform::SetFileTimes(file, times.created, times.accessed, times.written);
+}
+
 }  // namespace brinvale

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "platform/file.h"
 #include "results/scan_record.h"
 
 namespace brinvale {
@@ -21,5 +22,7 @@ RecordTimes TimesOfRecord(const ScanRecord& record);
 // Gives `path` the times of `record`; a record without times leaves the
 // path as it is (the time of recovery). Returns the system's result.
 int ApplyRecordTimes(const ScanRecord& record, const std::filesystem::path& path);
+// The same on an open file, after its last write.
+int ApplyRecordTimes(const ScanRecord& record, const platform::UniqueHandle& file);
 
 }  // namespace brinvale

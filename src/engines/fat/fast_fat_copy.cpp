@@ -1,6 +1,7 @@
 // Copying found files out of the volume: recovery into a target folder and
 // extraction for preview.
 #include <algorithm>
+#include <optional>
 
 #include "common/error_codes.h"
 #include "engines/fat/fast_fat_recovery.h"
@@ -12,6 +13,8 @@ namespace brinvale {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr uint32_t kCopyRunBytes = 65536;
 
 }  // namespace
 
@@ -25,23 +28,61 @@ int CFastFatRecovery::CopyData(const ScanRecord& record, uint64_t limit, FatCopy
   const uint32_t sectorsPerCluster = clusterBytes / m_bps;
   uint32_t cluster = record.EntryKey();
   if (!IsValidCluster(cluster)) return kErrInvalidParameter;  // names no data
-  std::vector<uint8_t> bytes(clusterBytes);
+  // Clusters that follow each other on the volume are read and written in
+  // one piece of up to 64 KiB (or one cluster, when clusters are larger).
+  const uint32_t runLimit = std::max<uint32_t>(1, kCopyRunBytes / clusterBytes);
+  std::vector<uint8_t> bytes(size_t(clusterBytes) * runLimit);
   uint64_t done = 0;
-  // A looping chain cannot run longer than the volume has clusters.
-  for (uint64_t step = 0; step <= m_geometry->clusterCount; ++step) {
-    const uint64_t sector = record.PartitionStart() + record.FirstDataSector() +
-                            uint64_t(cluster - 2) * sectorsPerCluster;
+  auto sectorOf = [&](uint32_t c) {
+    return record.PartitionStart() + record.FirstDataSector() +
+           uint64_t(c - 2) * sectorsPerCluster;
+  };
+  // One read of `count` clusters from `first`; a read that fails is made
+  // again cluster by cluster, so that the clusters before the bad one are
+  // still written.
+  auto copyRun = [&](uint32_t first, uint32_t count) -> int {
     uint32_t got = 0;
-    if (int rc = ReadSectors(sectorsPerCluster, m_reader, bytes.data(), sector, m_bps, got);
-        rc != kOk)
-      return got == 0 && rc != kErrInvalidParameter ? kErrReadFault : rc;
-    const size_t take = size_t(std::min<uint64_t>(total - done, clusterBytes));
-    if (int rc = sink.Write(bytes.data(), take); rc != kOk) return rc;
-    done += take;
-    if (int rc = sink.Progress(int(done * 100 / total)); rc != kOk) return rc;
+    int rc = ReadSectors(sectorsPerCluster * count, m_reader, bytes.data(), sectorOf(first), m_bps,
+                         got);
+    if (rc == kOk) {
+      const size_t take =
+          size_t(std::min<uint64_t>(total - done, uint64_t(clusterBytes) * count));
+      if (rc = sink.Write(bytes.data(), take); rc != kOk) return rc;
+      done += take;
+      return sink.Progress(int(done * 100 / total));
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+      if (rc = ReadSectors(sectorsPerCluster, m_reader, bytes.data(), sectorOf(first + i), m_bps,
+                           got);
+          rc != kOk)
+        return got == 0 && rc != kErrInvalidParameter ? kErrReadFault : rc;
+      const size_t take = size_t(std::min<uint64_t>(total - done, clusterBytes));
+      if (rc = sink.Write(bytes.data(), take); rc != kOk) return rc;
+      done += take;
+      if (rc = sink.Progress(int(done * 100 / total)); rc != kOk) return rc;
+    }
+    return kOk;
+  };
+  // A looping chain cannot run longer than the volume has clusters.
+  uint64_t step = 0;
+  while (step <= m_geometry->clusterCount) {
+    // The clusters still wanted, and how many of them follow on directly.
+    const uint64_t wanted = (total - done + clusterBytes - 1) / clusterBytes;
+    uint32_t count = 1;
+    std::optional<uint32_t> next;
+    bool nextKnown = false;
+    while (count < runLimit && count < wanted && step + count <= m_geometry->clusterCount) {
+      next = m_fat->NextCluster(cluster + count - 1);
+      nextKnown = true;
+      if (!next || *next != cluster + count) break;
+      ++count;
+      nextKnown = false;
+    }
+    step += count;
+    if (int rc = copyRun(cluster, count); rc != kOk) return rc;
     if (done == total) break;
     // The data ends where the chain does, even before the size is reached.
-    const auto next = m_fat->NextCluster(cluster);
+    if (!nextKnown) next = m_fat->NextCluster(cluster + count - 1);
     if (!next) break;
     cluster = *next;
   }

@@ -18,6 +18,7 @@
 #include "results/copied_record.h"
 #include "results/preview_target.h"
 #include "results/record_times.h"
+#include "results/recovered_file_writer.h"
 #include "results/target_paths.h"
 #include "results/unfinished_file.h"
 
@@ -40,10 +41,11 @@ int RecoverFatFile(const ScanRecord& record, const fs::path& target, uint32_t ma
                    bool& stopped) {
   stopped = false;
   const CopiedRecordScope copying(record);
-  struct Sink final : FatFileSink {
-    Sink(const platform::UniqueHandle& file, CopyProgressCallback callback, void* user,
+  struct Sink final : FatCopySink {
+    Sink(RecoveredFileWriter& file, CopyProgressCallback callback, void* user,
          const fs::path& path)
-        : FatFileSink(file), callback(callback), user(user), path(path) {}
+        : file(file), callback(callback), user(user), path(path) {}
+    int Write(const uint8_t* data, size_t length) override { return file.Write(data, length); }
     int Progress(int percent) override {
       finished = percent >= 100;
       if (callback == nullptr) return kOk;
@@ -51,6 +53,7 @@ int RecoverFatFile(const ScanRecord& record, const fs::path& target, uint32_t ma
       if (rc != kOk) stopped = true;
       return rc;
     }
+    RecoveredFileWriter& file;
     CopyProgressCallback callback;
     void* user;
     const fs::path& path;
@@ -67,27 +70,24 @@ int RecoverFatFile(const ScanRecord& record, const fs::path& target, uint32_t ma
   bool finished = false;
   {
     // Create or truncate: a file already there must not keep a stale tail.
-    platform::UniqueHandle file;
-    if (rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file); rc != kOk)
-      return fail(rc, target);
+    RecoveredFileWriter file;
+    if (rc = file.Open(target); rc != kOk) return fail(rc, target);
     Sink sink(file, callback, user, target);
     rc = copyData(record, UINT64_MAX, sink);
     stopped = sink.stopped;
     finished = sink.finished;
+    // Stopped on the report of the last bytes, the file is whole too: it
+    // gets its times on the open file, after its last write.
+    if (stopped ? finished : rc == kOk) file.Finish(record);
   }
   if (stopped) {
-    // Stopped on the report of the last bytes: the file is whole.
-    if (finished) {
-      (void)ApplyRecordTimes(record, target);
-      return rc;
-    }
+    if (finished) return rc;
     // Stopped halfway: what was written stays under a name that says so,
     // and the file is listed with the cancel.
     (void)fail(kCancelled, SettleUnfinishedFile(target));
     return rc;
   }
   if (rc != kOk) return fail(rc, SettleUnfinishedFile(target));
-  (void)ApplyRecordTimes(record, target);
   // Data that ended before the size still finishes the file.
   if (!finished && callback != nullptr) {
     const int answer = callback(user, 100, 100, kOk, target);

@@ -10,7 +10,6 @@
 #include "engines/ntfs/attribute_list.h"
 #include "engines/ntfs/attribute_walk.h"
 #include "engines/ntfs/file_record.h"
-#include "engines/ntfs/fixups.h"
 #include "engines/ntfs/ntfs_layout.h"
 #include "engines/ntfs/record_to_sector.h"
 
@@ -20,16 +19,6 @@ namespace {
 using namespace ntfs;
 
 using Record = std::vector<uint8_t>;
-
-// Reads and repairs the record at `sector`. Returns 0, -1 (not FILE), or the
-// read's error.
-int LoadRecord(const NtfsVolume& volume, SectorReader& reader, uint64_t sector, Record& record) {
-  record.assign(volume.recordSize, 0);
-  if (int rc = ReadRecord(volume, reader, sector, record); rc != kOk) return rc;
-  if (!HasFileSignature(record)) return kNotFileRecord;
-  ApplyFixups(record, volume.recordSize);
-  return kOk;
-}
 
 bool SameName(std::span<const uint8_t> a, std::span<const uint8_t> b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end());
@@ -82,7 +71,7 @@ void FollowAttributeList(const NtfsVolume& volume, SectorReader& reader,
     if (entry.recordNumber != baseNumber) {
       uint64_t sector = 0;
       if (RecordToSector(volume, entry.recordNumber, sector) != kOk) return;
-      if (LoadRecord(volume, reader, sector, extension) != kOk) return;
+      if (LoadFileRecord(volume, reader, sector, extension) != kOk) return;
       // A reused record belongs to another file now.
       if (RecordNumberOf(extension) != uint32_t(entry.recordNumber) ||
           BaseRecordNumberOf(extension) != baseNumber)
@@ -99,11 +88,9 @@ void FollowAttributeList(const NtfsVolume& volume, SectorReader& reader,
 
 }  // namespace
 
-int FindAttributeRuns(const NtfsVolume& volume, SectorReader& reader, uint64_t recordSector,
-                      uint32_t type, RunList& runs) {
+int AttributeRunsOf(const NtfsVolume& volume, SectorReader& reader,
+                    std::span<const uint8_t> record, uint32_t type, RunList& runs) {
   try {
-    Record record;
-    if (int rc = LoadRecord(volume, reader, recordSector, record); rc != kOk) return rc;
     std::optional<std::span<const uint8_t>> wanted;
     std::optional<std::span<const uint8_t>> list;
     AttributeWalk walk(record, volume.recordSize, WalkKind::kFindRuns);
@@ -124,6 +111,17 @@ int FindAttributeRuns(const NtfsVolume& volume, SectorReader& reader, uint64_t r
       return kOk;
     }
     return list ? kOk : kAttributeNotFound;
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
+int FindAttributeRuns(const NtfsVolume& volume, SectorReader& reader, uint64_t recordSector,
+                      uint32_t type, RunList& runs) {
+  try {
+    Record record;
+    if (int rc = LoadFileRecord(volume, reader, recordSector, record); rc != kOk) return rc;
+    return AttributeRunsOf(volume, reader, record, type, runs);
   } catch (const std::bad_alloc&) {
     return kErrOutOfMemory;
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "device/sector_reader.h"
 #include "engines/ntfs/ntfs_volume.h"
@@ -27,5 +28,10 @@ namespace brinvale {
 // error code.
 int FindAttributeRuns(const NtfsVolume& volume, SectorReader& reader, uint64_t recordSector,
                       uint32_t type, RunList& runs);
+
+// The same for the base record already read and repaired (LoadFileRecord),
+// which is borrowed; only extension records are read.
+int AttributeRunsOf(const NtfsVolume& volume, SectorReader& reader,
+                    std::span<const uint8_t> record, uint32_t type, RunList& runs);
 
 }  // namespace brinvale

@@ -2,6 +2,7 @@
 
 #include "common/bytes.h"
 #include "common/error_codes.h"
+#include "engines/ntfs/fixups.h"
 #include "engines/ntfs/ntfs_layout.h"
 
 namespace brinvale {
@@ -14,6 +15,15 @@ int ReadRecord(const NtfsVolume& volume, SectorReader& reader, uint64_t sector,
   uint32_t got = 0;
   return ReadSectors(volume.sectorsPerRecord, reader, buffer.data(), sector, volume.bytesPerSector,
                      got);
+}
+
+int LoadFileRecord(const NtfsVolume& volume, SectorReader& reader, uint64_t sector,
+                   std::vector<uint8_t>& record) {
+  record.assign(volume.recordSize, 0);
+  if (int rc = ReadRecord(volume, reader, sector, record); rc != kOk) return rc;
+  if (!HasFileSignature(record)) return ntfs::kNotFileRecord;
+  ApplyFixups(record, volume.recordSize);
+  return kOk;
 }
 
 bool HasFileSignature(std::span<const uint8_t> record) {

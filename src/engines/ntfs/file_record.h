@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "device/sector_reader.h"
 #include "engines/ntfs/ntfs_volume.h"
@@ -16,6 +17,12 @@ namespace brinvale {
 // failed read, or the system error.
 int ReadRecord(const NtfsVolume& volume, SectorReader& reader, uint64_t sector,
                std::span<uint8_t> buffer);
+
+// Reads the record at absolute sector `sector` into `record` (resized to
+// the record size) and applies its fix-up. Returns 0, -1 when it is not a
+// FILE record, or ReadRecord's error.
+int LoadFileRecord(const NtfsVolume& volume, SectorReader& reader, uint64_t sector,
+                   std::vector<uint8_t>& record);
 
 // True when `record` starts with "FILE" and is long enough for the header
 // fields below.

@@ -8,6 +8,7 @@
 
 #include "common/error_codes.h"
 #include "engines/ntfs/attribute_runs.h"
+#include "engines/ntfs/file_record.h"
 #include "engines/ntfs/ntfs_layout.h"
 #include "engines/ntfs/resident_data.h"
 #include "platform/file.h"
@@ -18,6 +19,7 @@
 #include "results/copied_record.h"
 #include "results/preview_target.h"
 #include "results/record_times.h"
+#include "results/recovered_file_writer.h"
 #include "results/target_paths.h"
 #include "results/unfinished_file.h"
 
@@ -38,8 +40,12 @@ int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanR
   if (!reader.IsOpen()) return kErrInvalidHandle;
   const uint32_t bps = volume.bytesPerSector;
   const uint64_t size = record.FileSize();
+  // The record is read once, for its resident value or else its runs.
+  std::vector<uint8_t> fileRecord;
+  int rc = LoadFileRecord(volume, reader, record.MetadataSector(), fileRecord);
+  if (rc != kOk) return PublicCode(rc);
   std::vector<uint8_t> data;
-  int rc = ReadResidentData(volume, reader, record.MetadataSector(), data);
+  rc = ResidentDataOf(volume, fileRecord, data);
   if (rc == kOk) {
     resident = true;
     return sink(data.data(), size_t(std::min<uint64_t>(size, data.size())));
@@ -49,7 +55,7 @@ int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanR
   // (which the formatted engine learns from the runs, and has none here).
   if (size == 0) return kOk;
   RunList runs;
-  rc = FindAttributeRuns(volume, reader, record.MetadataSector(), ntfs::kTypeData, runs);
+  rc = AttributeRunsOf(volume, reader, fileRecord, ntfs::kTypeData, runs);
   if (rc != kOk) return PublicCode(rc);
   std::vector<PlacedRun> placed;
   PlaceRuns(runs, placed);
@@ -105,20 +111,15 @@ int CopyNtfsFileToPath(const NtfsVolume& volume, SectorReader& reader, const Sca
   bool finished = false;  // the report of 100 % went out
   bool stopped = false;   // the callback's answer ended the copy
   {
-    platform::UniqueHandle file;
-    rc = platform::OpenFile(target, platform::OpenMode::kWriteTruncate, file);
+    RecoveredFileWriter file;
+    rc = file.Open(target);
     if (rc != kOk) {
       if (int stop = tell(100, rc, target); stop == kCancelled) return stop;
       return rc;
     }
-    uint64_t written = 0;
     rc = CopyNtfsFileData(
         volume, reader, record,
-        [&](const uint8_t* data, size_t length) {
-          const int put = platform::WriteAll(file, written, data, length);
-          written += length;
-          return put;
-        },
+        [&](const uint8_t* data, size_t length) { return file.Write(data, length); },
         [&](int percent) {
           finished = percent >= 100;
           const int answer = tell(percent, 0, target);
@@ -126,18 +127,15 @@ int CopyNtfsFileToPath(const NtfsVolume& volume, SectorReader& reader, const Sca
           return answer;
         },
         resident);
+    // Stopped on the report of the last bytes, the file is whole too: it
+    // gets its times on the open file, after its last write.
+    if (stopped ? finished : rc == kOk) file.Finish(record);
   }
   if (stopped) {
-    // Stopped on the report of the last bytes: the file is whole. Stopped
-    // halfway: what was written stays under a name that says so.
-    if (!finished) {
-      (void)tell(100, kCancelled, SettleUnfinishedFile(target));
-    } else {
-      (void)ApplyRecordTimes(record, target);
-    }
+    // Stopped halfway: what was written stays under a name that says so.
+    if (!finished) (void)tell(100, kCancelled, SettleUnfinishedFile(target));
     return rc;
   }
-  if (rc == kOk) (void)ApplyRecordTimes(record, target);
   if (rc > 0) {
     if (int stop = tell(100, rc, SettleUnfinishedFile(target)); stop == kCancelled) return stop;
     return rc;

@@ -8,7 +8,6 @@
 #include "engines/ntfs/attribute.h"
 #include "engines/ntfs/attribute_walk.h"
 #include "engines/ntfs/file_record.h"
-#include "engines/ntfs/fixups.h"
 #include "engines/ntfs/ntfs_layout.h"
 
 namespace brinvale {
@@ -16,41 +15,50 @@ namespace {
 
 using namespace ntfs;
 
-// Reads and repairs the record, then finds the first unnamed $DATA with
-// the walk `kind`. Returns 0 with `found` set or empty, -1 for a record that
-// is not FILE, or the read's error.
+// The first unnamed $DATA of a repaired record, found with the walk `kind`.
+std::optional<std::span<const uint8_t>> FindUnnamedData(const NtfsVolume& volume,
+                                                        std::span<const uint8_t> record,
+                                                        WalkKind kind) {
+  AttributeWalk walk(record, volume.recordSize, kind);
+  while (walk.Next())
+    if (walk.Type() == kTypeData && IsUnnamed(walk.Attribute())) return walk.Attribute();
+  return std::nullopt;
+}
+
+// Reads and repairs the record, then finds its first unnamed $DATA with the
+// walk `kind`. Returns 0 with `found` set or empty, -1 for a record that is
+// not FILE, or the read's error.
 int FindUnnamedData(const NtfsVolume& volume, SectorReader& reader, uint64_t sector, WalkKind kind,
                     std::vector<uint8_t>& record, std::optional<std::span<const uint8_t>>& found) {
-  record.assign(volume.recordSize, 0);
-  if (int rc = ReadRecord(volume, reader, sector, record); rc != kOk) return rc;
-  if (!HasFileSignature(record)) return kNotFileRecord;
-  ApplyFixups(record, volume.recordSize);
-  AttributeWalk walk(record, volume.recordSize, kind);
-  while (walk.Next()) {
-    if (walk.Type() == kTypeData && IsUnnamed(walk.Attribute())) {
-      found = walk.Attribute();
-      break;
-    }
-  }
+  if (int rc = LoadFileRecord(volume, reader, sector, record); rc != kOk) return rc;
+  found = FindUnnamedData(volume, record, kind);
   return kOk;
 }
 
 }  // namespace
 
-int ReadResidentData(const NtfsVolume& volume, SectorReader& reader, uint64_t recordSector,
-                     std::vector<uint8_t>& data) {
+int ResidentDataOf(const NtfsVolume& volume, std::span<const uint8_t> record,
+                   std::vector<uint8_t>& data) {
   try {
-    std::vector<uint8_t> record;
-    std::optional<std::span<const uint8_t>> attribute;
-    int rc =
-        FindUnnamedData(volume, reader, recordSector, WalkKind::kResidentData, record, attribute);
-    if (rc == kNotFileRecord) return kNotResidentData;
-    if (rc != kOk) return rc;
+    const auto attribute = FindUnnamedData(volume, record, WalkKind::kResidentData);
     if (!attribute || IsNonResident(*attribute)) return kNotResidentData;
     auto value = ResidentValue(*attribute);
     if (!value || value->size() >= volume.recordSize) return kErrInvalidParameter;
     data.assign(value->begin(), value->end());
     return kOk;
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
+int ReadResidentData(const NtfsVolume& volume, SectorReader& reader, uint64_t recordSector,
+                     std::vector<uint8_t>& data) {
+  try {
+    std::vector<uint8_t> record;
+    const int rc = LoadFileRecord(volume, reader, recordSector, record);
+    if (rc == kNotFileRecord) return kNotResidentData;
+    if (rc != kOk) return rc;
+    return ResidentDataOf(volume, record, data);
   } catch (const std::bad_alloc&) {
     return kErrOutOfMemory;
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "device/sector_reader.h"
@@ -17,6 +18,11 @@ namespace brinvale {
 // than the record size; 8 when memory runs out; else the read's error.
 int ReadResidentData(const NtfsVolume& volume, SectorReader& reader, uint64_t recordSector,
                      std::vector<uint8_t>& data);
+
+// The same for a record already read and repaired (LoadFileRecord), which
+// is borrowed.
+int ResidentDataOf(const NtfsVolume& volume, std::span<const uint8_t> record,
+                   std::vector<uint8_t>& data);
 
 // The size of the file's unnamed $DATA: the data size (0x30) of the
 // non-resident attribute, or the value length of a resident one.

@@ -32,9 +32,10 @@ int OpenFile(const std::filesystem::path& path, OpenMode mode, UniqueHandle& out
     fd = ::open(path.c_str(), flags, 0644);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return ErrnoToSystemError(errno);
-  // A folder opens fine on Linux but is no medium and no file.
+  // A folder opens fine for reading on Linux but is no medium and no file.
+  // Opened for writing it is refused above (EISDIR), so only reads ask.
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (mode == OpenMode::kReadExisting && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
     return kErrAccessDenied;  // what CreateFileW answers for a folder
   }
@@ -117,6 +118,13 @@ int SetFileTimes(const std::filesystem::path& path, uint64_t, uint64_t accessed,
                  uint64_t written) {
   const timespec times[2] = {FileTimeToTimespec(accessed), FileTimeToTimespec(written)};
   if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return ErrnoToSystemError(errno);
+  return kOk;
+}
+
+int SetFileTimes(const UniqueHandle& h, uint64_t, uint64_t accessed, uint64_t written) {
+  if (!h.IsOpen()) return kErrInvalidHandle;
+  const timespec times[2] = {FileTimeToTimespec(accessed), FileTimeToTimespec(written)};
+  if (futimens(h.Get(), times) != 0) return ErrnoToSystemError(errno);
   return kOk;
 }
 

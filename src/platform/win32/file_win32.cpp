@@ -125,13 +125,8 @@ int Flush(const UniqueHandle& h) {
   return kOk;
 }
 
-int SetFileTimes(const std::filesystem::path& path, uint64_t created, uint64_t accessed,
-                 uint64_t written) {
-  // Backup semantics open folders too.
-  HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return int(GetLastError());
+int SetFileTimes(const UniqueHandle& h, uint64_t created, uint64_t accessed, uint64_t written) {
+  if (!h.IsOpen()) return kErrInvalidHandle;
   auto toFileTime = [](uint64_t value) {
     FILETIME t;
     t.dwLowDateTime = DWORD(value);
@@ -139,11 +134,21 @@ int SetFileTimes(const std::filesystem::path& path, uint64_t created, uint64_t a
     return t;
   };
   const FILETIME c = toFileTime(created), a = toFileTime(accessed), w = toFileTime(written);
-  const BOOL ok = SetFileTime(h, created != 0 ? &c : nullptr, accessed != 0 ? &a : nullptr,
+  // Times set on a handle are kept when it closes: the system no longer
+  // moves them for this handle.
+  const BOOL ok = SetFileTime(h.Get(), created != 0 ? &c : nullptr, accessed != 0 ? &a : nullptr,
                               written != 0 ? &w : nullptr);
-  const int rc = ok ? kOk : int(GetLastError());
-  CloseHandle(h);
-  return rc;
+  return ok ? kOk : int(GetLastError());
+}
+
+int SetFileTimes(const std::filesystem::path& path, uint64_t created, uint64_t accessed,
+                 uint64_t written) {
+  // Backup semantics open folders too.
+  UniqueHandle h(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!h.IsOpen()) return int(GetLastError());
+  return SetFileTimes(h, created, accessed, written);
 }
 
 }  // namespace brinvale::platform

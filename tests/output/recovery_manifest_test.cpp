@@ -1,0 +1,72 @@
+#include "output/recovery_manifest.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <span>
+#include <sstream>
+#include <string>
+
+#include "common/error_codes.h"
+#include "common/sha256.h"
+
+namespace brinvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RecoveryManifestTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = fs::temp_directory_path() /
+            ("brinvale_manifest_" +
+             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(m_dir);
+    fs::create_directories(m_dir);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(m_dir, ec);
+  }
+  static std::string Hash(const std::string& text) {
+    return Sha256Hex({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+  }
+  std::string Csv() {
+    ManifestFiles files;
+    EXPECT_EQ(WriteRecoveryManifest(m_dir, m_report, files), kOk);
+    std::ifstream in(files.csv, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  fs::path m_dir;
+  RecoveryReport m_report;
+};
+
+// A digest noted as the file was written is what the row shows, without
+// reading the file: the row below shows the noted digest, not the bytes.
+TEST_F(RecoveryManifestTest, ADigestNotedAtWritingStandsWhileTheFileKeepsItsSize) {
+  std::ofstream(m_dir / "a.txt") << "abc";
+  m_report.files.push_back({m_dir / "a.txt", kOk, std::nullopt, WrittenDigest{3, Hash("xyz")}});
+  const std::string csv = Csv();
+  EXPECT_NE(csv.find("a.txt,3," + Hash("xyz") + ","), std::string::npos) << csv;
+}
+
+// A file whose size moved since, or one with no digest, is read back: the
+// manifest tells what is in the file.
+TEST_F(RecoveryManifestTest, AFileOfAnotherSizeOrWithoutADigestIsReadBack) {
+  std::ofstream(m_dir / "grown.txt") << "abcdef";
+  std::ofstream(m_dir / "plain.txt") << "plain";
+  m_report.files.push_back(
+      {m_dir / "grown.txt", kOk, std::nullopt, WrittenDigest{3, Hash("abc")}});
+  m_report.files.push_back({m_dir / "plain.txt", kOk});
+  m_report.files.push_back({m_dir / "missing.txt", kOk, std::nullopt, WrittenDigest{1, "00"}});
+  const std::string csv = Csv();
+  EXPECT_NE(csv.find("grown.txt,6," + Hash("abcdef") + ","), std::string::npos) << csv;
+  EXPECT_NE(csv.find("plain.txt,5," + Hash("plain") + ","), std::string::npos) << csv;
+  EXPECT_NE(csv.find("missing.txt,,,"), std::string::npos) << csv;
+}
+
+}  // namespace
+}  // namespace brinvale
