@@ -38,6 +38,25 @@ constexpr WalkerRow kWalkers[] = {
     {kTypeFla,                CheckCompoundDocument},
     {kType7z,                 Check7z},
     {kTypeRar,                CheckRar},
+    {kTypeAvi,                CheckRiff},
+    {kTypeWav,                CheckRiff},
+    {kTypeMp4,                CheckIsoBmff},
+    {kTypeMov,                CheckIsoBmff},
+    {kType3gp,                CheckIsoBmff},
+    {kTypeMkv,                CheckMatroska},
+    {kTypeFlv,                CheckFlv},
+    {kTypeSwf,                CheckSwf},
+    {kTypeMpeg,               CheckMpegProgram},
+    {kTypeTs,                 CheckTransportStream},
+    {kTypeMts,                CheckMts},
+    {kTypeMp3,                CheckMpegAudio},
+    {kTypeMp2,                CheckMpegAudio},
+    {kTypeAsf,                CheckAsf},
+    {kTypeApe,                CheckApe},
+    {kTypeMidi,               CheckMidi},
+    {kTypeMmf,                CheckMmf},
+    {kTypeRealMedia,          CheckRealMedia},
+    {kTypeMxf,                CheckMxf},
 };
 // clang-format on
 
@@ -54,6 +73,11 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 CarvedWalker WalkerForExtension(std::string_view extension) {
   if (EqualsNoCase(extension, "rtf")) return CheckRtf;
+  // Media kinds without a row of their own, found by name in file systems.
+  for (std::string_view ogg : {"ogg", "oga", "ogv", "opus"})
+    if (EqualsNoCase(extension, ogg)) return CheckOgg;
+  if (EqualsNoCase(extension, "webm")) return CheckMatroska;
+  if (EqualsNoCase(extension, "m4a") || EqualsNoCase(extension, "m4v")) return CheckIsoBmff;
   for (const FileTypeRow& row : FileTypeTable()) {
     if (!EqualsNoCase(row.extension, extension)) continue;
     for (const WalkerRow& w : kWalkers)
