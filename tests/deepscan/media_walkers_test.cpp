@@ -492,10 +492,14 @@ TEST(CarvedMpegProgram, PacksToTheEndCode) {
 TEST(CarvedMpegProgram, WithoutEndCodeOnlyBrokenUnitsAreDamaged) {
   // Whole packs, then bytes that are no start code: may just end there.
   EXPECT_EQ(Walk(CheckMpegProgram, ProgramStream(3, false)), kUnchecked);
+  // Two packs say nothing of a unit.
+  Bytes early = ProgramStream(4, true);
+  early[2048 + 14 + 5] -= 1;
+  EXPECT_EQ(Walk(CheckMpegProgram, early), kUnchecked);
   EXPECT_EQ(WalkInZeros(CheckMpegProgram, ProgramStream(3, false)), kUnchecked);
   // A PES length one short: the walk breaks off a 2048-byte boundary.
-  Bytes shorter = ProgramStream(3, true);
-  shorter[2048 + 14 + 5] -= 1;
+  Bytes shorter = ProgramStream(4, true);
+  shorter[3 * 2048 + 14 + 5] -= 1;
   EXPECT_EQ(Walk(CheckMpegProgram, shorter), Damaged(CarvedFault::kBadStructure));
   const Bytes p = ProgramStream(3, true);
   EXPECT_EQ(WalkCut(CheckMpegProgram, p, 3000), Damaged(CarvedFault::kRunsOff));
@@ -677,7 +681,10 @@ Bytes Asf(uint32_t flags = 2) {
   b.resize(b.size() + 16, 0);
   AddLe64(b, packets);
   b.insert(b.end(), {0x01, 0x01});
-  b.resize(b.size() + packet * packets, 0x82);
+  for (uint32_t i = 0; i < packets; ++i) {
+    b.insert(b.end(), {0x82, 0x00, 0x00});
+    b.resize(b.size() + packet - 3, 0x11);
+  }
   Add(b, kAsfIndex);
   AddLe64(b, 24 + 32);
   b.resize(b.size() + 32, 0);
@@ -705,6 +712,9 @@ TEST(CarvedAsf, CountsAndSizesThatDisagree) {
   EXPECT_EQ(Walk(CheckAsf, index), Damaged(CarvedFault::kBadStructure));
   const Bytes a = Asf();
   EXPECT_EQ(WalkCut(CheckAsf, a, a.size() - 1), Damaged(CarvedFault::kRunsOff));
+  Bytes packet = Asf();
+  packet[30 + 104 + 50 + 2 * 100] = 0x11;  // the third packet without its error correction
+  EXPECT_EQ(Walk(CheckAsf, packet), Damaged(CarvedFault::kBadStructure));
   Bytes zero = Asf();
   PutLe64(zero, 30 + 104 + 16, 0);  // a data object of size 0
   EXPECT_EQ(Walk(CheckAsf, zero), Damaged(CarvedFault::kBadStructure));

@@ -43,7 +43,8 @@ uint64_t SizeAsf(SizingContext& ctx, std::span<const uint8_t> b) {
 // object among them), then top-level objects (GUID, 64-bit size) up to
 // the file size the file properties state: the data object (its packet
 // count times the fixed packet size, after its 50-byte head) and the index
-// objects. A broadcast file's size is not valid: its objects end at the
+// objects; where its first packet opens with error correction data, every
+// packet does. A broadcast file's size is not valid: its objects end at the
 // first bytes that are no object, which states no length (unchecked).
 namespace brinvale {
 
@@ -102,6 +103,17 @@ CarvedVerdict CheckAsf(CarvedBytes& f) {
                                               ((size - kDataHead) % minPacket != 0 ||
                                                (size - kDataHead) / minPacket != total))))
         return DamagedVerdict(CarvedFault::kBadStructure);
+      // A writer that puts error correction data (flags 0x82, two bytes)
+      // before its first packet puts it before every packet.
+      uint8_t flags0 = 0;
+      if (!broadcast && minPacket == maxPacket && minPacket >= 3 && total > 0 &&
+          f.Byte(at + kDataHead, flags0) && flags0 == 0x82) {
+        for (uint64_t i = 0; i < total; ++i) {
+          if (!f.HasAt(at + kDataHead + i * minPacket, "\x82\x00\x00"sv))
+            return DamagedVerdict(f.ReadFailed() ? CarvedFault::kUnreadable
+                                                 : CarvedFault::kBadStructure);
+        }
+      }
       data = true;
     }
     at += size;

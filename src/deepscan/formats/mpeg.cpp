@@ -57,8 +57,8 @@ uint64_t SizeMpeg(SizingContext& ctx, std::span<const uint8_t> b) {
 // the file. A stream without it (VOB files, and what several muxers
 // write) ends at the first bytes that are no start code, which states no
 // length (unchecked). Where the writer cut the stream into fixed units
-// (every pack header at a multiple of 2048 bytes, say: the greatest common
-// divisor of the pack offsets), such bytes off a unit boundary show a
+// of at least 2048 bytes (the greatest common divisor of the offsets of
+// three or more pack headers), such bytes off a unit boundary show a
 // broken stream.
 //
 // An elementary video stream (sequence header first) carries no lengths;
@@ -91,7 +91,7 @@ CarvedVerdict CheckVideoElementaryStream(CarvedBytes& f) {
 
 CarvedVerdict CheckMpegProgram(CarvedBytes& f) {
   if (f.HasAt(0, kSequenceHeader)) return CheckVideoElementaryStream(f);
-  constexpr uint64_t kMinUnit = 512;
+  constexpr uint64_t kMinUnit = 2048;
   uint64_t at = 0, unit = 0;
   uint64_t packs = 0;
   for (;;) {
@@ -100,7 +100,8 @@ CarvedVerdict CheckMpegProgram(CarvedBytes& f) {
     if (!startCode || code < 0xB9) {
       if (packs == 0) return DamagedVerdict(CarvedFault::kBadStructure);
       if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
-      if (unit >= kMinUnit && at % unit != 0) return DamagedVerdict(CarvedFault::kBadStructure);
+      if (packs >= 3 && unit >= kMinUnit && at % unit != 0)
+        return DamagedVerdict(CarvedFault::kBadStructure);
       return {};
     }
     if (code == 0xB9) return CompleteVerdict(at + 4);
