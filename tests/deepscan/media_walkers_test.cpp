@@ -228,6 +228,23 @@ TEST(CarvedIsoBmff, TopLevelBoxesToTheirEnd) {
   EXPECT_EQ(Walk(CheckIsoBmff, qt), Complete(qt.size()));
 }
 
+TEST(CarvedIsoBmff, ChunkOffsetsInAnyMediaBoxButNotBetween) {
+  const auto twoMedia = [](uint32_t second) {
+    Bytes b = Ftyp();
+    const uint32_t first = uint32_t(b.size() + 8);
+    Add(b, Box("mdat", Bytes(100, 1)));
+    Add(b, Box("free", Bytes(50, 0)));
+    const uint32_t inSecond = uint32_t(b.size() + 8 + 10);
+    Add(b, Box("mdat", Bytes(100, 2)));
+    Add(b, Moov(Stco({first, second ? second : inSecond})));
+    return b;
+  };
+  const Bytes good = twoMedia(0);
+  EXPECT_EQ(Walk(CheckIsoBmff, good), Complete(good.size()));
+  EXPECT_EQ(Walk(CheckIsoBmff, twoMedia(24 + 108 + 20)), Damaged(CarvedFault::kBadStructure));
+  EXPECT_EQ(Walk(CheckIsoBmff, twoMedia(10)), Damaged(CarvedFault::kBadStructure));
+}
+
 TEST(CarvedIsoBmff, SizeZeroStatesNoLength) {
   Bytes m = Ftyp();
   Add(m, Moov(Bytes{}));

@@ -1,5 +1,6 @@
 // ISO base media files: MP4, 3GP and QuickTime.
 #include <algorithm>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -112,6 +113,7 @@ bool KnownTopLevel(std::string_view t) {
 struct Range {
   uint64_t begin, end;
 };
+constexpr size_t kMaxMediaBoxes = 4096;
 
 // Checks the chunk offsets of one "stco" (32-bit) or "co64" (64-bit) box:
 // each one lies in the data of a media data box.
@@ -128,9 +130,11 @@ bool ChunkOffsetsHold(CarvedBytes& f, const Box& box, const std::vector<Range>& 
     const uint64_t at = data + 8 + i * width;
     if (wide ? !Be64(f, at, offset) : !f.Be32(at, narrow)) return false;
     if (!wide) offset = narrow;
-    bool inside = false;
-    for (const Range& r : media) inside = inside || (offset >= r.begin && offset < r.end);
-    if (!inside) return false;
+    // The media boxes stand in file order: the last one starting at or
+    // before the offset is the only one that can hold it.
+    const auto after = std::upper_bound(media.begin(), media.end(), offset,
+                                        [](uint64_t o, const Range& r) { return o < r.begin; });
+    if (after == media.begin() || offset >= std::prev(after)->end) return false;
   }
   return true;
 }
@@ -140,7 +144,7 @@ bool ChunkOffsetsHold(CarvedBytes& f, const Box& box, const std::vector<Range>& 
 // the containers on the way to the sample tables and checks their chunk
 // offsets.
 CarvedFault WalkContainer(CarvedBytes& f, uint64_t begin, uint64_t end, int depth,
-                          const std::vector<Range>& media) {
+                          const std::vector<Range>& media, bool offsets) {
   uint64_t at = begin;
   while (at < end) {
     Box box;
@@ -153,9 +157,9 @@ CarvedFault WalkContainer(CarvedBytes& f, uint64_t begin, uint64_t end, int dept
     const std::string_view t = box.Type();
     if (depth < 6 && (t == "trak" || t == "mdia" || t == "minf" || t == "stbl")) {
       const CarvedFault inner =
-          WalkContainer(f, box.at + box.header, box.at + box.size, depth + 1, media);
+          WalkContainer(f, box.at + box.header, box.at + box.size, depth + 1, media, offsets);
       if (inner != CarvedFault::kNone) return inner;
-    } else if ((t == "stco" || t == "co64") && !ChunkOffsetsHold(f, box, media)) {
+    } else if (offsets && (t == "stco" || t == "co64") && !ChunkOffsetsHold(f, box, media)) {
       return CarvedFault::kBadStructure;
     }
     at += box.size;
@@ -169,7 +173,7 @@ CarvedVerdict CheckIsoBmff(CarvedBytes& f) {
   const uint64_t extent = f.Extent();
   std::vector<Range> media;
   Box moov;
-  bool haveMoov = false, toTheEnd = false;
+  bool haveMoov = false, toTheEnd = false, manyMedia = false;
   uint64_t at = 0;
   for (bool first = true; at < extent; first = false) {
     Box box;
@@ -194,8 +198,10 @@ CarvedVerdict CheckIsoBmff(CarvedBytes& f) {
       box.size = extent - at;
       toTheEnd = true;
     }
-    if (box.Type() == "mdat" && media.size() < 256)
-      media.push_back({box.at + box.header, box.at + box.size});
+    if (box.Type() == "mdat") {
+      if (media.size() == kMaxMediaBoxes) manyMedia = true;
+      if (!manyMedia) media.push_back({box.at + box.header, box.at + box.size});
+    }
     if (box.Type() == "moov") {
       if (haveMoov) return DamagedVerdict(CarvedFault::kBadStructure);
       moov = box;
@@ -205,7 +211,10 @@ CarvedVerdict CheckIsoBmff(CarvedBytes& f) {
     if (toTheEnd) break;
   }
   if (!haveMoov) return DamagedVerdict(CarvedFault::kBadStructure);
-  if (const CarvedFault fault = WalkContainer(f, moov.at + moov.header, moov.at + moov.size, 0, media);
+  // Past so many media data boxes (fragments) their offsets are not followed.
+  if (manyMedia) media.clear();
+  if (const CarvedFault fault =
+          WalkContainer(f, moov.at + moov.header, moov.at + moov.size, 0, media, !manyMedia);
       fault != CarvedFault::kNone)
     return DamagedVerdict(fault);
   if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
