@@ -26,7 +26,9 @@ using Bytes = std::vector<uint8_t>;
 void Add(Bytes& b, std::string_view s) { b.insert(b.end(), s.begin(), s.end()); }
 void Add(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
 void AddBe16(Bytes& b, uint16_t v) { b.insert(b.end(), {uint8_t(v >> 8), uint8_t(v)}); }
-void AddBe24(Bytes& b, uint32_t v) { b.insert(b.end(), {uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}); }
+void AddBe24(Bytes& b, uint32_t v) {
+  b.insert(b.end(), {uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
+}
 void AddBe32(Bytes& b, uint32_t v) {
   b.insert(b.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
 }
@@ -398,7 +400,10 @@ Bytes Flv(bool withSize = true) {
   AddBe32(b, 0);
   Bytes script;
   Add(script, "\x02\x00\x0AonMetaData\x08\x00\x00\x00\x01"sv);
-  Add(script, withSize ? "\x00\x08" "filesize\x00"sv : "\x00\x08" "duration\x00"sv);
+  Add(script, withSize ? "\x00\x08"
+                         "filesize\x00"sv
+                       : "\x00\x08"
+                         "duration\x00"sv);
   AddBe64(script, 0);
   Add(script, "\x00\x00\x09"sv);
   AddTag(b, 18, script);
@@ -443,7 +448,7 @@ Bytes Swf() {
   Add(b, "FWS\x06"sv);
   AddLe32(b, 0);
   b.insert(b.end(), {0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00});  // rect, 15-bit
-  AddLe16(b, 0x0C00);  // 12 fps
+  AddLe16(b, 0x0C00);                                                         // 12 fps
   AddLe16(b, 1);
   AddLe16(b, uint16_t(9 << 6 | 3));  // SetBackgroundColor
   b.insert(b.end(), {0xFF, 0xFF, 0xFF});
@@ -669,7 +674,8 @@ TEST(CarvedMpegAudio, CountsThatDoNotMatchAndCutFrames) {
 // --- ASF -----------------------------------------------------------------------
 
 constexpr auto kAsfHeader = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"sv;
-constexpr auto kAsfProperties = "\xA1\xDC\xAB\x8C\x47\xA9\xCF\x11\x8E\xE4\x00\xC0\x0C\x20\x53\x65"sv;
+constexpr auto kAsfProperties =
+    "\xA1\xDC\xAB\x8C\x47\xA9\xCF\x11\x8E\xE4\x00\xC0\x0C\x20\x53\x65"sv;
 constexpr auto kAsfData = "\x36\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"sv;
 constexpr auto kAsfIndex = "\x90\x08\x00\x33\xB1\xE5\xCF\x11\x89\xF4\x00\xA0\xC9\x03\x49\xCB"sv;
 

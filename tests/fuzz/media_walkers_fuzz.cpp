@@ -17,9 +17,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace brinvale;
   using Walker = CarvedVerdict (*)(CarvedBytes&);
   static constexpr Walker kWalkers[] = {
-      CheckRiff, CheckIsoBmff, CheckMatroska,        CheckFlv, CheckSwf,  CheckMpegProgram,
-      CheckTransportStream, CheckMts, CheckMpegAudio, CheckAsf, CheckApe,  CheckMidi,
-      CheckMmf,  CheckRealMedia, CheckMxf,          CheckOgg,
+      CheckRiff,
+      CheckIsoBmff,
+      CheckMatroska,
+      CheckFlv,
+      CheckSwf,
+      CheckMpegProgram,
+      CheckTransportStream,
+      CheckMts,
+      CheckMpegAudio,
+      CheckAsf,
+      CheckApe,
+      CheckMidi,
+      CheckMmf,
+      CheckRealMedia,
+      CheckMxf,
+      CheckOgg,
   };
   if (size < 2) return 0;
   const Walker walk = kWalkers[data[0] % std::size(kWalkers)];

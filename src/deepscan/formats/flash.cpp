@@ -57,7 +57,9 @@ namespace {
 // The "filesize" number (AMF0: name length 8, "filesize", type 0, a
 // big-endian double) of the script tag data in [data, end).
 bool StatedFlvSize(CarvedBytes& f, uint64_t data, uint64_t end, uint64_t& size) {
-  constexpr auto kEntry = "\x00\x08" "filesize\x00"sv;
+  constexpr auto kEntry =
+      "\x00\x08"
+      "filesize\x00"sv;
   const uint64_t last = std::min(end, data + 4096);
   for (uint64_t at = data; at + kEntry.size() + 8 <= last; ++at) {
     if (!f.HasAt(at, kEntry)) continue;
@@ -126,12 +128,14 @@ CarvedVerdict CheckSwf(CarvedBytes& f) {
   uint64_t at = 8 + rectBytes + 4;
   while (at < length) {
     uint16_t codeAndLength = 0;
-    if (length - at < 2 || !f.Le16(at, codeAndLength)) return DamagedVerdict(CarvedFault::kBadStructure);
+    if (length - at < 2 || !f.Le16(at, codeAndLength))
+      return DamagedVerdict(CarvedFault::kBadStructure);
     uint64_t tagLength = codeAndLength & 0x3F;
     at += 2;
     if (tagLength == 0x3F) {
       uint32_t longLength = 0;
-      if (length - at < 4 || !f.Le32(at, longLength)) return DamagedVerdict(CarvedFault::kBadStructure);
+      if (length - at < 4 || !f.Le32(at, longLength))
+        return DamagedVerdict(CarvedFault::kBadStructure);
       tagLength = longLength;
       at += 4;
     }

@@ -104,8 +104,8 @@ BoxRead ReadBox(CarvedBytes& f, uint64_t at, uint64_t limit, Box& box) {
 }
 
 bool KnownTopLevel(std::string_view t) {
-  for (std::string_view k : {"ftyp", "moov", "mdat", "free", "skip", "wide", "uuid", "moof",
-                             "mfra", "meta", "pdin", "styp", "sidx", "ssix", "prft", "emsg", "pnot"})
+  for (std::string_view k : {"ftyp", "moov", "mdat", "free", "skip", "wide", "uuid", "moof", "mfra",
+                             "meta", "pdin", "styp", "sidx", "ssix", "prft", "emsg", "pnot"})
     if (t == k) return true;
   return false;
 }
@@ -182,8 +182,7 @@ CarvedVerdict CheckIsoBmff(CarvedBytes& f) {
     if (first) {
       const std::string_view t = box.Type();
       if (read == BoxRead::kNotABox ||
-          !(t == "ftyp" || t == "moov" || t == "mdat" || t == "wide" || t == "free" ||
-            t == "skip"))
+          !(t == "ftyp" || t == "moov" || t == "mdat" || t == "wide" || t == "free" || t == "skip"))
         return DamagedVerdict(CarvedFault::kBadStructure);
       if (t == "ftyp" && read == BoxRead::kBox && (box.size < 16 || (box.size - 16) % 4 != 0))
         return DamagedVerdict(CarvedFault::kBadStructure);

@@ -47,10 +47,8 @@ bool TopLevelId(uint32_t id) {
     case 0x1043A770:  // Chapters
     case 0x1254C367:  // Tags
     case kVoid:
-    case kCrc32:
-      return true;
-    default:
-      return false;
+    case kCrc32: return true;
+    default: return false;
   }
 }
 
@@ -64,10 +62,8 @@ bool ClusterChildId(uint32_t id) {
     case 0xA0:    // BlockGroup
     case 0xAF:    // EncryptedBlock
     case kVoid:
-    case kCrc32:
-      return true;
-    default:
-      return false;
+    case kCrc32: return true;
+    default: return false;
   }
 }
 
@@ -161,14 +157,15 @@ CarvedVerdict CheckMatroska(CarvedBytes& f) {
       header.unknownSize)
     return DamagedVerdict(CarvedFault::kBadStructure);
   if (!f.Holds(header.data, header.size)) return DamagedVerdict(CarvedFault::kRunsOff);
-  if (!ChildrenFill(f, header.data, header.End())) return DamagedVerdict(CarvedFault::kBadStructure);
+  if (!ChildrenFill(f, header.data, header.End()))
+    return DamagedVerdict(CarvedFault::kBadStructure);
   bool matroska = false;
   for (uint64_t at = header.data; at < header.End();) {
     Element e;
     (void)ReadElement(f, at, e);
     if (e.id == kDocType) {
-      matroska = (e.size == 8 && f.HasAt(e.data, "matroska")) ||
-                 (e.size == 4 && f.HasAt(e.data, "webm"));
+      matroska =
+          (e.size == 8 && f.HasAt(e.data, "matroska")) || (e.size == 4 && f.HasAt(e.data, "webm"));
     }
     at = e.End();
   }
@@ -181,7 +178,8 @@ CarvedVerdict CheckMatroska(CarvedBytes& f) {
     if (read == ElementRead::kPastExtent) return DamagedVerdict(CarvedFault::kRunsOff);
     if (read != ElementRead::kElement) return DamagedVerdict(CarvedFault::kBadStructure);
     if (segment.id == kSegment) break;
-    if (segment.id != kVoid || segment.unknownSize) return DamagedVerdict(CarvedFault::kBadStructure);
+    if (segment.id != kVoid || segment.unknownSize)
+      return DamagedVerdict(CarvedFault::kBadStructure);
     at = segment.End();
   }
   const bool open = segment.unknownSize;

@@ -75,7 +75,8 @@ CarvedVerdict CheckRealMedia(CarvedBytes& f) {
   }
   if (!properties || at != dataAt) return DamagedVerdict(CarvedFault::kBadStructure);
   uint32_t packets = 0, size = 0;
-  if (!f.Be32(at + 4, size) || !f.Be32(at + 10, packets)) return DamagedVerdict(CarvedFault::kRunsOff);
+  if (!f.Be32(at + 4, size) || !f.Be32(at + 10, packets))
+    return DamagedVerdict(CarvedFault::kRunsOff);
   uint64_t end = at + kDataHead;
   for (uint32_t i = 0; i < packets; ++i) {
     uint16_t version = 0, length = 0;
@@ -100,7 +101,8 @@ CarvedVerdict CheckRealMedia(CarvedBytes& f) {
         return DamagedVerdict(f.Holds(end, 4) ? CarvedFault::kBadStructure : CarvedFault::kRunsOff);
       if (!f.Be32(end + 4, indexSize) || !f.Be32(end + 10, entries) || !f.Be32(end + 16, next))
         return DamagedVerdict(CarvedFault::kRunsOff);
-      if (indexSize != 20 + 14 * uint64_t(entries)) return DamagedVerdict(CarvedFault::kBadStructure);
+      if (indexSize != 20 + 14 * uint64_t(entries))
+        return DamagedVerdict(CarvedFault::kBadStructure);
       if (!f.Holds(end, indexSize)) return DamagedVerdict(CarvedFault::kRunsOff);
       end += indexSize;
       if (next == 0) break;

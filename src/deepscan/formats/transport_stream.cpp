@@ -143,8 +143,8 @@ CarvedVerdict WalkPackets(CarvedBytes& f, uint64_t packet, uint64_t syncAt) {
       return DamagedVerdict(CarvedFault::kBadStructure);
     counters[pid] = int8_t(counter);
   }
-  if (packets == 0) return DamagedVerdict(f.Holds(0, packet) ? CarvedFault::kBadStructure
-                                                            : CarvedFault::kRunsOff);
+  if (packets == 0)
+    return DamagedVerdict(f.Holds(0, packet) ? CarvedFault::kBadStructure : CarvedFault::kRunsOff);
   return {};
 }
 
