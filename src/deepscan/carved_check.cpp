@@ -46,6 +46,25 @@ constexpr WalkerRow kWalkers[] = {
     {kTypeSqlite,             CheckSqlite},
     {kTypePst,                CheckPst},
     {kTypeTrueType,           CheckTrueType},
+    {kTypeAvi,                CheckRiff},
+    {kTypeWav,                CheckRiff},
+    {kTypeMp4,                CheckIsoBmff},
+    {kTypeMov,                CheckIsoBmff},
+    {kType3gp,                CheckIsoBmff},
+    {kTypeMkv,                CheckMatroska},
+    {kTypeFlv,                CheckFlv},
+    {kTypeSwf,                CheckSwf},
+    {kTypeMpeg,               CheckMpegProgram},
+    {kTypeTs,                 CheckTransportStream},
+    {kTypeMts,                CheckMts},
+    {kTypeMp3,                CheckMpegAudio},
+    {kTypeMp2,                CheckMpegAudio},
+    {kTypeAsf,                CheckAsf},
+    {kTypeApe,                CheckApe},
+    {kTypeMidi,               CheckMidi},
+    {kTypeMmf,                CheckMmf},
+    {kTypeRealMedia,          CheckRealMedia},
+    {kTypeMxf,                CheckMxf},
     // No rule: GHO (its structure is not published) and DBX (no field
     // states the file's length).
 };
@@ -62,6 +81,13 @@ constexpr ExtensionWalker kUncarvedWalkers[] = {
     {"tar",  CheckTar},
     {"otf",  CheckTrueType},
     {"ttc",  CheckTrueType},
+    {"ogg",  CheckOgg},
+    {"oga",  CheckOgg},
+    {"ogv",  CheckOgg},
+    {"opus", CheckOgg},
+    {"webm", CheckMatroska},
+    {"m4a",  CheckIsoBmff},
+    {"m4v",  CheckIsoBmff},
 };
 // clang-format on
 

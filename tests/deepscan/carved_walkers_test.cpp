@@ -710,7 +710,7 @@ TEST(CarvedCheckRule, ExtensionsAndExtents) {
   EXPECT_EQ(WalkerForExtension("xlsx"), &CheckZip);
   EXPECT_EQ(WalkerForExtension("fla"), &CheckCompoundDocument);
   EXPECT_EQ(WalkerForExtension("rtf"), &CheckRtf);
-  EXPECT_EQ(WalkerForExtension("mp3"), nullptr);
+  EXPECT_EQ(WalkerForExtension("mso07"), nullptr);
   EXPECT_EQ(CarvedExtension("5000.jpg"), "jpg");
   EXPECT_EQ(CheckedExtent(1000, 512, 10, 100), 1024u);    // the whole last sector
   EXPECT_EQ(CheckedExtent(100000, 512, 90, 100), 5120u);  // cut at the medium's end

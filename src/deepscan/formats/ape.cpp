@@ -5,6 +5,7 @@
 #include "deepscan/file_type_codes.h"
 #include "deepscan/format_bytes.h"
 #include "deepscan/formats/formats.h"
+#include "deepscan/formats/walkers.h"
 
 namespace brinvale {
 
@@ -31,6 +32,41 @@ uint64_t SizeApe(SizingContext& ctx, std::span<const uint8_t> b) {
     return std::min(chunks.Counted(), chunks.WindowOffset() + second + kFooterBytes);
   }
   return chunks.Counted();
+}
+
+}  // namespace brinvale
+
+// The length of a Monkey's Audio file of version 3.98 or later: its
+// descriptor states the bytes of the descriptor, the header, the seek
+// table, the stored WAV header, the frame data (64-bit) and the WAV tail.
+// An APEv2 tag with its header and an ID3v1 tag may follow. Older files
+// state no length of their frame data: unchecked.
+namespace brinvale {
+
+CarvedVerdict CheckApe(CarvedBytes& f) {
+  uint16_t version = 0;
+  if (!f.HasAt(0, "MAC ") || !f.Le16(4, version)) return DamagedVerdict(CarvedFault::kBadStructure);
+  if (version < 3980) return {};
+  uint32_t field[7];
+  for (int i = 0; i < 7; ++i)
+    if (!f.Le32(8 + 4 * uint64_t(i), field[i])) return DamagedVerdict(CarvedFault::kRunsOff);
+  const uint32_t descriptor = field[0], header = field[1];
+  if (descriptor < 52 || header < 24) return DamagedVerdict(CarvedFault::kBadStructure);
+  uint64_t at = uint64_t(descriptor) + header + field[2] + field[3] +
+                (uint64_t(field[5]) << 32 | field[4]) + field[6];
+  if (!f.Holds(0, at)) return DamagedVerdict(CarvedFault::kRunsOff);
+  if (f.HasAt(at, "APETAGEX")) {
+    uint32_t size = 0, flags = 0;
+    if (!f.Le32(at + 12, size) || !f.Le32(at + 20, flags))
+      return DamagedVerdict(CarvedFault::kRunsOff);
+    if (!(flags & 0x20000000) || size < 32) return DamagedVerdict(CarvedFault::kBadStructure);
+    if (!f.Holds(at, 32 + uint64_t(size))) return DamagedVerdict(CarvedFault::kRunsOff);
+    if (!f.HasAt(at + size, "APETAGEX")) return DamagedVerdict(CarvedFault::kBadStructure);
+    at += 32 + uint64_t(size);
+  }
+  if (f.HasAt(at, "TAG") && f.Holds(at, 128)) at += 128;
+  if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
+  return CompleteVerdict(at);
 }
 
 }  // namespace brinvale

@@ -1,12 +1,17 @@
 // Standard MIDI files and SMAF ringtones (.mmf).
 #include <algorithm>
+#include <string_view>
 
 #include "deepscan/chunk_reader.h"
 #include "deepscan/file_type_codes.h"
 #include "deepscan/format_bytes.h"
 #include "deepscan/formats/formats.h"
+#include "deepscan/formats/walk_fields.h"
+#include "deepscan/formats/walkers.h"
 
 namespace brinvale {
+
+using namespace std::literals;
 
 namespace {
 
@@ -80,6 +85,62 @@ int DetectMmf(SizingContext&, std::span<const uint8_t> b) {
 
 uint64_t SizeMmf(SizingContext& ctx, std::span<const uint8_t>) {
   return SizeUntilNextStart(ctx, 256 * kMiB);
+}
+
+}  // namespace brinvale
+
+// The chunk walk of a standard MIDI file: the header chunk ("MThd", length
+// at least 6, format 0 to 2, the track count), then chunks (four letters,
+// 32-bit BE length) up to the last of the counted "MTrk" chunks, each
+// closed by the end-of-track event FF 2F 00. Chunks of other names are
+// passed over.
+namespace brinvale {
+
+CarvedVerdict CheckMidi(CarvedBytes& f) {
+  uint32_t headerLength = 0;
+  uint16_t format = 0, tracks = 0;
+  if (!f.HasAt(0, "MThd") || !f.Be32(4, headerLength) || !f.Be16(8, format) ||
+      !f.Be16(10, tracks) || headerLength < 6 || format > 2 || tracks == 0)
+    return DamagedVerdict(CarvedFault::kBadStructure);
+  uint64_t at = 8 + uint64_t(headerLength);
+  for (uint32_t found = 0; found < tracks;) {
+    char name[4];
+    uint32_t length = 0;
+    if (!f.Holds(at, 8)) return DamagedVerdict(CarvedFault::kRunsOff);
+    if (!FourCcAt(f, at, name) || !f.Be32(at + 4, length))
+      return DamagedVerdict(CarvedFault::kBadStructure);
+    if (!f.Holds(at, 8 + uint64_t(length))) return DamagedVerdict(CarvedFault::kRunsOff);
+    if (std::string_view(name, 4) == "MTrk") {
+      if (length < 3 || !f.HasAt(at + 8 + length - 3, "\xFF\x2F\x00"sv))
+        return DamagedVerdict(CarvedFault::kBadStructure);
+      ++found;
+    }
+    at += 8 + uint64_t(length);
+  }
+  if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
+  return CompleteVerdict(at);
+}
+
+// The chunk walk of a SMAF file: "MMMD" and the length of what follows,
+// filled exactly by chunks (four bytes of name, 32-bit BE length), the
+// contents info "CNTI" first; the last two bytes may be a CRC (not all
+// writers fill it in, so it is not checked).
+CarvedVerdict CheckMmf(CarvedBytes& f) {
+  uint32_t length = 0;
+  if (!f.HasAt(0, "MMMD") || !f.Be32(4, length) || !f.HasAt(8, "CNTI"))
+    return DamagedVerdict(CarvedFault::kBadStructure);
+  const uint64_t end = 8 + uint64_t(length);
+  if (!f.Holds(0, end)) return DamagedVerdict(CarvedFault::kRunsOff);
+  uint64_t at = 8;
+  while (end - at >= 8) {
+    uint32_t chunk = 0;
+    if (!f.Be32(at + 4, chunk) || chunk > end - at - 8)
+      return DamagedVerdict(CarvedFault::kBadStructure);
+    at += 8 + uint64_t(chunk);
+  }
+  if (at != end && at + 2 != end) return DamagedVerdict(CarvedFault::kBadStructure);
+  if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
+  return CompleteVerdict(end);
 }
 
 }  // namespace brinvale

@@ -5,6 +5,7 @@
 #include "deepscan/file_type_codes.h"
 #include "deepscan/format_bytes.h"
 #include "deepscan/formats/formats.h"
+#include "deepscan/formats/walkers.h"
 
 namespace brinvale {
 
@@ -40,6 +41,142 @@ int DetectMp2(SizingContext&, std::span<const uint8_t> b) {
 
 uint64_t SizeMp2(SizingContext& ctx, std::span<const uint8_t>) {
   return SizeUntilNextStart(ctx, 256 * kMiB);
+}
+
+}  // namespace brinvale
+
+// The frame walk of an MPEG audio file (MP3, MP2): an optional ID3v2 tag
+// (syncsafe size; a footer when flagged), then frames, each with its
+// length from its header (layer, bit rate, sample rate, padding), all of
+// the first frame's version, layer and sample rate; then optional tags at
+// the end: an APEv2 tag with its header and an ID3v1 tag ("TAG", 128
+// bytes). The length is stated by a Xing/Info (or VBRI) frame first, which
+// counts the frames and bytes that follow; without one the frames end at
+// the first bytes that are no frame, which states no length (unchecked).
+namespace brinvale {
+
+namespace {
+
+struct FrameHeader {
+  int version = 0;  // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+  int layer = 0;    // 1, 2, 3
+  int sampleRate = 0;
+  int channels = 0;
+  bool crc = false;
+  uint64_t length = 0;
+};
+
+bool ParseFrameHeader(const uint8_t (&h)[4], FrameHeader& out) {
+  static constexpr uint16_t kRates[5][15] = {
+      {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},  // MPEG-1 I
+      {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},     // MPEG-1 II
+      {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},      // MPEG-1 III
+      {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},     // MPEG-2 I
+      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},          // MPEG-2 II, III
+  };
+  static constexpr int kSampleRates[4][3] = {
+      {11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
+  if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return false;
+  const int version = (h[1] >> 3) & 3, layerBits = (h[1] >> 1) & 3;
+  const int rateIndex = h[2] >> 4, sampleIndex = (h[2] >> 2) & 3, padding = (h[2] >> 1) & 1;
+  if (version == 1 || layerBits == 0 || rateIndex == 0 || rateIndex == 15 || sampleIndex == 3 ||
+      (h[3] & 3) == 2)
+    return false;
+  const int layer = 4 - layerBits;
+  const int row = version == 3 ? layer - 1 : (layer == 1 ? 3 : 4);
+  const uint64_t rate = uint64_t(kRates[row][rateIndex]) * 1000;
+  const uint64_t sampleRate = kSampleRates[version][sampleIndex];
+  out.version = version;
+  out.layer = layer;
+  out.sampleRate = int(sampleRate);
+  out.channels = (h[3] >> 6) == 3 ? 1 : 2;
+  out.crc = !(h[1] & 1);
+  if (layer == 1)
+    out.length = (12 * rate / sampleRate + padding) * 4;
+  else if (layer == 3 && version != 3)
+    out.length = 72 * rate / sampleRate + padding;
+  else
+    out.length = 144 * rate / sampleRate + padding;
+  return out.length >= 4;
+}
+
+// The frame and byte counts of a Xing/Info or VBRI frame at `at`.
+bool StatedCounts(CarvedBytes& f, uint64_t at, const FrameHeader& h, uint32_t& frames,
+                  uint32_t& bytes) {
+  frames = bytes = 0;
+  if (h.layer != 3) return false;
+  const uint64_t side = h.version == 3 ? (h.channels == 1 ? 17 : 32) : (h.channels == 1 ? 9 : 17);
+  const uint64_t xing = at + 4 + (h.crc ? 2 : 0) + side;
+  if (xing + 16 <= at + h.length && (f.HasAt(xing, "Xing") || f.HasAt(xing, "Info"))) {
+    uint32_t flags = 0;
+    uint64_t field = xing + 8;
+    if (!f.Be32(xing + 4, flags) || !(flags & 1) || !f.Be32(field, frames)) return false;
+    if ((flags & 2) && !f.Be32(field + 4, bytes)) return false;
+    return true;
+  }
+  if (at + 36 + 18 <= at + h.length && f.HasAt(at + 36, "VBRI"))
+    return f.Be32(at + 36 + 10, bytes) && f.Be32(at + 36 + 14, frames);
+  return false;
+}
+
+}  // namespace
+
+CarvedVerdict CheckMpegAudio(CarvedBytes& f) {
+  uint64_t at = 0;
+  if (f.HasAt(0, "ID3")) {
+    uint8_t h[10];
+    if (!f.Read(0, h)) return DamagedVerdict(CarvedFault::kRunsOff);
+    uint64_t size = 0;
+    for (int i = 6; i < 10; ++i) {
+      if (h[i] & 0x80) return DamagedVerdict(CarvedFault::kBadStructure);
+      size = size << 7 | h[i];
+    }
+    at = 10 + size + ((h[5] & 0x10) ? 10 : 0);
+  }
+  const uint64_t audio = at;
+  FrameHeader first;
+  uint32_t statedFrames = 0, statedBytes = 0;
+  bool stated = false;
+  uint64_t frames = 0;
+  for (;; ++frames) {
+    if (stated && frames == uint64_t(statedFrames) + 1) break;
+    uint8_t raw[4];
+    FrameHeader h;
+    const bool read = f.Read(at, raw);
+    const bool frame = read && ParseFrameHeader(raw, h) &&
+                       (frames == 0 || (h.version == first.version && h.layer == first.layer &&
+                                        h.sampleRate == first.sampleRate));
+    if (!frame) {
+      // Some writers count the tag frame itself.
+      if (frames == 0 || (stated && frames != statedFrames))
+        return DamagedVerdict(read ? CarvedFault::kBadStructure : CarvedFault::kRunsOff);
+      break;
+    }
+    if (!f.Holds(at, h.length)) return DamagedVerdict(CarvedFault::kRunsOff);
+    if (frames == 0) {
+      first = h;
+      stated = StatedCounts(f, at, h, statedFrames, statedBytes);
+    }
+    at += h.length;
+  }
+  if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
+  if (!stated) return {};
+  // Writers count the bytes from the tag frame, or from the file's start.
+  if (statedBytes != 0 && statedBytes != at - audio && statedBytes != at)
+    return DamagedVerdict(CarvedFault::kBadStructure);
+  // An APEv2 tag with its header: 32 bytes, then items and footer of the
+  // stated size.
+  if (f.HasAt(at, "APETAGEX")) {
+    uint32_t size = 0, flags = 0;
+    if (!f.Le32(at + 12, size) || !f.Le32(at + 20, flags))
+      return DamagedVerdict(CarvedFault::kRunsOff);
+    if (!(flags & 0x20000000) || size < 32) return DamagedVerdict(CarvedFault::kBadStructure);
+    if (!f.Holds(at, 32 + uint64_t(size))) return DamagedVerdict(CarvedFault::kRunsOff);
+    if (!f.HasAt(at + size, "APETAGEX")) return DamagedVerdict(CarvedFault::kBadStructure);
+    at += 32 + uint64_t(size);
+  }
+  if (f.HasAt(at, "TAG") && f.Holds(at, 128)) at += 128;
+  return CompleteVerdict(at);
 }
 
 }  // namespace brinvale

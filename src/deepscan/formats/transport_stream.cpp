@@ -1,12 +1,14 @@
 // MPEG transport streams (.ts, 188-byte packets) and AVCHD/Blu-ray streams
 // (.mts, 192-byte packets: a 4-byte timestamp before each TS packet).
 #include <algorithm>
+#include <vector>
 
 #include "common/error_codes.h"
 #include "deepscan/chunk_reader.h"
 #include "deepscan/file_type_codes.h"
 #include "deepscan/format_bytes.h"
 #include "deepscan/formats/formats.h"
+#include "deepscan/formats/walkers.h"
 
 namespace brinvale {
 
@@ -101,5 +103,54 @@ int DetectMts(SizingContext& ctx, std::span<const uint8_t> b) {
 uint64_t SizeMts(SizingContext& ctx, std::span<const uint8_t>) {
   return SizeUntilNextStart(ctx, 6 * kGiB);
 }
+
+}  // namespace brinvale
+
+// The packet walk of a transport stream: 188-byte packets (192 in an
+// AVCHD/Blu-ray stream, a 4-byte timestamp first), each starting with the
+// sync byte, with a valid adaptation field and, per packet id, continuity
+// counters that go up by one (mod 16) from one payload to the next, unless
+// the adaptation field flags a discontinuity or the packet repeats the one
+// before. A stream states no length: it ends at the last whole packet
+// before bytes without the sync byte, which may as well be where it was
+// cut. So a stream walked whole stays unchecked; a broken packet or
+// counter makes it damaged.
+namespace brinvale {
+
+namespace {
+
+CarvedVerdict WalkPackets(CarvedBytes& f, uint64_t packet, uint64_t syncAt) {
+  std::vector<int8_t> counters(8192, -1);
+  uint64_t at = 0, packets = 0;
+  for (; f.Holds(at, packet); at += packet, ++packets) {
+    uint8_t h[6];
+    if (!f.Read(at + syncAt, h)) return DamagedVerdict(CarvedFault::kUnreadable);
+    if (h[0] != kSync) break;
+    const unsigned pid = unsigned(h[1] & 0x1F) << 8 | h[2];
+    const unsigned control = (h[3] >> 4) & 3;
+    const int counter = h[3] & 0x0F;
+    if (control == 0) return DamagedVerdict(CarvedFault::kBadStructure);
+    bool discontinuity = false;
+    if (control & 2) {
+      const unsigned length = h[4];
+      if (length > (control == 2 ? 183u : 182u) || (control == 2 && length != 183))
+        return DamagedVerdict(CarvedFault::kBadStructure);
+      discontinuity = length > 0 && (h[5] & 0x80);
+    }
+    if (pid == 0x1FFF || !(control & 1)) continue;
+    const int last = counters[pid];
+    if (last >= 0 && !discontinuity && counter != last && counter != ((last + 1) & 15))
+      return DamagedVerdict(CarvedFault::kBadStructure);
+    counters[pid] = int8_t(counter);
+  }
+  if (packets == 0)
+    return DamagedVerdict(f.Holds(0, packet) ? CarvedFault::kBadStructure : CarvedFault::kRunsOff);
+  return {};
+}
+
+}  // namespace
+
+CarvedVerdict CheckTransportStream(CarvedBytes& f) { return WalkPackets(f, kPacket, 0); }
+CarvedVerdict CheckMts(CarvedBytes& f) { return WalkPackets(f, kPacket + 4, 4); }
 
 }  // namespace brinvale

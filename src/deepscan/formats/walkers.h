@@ -33,5 +33,21 @@ CarvedVerdict CheckTrueType(CarvedBytes& file);          // truetype.cpp (TrueTy
 CarvedVerdict CheckPe(CarvedBytes& file);                // pe.cpp (exe, dll, sys)
 CarvedVerdict CheckCab(CarvedBytes& file);               // cab.cpp
 CarvedVerdict CheckPst(CarvedBytes& file);               // outlook.cpp
+CarvedVerdict CheckRiff(CarvedBytes& file);              // riff.cpp (AVI, WAV)
+CarvedVerdict CheckIsoBmff(CarvedBytes& file);           // isobmff.cpp (MP4, MOV, 3GP, M4A)
+CarvedVerdict CheckMatroska(CarvedBytes& file);          // matroska.cpp (MKV, WebM)
+CarvedVerdict CheckFlv(CarvedBytes& file);               // flash.cpp
+CarvedVerdict CheckSwf(CarvedBytes& file);               // flash.cpp
+CarvedVerdict CheckMpegProgram(CarvedBytes& file);       // mpeg.cpp
+CarvedVerdict CheckTransportStream(CarvedBytes& file);   // transport_stream.cpp
+CarvedVerdict CheckMts(CarvedBytes& file);               // transport_stream.cpp
+CarvedVerdict CheckMpegAudio(CarvedBytes& file);         // mpeg_audio.cpp (MP3, MP2)
+CarvedVerdict CheckAsf(CarvedBytes& file);               // asf.cpp
+CarvedVerdict CheckApe(CarvedBytes& file);               // ape.cpp
+CarvedVerdict CheckMidi(CarvedBytes& file);              // midi.cpp
+CarvedVerdict CheckMmf(CarvedBytes& file);               // midi.cpp
+CarvedVerdict CheckRealMedia(CarvedBytes& file);         // realmedia.cpp
+CarvedVerdict CheckMxf(CarvedBytes& file);               // mxf.cpp
+CarvedVerdict CheckOgg(CarvedBytes& file);               // ogg.cpp (no table row)
 
 }  // namespace brinvale
