@@ -98,10 +98,10 @@ constexpr int kMaxListingDepth = 512;
 // The partition a listed record came from, for an image of a whole disk.
 using PartitionOf = std::function<uint32_t(const ScanRecord&)>;
 
-// A carved file's condition in a listing: "  [complete, N bytes]",
-// "  [damaged: why]" or "  [unchecked]"; nothing for other records.
+// A file's condition in a listing: "  [complete, N bytes]", "  [damaged:
+// why]" or "  [unchecked]". A file found through its file system is checked
+// here, on demand, over the bytes recovery would read for it.
 std::string ConditionText(IRidiRedazuvoParse& engine, const ScanRecord& r) {
-  if (r.Engine() != EngineCode::kContent) return {};
   const CarvedVerdict verdict = CarvedVerdictOf(engine, r);
   switch (verdict.condition) {
     case CarvedCondition::kComplete:
@@ -159,14 +159,12 @@ void JsonTree(IRidiRedazuvoParse& engine, JsonWriter& json, const PartitionOf& p
           json.Unsigned("size", r.FileSize());
           json.String("modified", TimeText(r.Written()));
           json.Bool("content_matches", r.ContentCheck() != 0);
-          if (r.Engine() == EngineCode::kContent) {
-            const CarvedVerdict verdict = CarvedVerdictOf(engine, r);
-            json.String("condition", std::string(CarvedConditionName(verdict.condition)));
-            if (verdict.condition == CarvedCondition::kComplete)
-              json.Unsigned("exact_size", verdict.exactLength);
-            if (verdict.condition == CarvedCondition::kDamaged)
-              json.String("damage", std::string(CarvedFaultText(verdict.fault)));
-          }
+          const CarvedVerdict verdict = CarvedVerdictOf(engine, r);
+          json.String("condition", std::string(CarvedConditionName(verdict.condition)));
+          if (verdict.condition == CarvedCondition::kComplete)
+            json.Unsigned("exact_size", verdict.exactLength);
+          if (verdict.condition == CarvedCondition::kDamaged)
+            json.String("damage", std::string(CarvedFaultText(verdict.fault)));
         }
         json.EndObject();
       },
