@@ -1,6 +1,6 @@
 // brinvale-cli over the images of tests/fixtures/make_fsverdict_fixture.sh:
-// a quick scan's listing tells the condition of each deleted file, the
-// recovery manifest's condition column carries it, and the complete files
+// a quick scan's listing with --check tells the condition of each deleted
+// file, the recovery manifest's condition column carries it, and the complete files
 // come back byte for byte at their recorded size.
 #include <gtest/gtest.h>
 
@@ -65,7 +65,7 @@ TEST_F(FoundVerdictCli, QuickScanListsVerdictsAndTheManifestKeepsThem) {
   for (const std::string image : {"fsv_fat.img", "fsv_ntfs.img"}) {
     SCOPED_TRACE(image);
     const std::string path = test::FixturePath(image).string();
-    test::ChildResult r = test::RunChild({BRINVALE_CLI_PATH, "scan", path, "--list"});
+    test::ChildResult r = test::RunChild({BRINVALE_CLI_PATH, "scan", path, "--list", "--check"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     for (const Row& row : Rows(image)) {
       const std::string line = LineOf(r.out, row.name + "  ");
@@ -79,9 +79,16 @@ TEST_F(FoundVerdictCli, QuickScanListsVerdictsAndTheManifestKeepsThem) {
       }
     }
 
+    // Without --check a listing reads no file's data: no condition.
+    r = test::RunChild({BRINVALE_CLI_PATH, "scan", path, "--list"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string victim = LineOf(r.out, "Victim.jpg  ");
+    ASSERT_FALSE(victim.empty()) << r.out;
+    EXPECT_EQ(victim.find("[damaged"), std::string::npos) << victim;
+
     const fs::path out = m_dir / (image + ".out");
-    r = test::RunChild(
-        {BRINVALE_CLI_PATH, "scan", path, "--list", "--json", "--recover-to", out.string()});
+    r = test::RunChild({BRINVALE_CLI_PATH, "scan", path, "--list", "--check", "--json",
+                        "--recover-to", out.string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::ifstream csvFile(out / "recovery.csv", std::ios::binary);
     std::stringstream csv;
