@@ -20,7 +20,7 @@ void PrintUsage() {
                "\n"
                "commands:\n"
                "  probe SOURCE   name the file system at the start of SOURCE\n"
-               "  scan SOURCE    find deleted files; --list, --types LIST, --recover-to DIR,\n"
+               "  scan SOURCE    find deleted files; --list [--check], --types LIST, --recover-to DIR,\n"
                "                 --keep-paths, --allow-same-medium, --json, --mode quick|full,\n"
                "                 --resume, --fresh\n"
                "  disks [--json] list disks, volumes and unallocated gaps\n"

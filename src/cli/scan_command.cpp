@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "app/recovery_window_job.h"
 #include "app/scan_history.h"
@@ -44,7 +45,8 @@ constexpr int kExitSomeFailed = 1;
 constexpr int kExitUsage = 2;
 
 const char kUsage[] =
-    "usage: brinvale-cli scan SOURCE [--mode quick|full] [--partition N] [--list] [--types LIST]\n"
+    "usage: brinvale-cli scan SOURCE [--mode quick|full] [--partition N] [--list [--check]]\n"
+    "                         [--types LIST]\n"
     "                         [--recover-to DIR [--keep-paths] [--allow-same-medium]]\n"
     "                         [--json] [--resume|--fresh] [--workers N]\n";
 
@@ -98,11 +100,22 @@ constexpr int kMaxListingDepth = 512;
 // The partition a listed record came from, for an image of a whole disk.
 using PartitionOf = std::function<uint32_t(const ScanRecord&)>;
 
-// A carved file's condition in a listing: "  [complete, N bytes]",
-// "  [damaged: why]" or "  [unchecked]"; nothing for other records.
-std::string ConditionText(IRidiRedazuvoParse& engine, const ScanRecord& r) {
-  if (r.Engine() != EngineCode::kContent) return {};
-  const CarvedVerdict verdict = CarvedVerdictOf(engine, r);
+// Whether the listing tells the condition of `r`, and which: a carved
+// file's always (its check step ran); a file found through its file system
+// with --check, checked here over the bytes recovery would read for it
+// (reading a whole quick scan's files is the cost), else only when known.
+std::optional<CarvedVerdict> ListedVerdict(IRidiRedazuvoParse& engine, const ScanRecord& r,
+                                           bool check) {
+  if (r.Engine() == EngineCode::kContent || check) return CarvedVerdictOf(engine, r);
+  return KnownVerdictOf(engine, r);
+}
+
+// A file's condition in a listing: "  [complete, N bytes]", "  [damaged:
+// why]" or "  [unchecked]"; nothing when it is not known.
+std::string ConditionText(IRidiRedazuvoParse& engine, const ScanRecord& r, bool check) {
+  const std::optional<CarvedVerdict> known = ListedVerdict(engine, r, check);
+  if (!known) return {};
+  const CarvedVerdict verdict = *known;
   switch (verdict.condition) {
     case CarvedCondition::kComplete:
       return "  [complete, " + std::to_string(verdict.exactLength) + " bytes]";
@@ -113,10 +126,10 @@ std::string ConditionText(IRidiRedazuvoParse& engine, const ScanRecord& r) {
   return "  [unchecked]";
 }
 
-void PrintTree(IRidiRedazuvoParse& engine, const PartitionOf& partitionOf) {
+void PrintTree(IRidiRedazuvoParse& engine, const PartitionOf& partitionOf, bool check) {
   WalkTree(
       engine, nullptr, 0,
-      [&engine, &partitionOf](const ScanRecord& r, uint32_t level) {
+      [&engine, &partitionOf, check](const ScanRecord& r, uint32_t level) {
         std::string indent(size_t(level) * 2, ' ');
         // Found names are data from the medium: never raw to the terminal.
         const std::string name = TerminalSafe(r.Name());
@@ -132,15 +145,16 @@ void PrintTree(IRidiRedazuvoParse& engine, const PartitionOf& partitionOf) {
         std::printf("%s%s  %" PRIu64 " bytes  %s%s%s%s\n", indent.c_str(), name.c_str(),
                     r.FileSize(), TimeText(r.Written()).c_str(),
                     r.ContentCheck() == 0 ? "  [content does not match the extension]" : "",
-                    ConditionText(engine, r).c_str(), where.c_str());
+                    ConditionText(engine, r, check).c_str(), where.c_str());
       },
       kMaxListingDepth);
 }
 
-void JsonTree(IRidiRedazuvoParse& engine, JsonWriter& json, const PartitionOf& partitionOf) {
+void JsonTree(IRidiRedazuvoParse& engine, JsonWriter& json, const PartitionOf& partitionOf,
+              bool check) {
   WalkTree(
       engine, nullptr, 0,
-      [&engine, &json, &partitionOf](const ScanRecord& r, uint32_t) {
+      [&engine, &json, &partitionOf, check](const ScanRecord& r, uint32_t) {
         std::string folder;
         engine.GetRecordPath(r, folder, 4096);
         folder = HostSeparators(std::move(folder));
@@ -159,8 +173,8 @@ void JsonTree(IRidiRedazuvoParse& engine, JsonWriter& json, const PartitionOf& p
           json.Unsigned("size", r.FileSize());
           json.String("modified", TimeText(r.Written()));
           json.Bool("content_matches", r.ContentCheck() != 0);
-          if (r.Engine() == EngineCode::kContent) {
-            const CarvedVerdict verdict = CarvedVerdictOf(engine, r);
+          if (const auto known = ListedVerdict(engine, r, check)) {
+            const CarvedVerdict verdict = *known;
             json.String("condition", std::string(CarvedConditionName(verdict.condition)));
             if (verdict.condition == CarvedCondition::kComplete)
               json.Unsigned("exact_size", verdict.exactLength);
@@ -555,7 +569,7 @@ int RunScan(const std::vector<std::string>& args) {
     if (options->list) {
       json.BeginArray("files");
       for (ScanSource* source : scanned)
-        JsonTree(*source->engine, json, partitionOfUnit(unitOf(*source)));
+        JsonTree(*source->engine, json, partitionOfUnit(unitOf(*source)), options->check);
       json.EndArray();
     }
     if (!options->recoverTo.empty()) {
@@ -585,7 +599,7 @@ int RunScan(const std::vector<std::string>& args) {
         if (unit.partition != 0)
           std::printf("Partition %u (%s, sectors %" PRIu64 " to %" PRIu64 "):\n", unit.partition,
                       unit.fileSystem.c_str(), unit.start, unit.start + unit.length - 1);
-        PrintTree(*source->engine, partitionOfUnit(unit));
+        PrintTree(*source->engine, partitionOfUnit(unit), options->check);
       }
     if (plan.Partitioned()) {
       for (size_t i = 0; i < plan.units.size(); ++i) {

@@ -108,6 +108,8 @@ std::optional<ScanOptions> ParseScanOptions(const std::vector<std::string>& args
       }
     } else if (a == "--list") {
       options.list = true;
+    } else if (a == "--check") {
+      options.check = true;
     } else if (a == "--json") {
       options.json = true;
     } else if (a == "--keep-paths") {

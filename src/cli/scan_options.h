@@ -16,6 +16,9 @@ struct ScanOptions {
   bool fullScan = false;
   bool list = false;
   bool json = false;
+  // --check: the listing checks every file found through its file system
+  // (reading its data); carved files always show their check step's verdict.
+  bool check = false;
   bool keepPaths = false;
   bool allowSameMedium = false;  // recover onto the scanned medium all the same
   ResumeChoice resume = ResumeChoice::kAsk;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "common/error_codes.h"
@@ -31,31 +32,87 @@ uint32_t Crc32Continue(uint32_t crc, std::span<const uint8_t> bytes) {
 
 CarvedBytes::CarvedBytes(SectorReader& reader, uint32_t bytesPerSector, uint64_t startSector,
                          uint64_t extent)
-    : m_reader(reader),
+    : CarvedBytes(reader, bytesPerSector, FileExtentMap{{extent, startSector, false}}, extent) {}
+
+CarvedBytes::CarvedBytes(SectorReader& reader, uint32_t bytesPerSector, FileExtentMap map,
+                         uint64_t extent)
+    : m_reader(&reader),
       m_bytesPerSector(bytesPerSector),
-      m_startSector(startSector),
-      m_extent(extent),
-      m_window(new uint8_t[kWindowBytes]) {}
+      m_pieces(std::move(map)),
+      m_window(new uint8_t[kWindowBytes]) {
+  uint64_t at = 0;
+  m_pieceStarts.reserve(m_pieces.size());
+  for (const FileExtent& piece : m_pieces) {
+    m_pieceStarts.push_back(at);
+    at = piece.length > UINT64_MAX - at ? UINT64_MAX : at + piece.length;
+  }
+  m_extent = std::min(extent, at);
+}
+
+CarvedBytes::CarvedBytes(std::span<const uint8_t> bytes)
+    : m_memory(bytes), m_extent(bytes.size()), m_window(new uint8_t[kWindowBytes]) {}
+
+size_t CarvedBytes::FillFromPiece(size_t piece, uint64_t offset, std::span<uint8_t> out) {
+  const FileExtent& p = m_pieces[piece];
+  if (p.zeros) {
+    std::memset(out.data(), 0, out.size());
+    return out.size();
+  }
+  const uint32_t bps = m_bytesPerSector;
+  // Whole sectors are read; a stretch may begin or end inside one.
+  const uint64_t sector = p.sector + offset / bps;
+  const size_t skip = size_t(offset % bps);
+  const uint64_t wanted = (skip + out.size() + bps - 1) / bps;
+  if (sector >= m_reader->totalSectors) return 0;
+  const uint32_t count = uint32_t(std::min<uint64_t>(wanted, m_reader->totalSectors - sector));
+  uint8_t* into = out.data();
+  std::vector<uint8_t> scratch;
+  if (skip != 0 || uint64_t(count) * bps > out.size()) {
+    scratch.resize(size_t(count) * bps);
+    into = scratch.data();
+  }
+  uint32_t got = 0;
+  if (ReadSectors(count, *m_reader, into, sector, bps, got) != kOk)
+    got = std::min(got, count);
+  else
+    got = count;
+  const uint64_t arrived = uint64_t(got) * bps;
+  if (arrived <= skip) return 0;
+  const size_t take = size_t(std::min<uint64_t>(arrived - skip, out.size()));
+  if (into != out.data()) std::memcpy(out.data(), into + skip, take);
+  return take;
+}
 
 bool CarvedBytes::Load(uint64_t window) {
   if (window == m_windowIndex) return true;
   m_windowIndex = UINT64_MAX;
+  const uint64_t first = window * kWindowBytes;
+  const size_t bytes = size_t(std::min<uint64_t>(kWindowBytes, m_extent - first));
+  if (m_reader == nullptr) {
+    std::memcpy(m_window.get(), m_memory.data() + first, bytes);
+    m_windowBytes = bytes;
+    m_windowIndex = window;
+    return true;
+  }
   const uint32_t bps = m_bytesPerSector;
   if (bps == 0 || kWindowBytes % bps != 0) return !(m_readFailed = true);
-  const uint64_t first = window * kWindowBytes;
-  const uint64_t bytes = std::min<uint64_t>(kWindowBytes, m_extent - first);
-  const uint64_t perWindow = kWindowBytes / bps;
-  const uint64_t sector = m_startSector + window * perWindow;
-  uint32_t count = uint32_t((bytes + bps - 1) / bps);
-  uint32_t got = 0;
-  if (sector >= m_reader.totalSectors) return !(m_readFailed = true);
-  count = uint32_t(std::min<uint64_t>(count, m_reader.totalSectors - sector));
-  const int rc = ReadSectors(count, m_reader, m_window.get(), sector, bps, got);
-  if (rc != kOk)
-    got = std::min(got, count);
-  else
-    got = count;
-  m_windowBytes = size_t(std::min<uint64_t>(uint64_t(got) * bps, bytes));
+  // The stretch that holds `first`, then the ones after it.
+  size_t piece = size_t(std::upper_bound(m_pieceStarts.begin(), m_pieceStarts.end(), first) -
+                        m_pieceStarts.begin());
+  if (piece == 0) return !(m_readFailed = true);
+  --piece;
+  size_t filled = 0;
+  for (; filled < bytes && piece < m_pieces.size(); ++piece) {
+    const uint64_t at = first + filled - m_pieceStarts[piece];
+    if (at >= m_pieces[piece].length) continue;
+    const size_t want = size_t(std::min<uint64_t>(m_pieces[piece].length - at, bytes - filled));
+    const size_t got =
+        FillFromPiece(piece, at, std::span<uint8_t>(m_window.get() + filled, want));
+    filled += got;
+    // The medium ended (or a read fell short) inside the stretch.
+    if (got < want) break;
+  }
+  m_windowBytes = filled;
   if (m_windowBytes == 0) return !(m_readFailed = true);
   m_windowIndex = window;
   return true;

@@ -5,14 +5,18 @@
 #include <memory>
 #include <span>
 #include <string_view>
+#include <vector>
 
+#include "deepscan/file_extent_map.h"
 #include "device/sector_reader.h"
 
-// One carved file's bytes as its structure walker sees them: offsets from
-// the file's start sector, bounded by the extent the scan gave the file (its
-// record's size). Nothing outside [0, extent) is ever read, and each 64 KiB
-// window of the file is read from the medium once while the walk stays in
-// it.
+// One file's bytes as its structure walker sees them: offsets from the
+// file's start, bounded by its extent (a carved file's record size, or the
+// bytes recovery reads for a file-system find). The bytes lie at one start
+// sector (a carved file), in the stretches of an extent map (a FAT chain,
+// NTFS runs with sparse runs as zeros) or in memory (resident data).
+// Nothing outside [0, extent) is ever read, and each 64 KiB window of the
+// file is read from the medium once while the walk stays in it.
 namespace brinvale {
 
 class CarvedBytes {
@@ -22,6 +26,12 @@ class CarvedBytes {
   // Borrows `reader` (must outlive this object). `extent` is the record's
   // size in bytes; sectors past the end of the medium read as failures.
   CarvedBytes(SectorReader& reader, uint32_t bytesPerSector, uint64_t startSector, uint64_t extent);
+  // The file whose bytes lie in the stretches of `map`; the extent is the
+  // smaller of `extent` and the bytes the map holds. Borrows `reader`.
+  CarvedBytes(SectorReader& reader, uint32_t bytesPerSector, FileExtentMap map, uint64_t extent);
+  // A file held in memory, such as an NTFS file's resident value. Borrows
+  // `bytes` (must outlive this object).
+  explicit CarvedBytes(std::span<const uint8_t> bytes);
   CarvedBytes(const CarvedBytes&) = delete;
   CarvedBytes& operator=(const CarvedBytes&) = delete;
 
@@ -61,11 +71,16 @@ class CarvedBytes {
 
  private:
   bool Load(uint64_t window);
+  // Fills `out` with the file's bytes from `offset` out of the stretch
+  // `piece`; the bytes that arrived.
+  size_t FillFromPiece(size_t piece, uint64_t offset, std::span<uint8_t> out);
 
-  SectorReader& m_reader;
-  uint32_t m_bytesPerSector;
-  uint64_t m_startSector;
-  uint64_t m_extent;
+  SectorReader* m_reader = nullptr;  // null for a file in memory
+  uint32_t m_bytesPerSector = 0;
+  FileExtentMap m_pieces;
+  std::vector<uint64_t> m_pieceStarts;  // file offset of each stretch
+  std::span<const uint8_t> m_memory;
+  uint64_t m_extent = 0;
   std::unique_ptr<uint8_t[]> m_window;
   uint64_t m_windowIndex = UINT64_MAX;
   size_t m_windowBytes = 0;

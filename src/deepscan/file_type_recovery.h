@@ -177,6 +177,7 @@ class CFileTypeRecovery final : public CNullRecoveryEngine,
   // The verdict of a carved record of this log: kept, or checked now and
   // kept. kUnchecked for other records.
   CarvedVerdict CarvedVerdictOf(const ScanRecord& record) override;
+  std::optional<CarvedVerdict> KnownVerdictOf(const ScanRecord& record) override;
   const CarvedConditionFile* Conditions() const { return m_conditions.get(); }
   uint32_t BytesPerSector() const { return m_bytesPerSector; }
   uint64_t StartSector() const { return m_start; }

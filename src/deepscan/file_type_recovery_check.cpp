@@ -30,6 +30,12 @@ CarvedVerdict CFileTypeRecovery::CarvedVerdictOf(const ScanRecord& record) {
   }
 }
 
+std::optional<CarvedVerdict> CFileTypeRecovery::KnownVerdictOf(const ScanRecord& record) {
+  if (record.Engine() != EngineCode::kContent || record.IsFolder()) return CarvedVerdict{};
+  if (m_conditions) return m_conditions->Find(record.Number(), record.MetadataSector());
+  return std::nullopt;
+}
+
 int CFileTypeRecovery::CheckCarvedFiles(ScanProgressCallback progress, void* user, WorkCrew* crew) {
   if (!m_store || !m_store->IsOpen() || !m_reader.IsOpen()) return kOk;
   try {

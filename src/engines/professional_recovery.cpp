@@ -35,8 +35,16 @@ CProfessionalRecovery::CProfessionalRecovery(IScanHistory& history)
 CProfessionalRecovery::~CProfessionalRecovery() = default;
 
 CarvedVerdict CProfessionalRecovery::CarvedVerdictOf(const ScanRecord& record) {
-  return record.Engine() == EngineCode::kContent ? m_content->CarvedVerdictOf(record)
-                                                 : CarvedVerdict{};
+  if (record.Engine() == EngineCode::kContent) return m_content->CarvedVerdictOf(record);
+  if (auto* conditions = dynamic_cast<ICarvedConditions*>(EngineFor(record)))
+    return conditions->CarvedVerdictOf(record);
+  return {};
+}
+
+std::optional<CarvedVerdict> CProfessionalRecovery::KnownVerdictOf(const ScanRecord& record) {
+  if (auto* conditions = dynamic_cast<ICarvedConditions*>(EngineFor(record)))
+    return conditions->KnownVerdictOf(record);
+  return CarvedVerdict{};
 }
 
 EngineSetup CProfessionalRecovery::QuickSetup() const {

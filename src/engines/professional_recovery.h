@@ -102,9 +102,10 @@ class CProfessionalRecovery final : public IRidiRedazuvoParse,
   int ExtractRecord(const ScanRecord& record, std::filesystem::path& path, uint8_t* buffer,
                     uint64_t& size, ExtractProgressCallback callback, void* user) override;
 
-  // The verdict of a carved record (the content engine's); kUnchecked for
-  // the other engines' records.
+  // The verdict of a record, asked of the engine that wrote it (by the
+  // engine code at offset 2).
   CarvedVerdict CarvedVerdictOf(const ScanRecord& record) override;
+  std::optional<CarvedVerdict> KnownVerdictOf(const ScanRecord& record) override;
 
   // Not part of the interface.
 

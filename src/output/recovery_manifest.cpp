@@ -187,7 +187,7 @@ int WriteText(const std::filesystem::path& path, const std::string& text) {
 }  // namespace
 
 std::string ManifestCondition(IRidiRedazuvoParse& engine, const ScanRecord& record) {
-  if (record.Engine() != EngineCode::kContent) return {};
+  if (record.IsFolder()) return {};
   const CarvedVerdict verdict = CarvedVerdictOf(engine, record);
   std::string text(CarvedConditionName(verdict.condition));
   if (verdict.condition == CarvedCondition::kDamaged && verdict.fault != CarvedFault::kNone)

@@ -21,9 +21,10 @@ struct ManifestFiles {
   std::filesystem::path json;
 };
 
-// The condition a manifest lists for `record`, asked of `engine`: for a
-// file found by its content its verdict ("complete", "damaged: <why>" or
-// "unchecked"); "" for files the file systems found, which have none.
+// The condition a manifest lists for `record`, asked of `engine`: its
+// verdict ("complete", "damaged: <why>" or "unchecked"), for a file found
+// by its content as for one found through its file system (checked on
+// demand over the bytes recovery reads); "" for folders.
 std::string ManifestCondition(IRidiRedazuvoParse& engine, const ScanRecord& record);
 
 // The engine that found a record, as the manifest names it: "quick FAT",

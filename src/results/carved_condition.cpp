@@ -29,10 +29,18 @@ uint64_t RecoveredLength(const CarvedVerdict& verdict, uint64_t carvedSize) {
 }
 
 CarvedVerdict CarvedVerdictOf(IRidiRedazuvoParse& engine, const ScanRecord& record) {
-  if (record.Engine() != EngineCode::kContent || record.IsFolder()) return {};
+  if (record.IsFolder()) return {};
   if (auto* conditions = dynamic_cast<ICarvedConditions*>(&engine))
     return conditions->CarvedVerdictOf(record);
   return {};
+}
+
+std::optional<CarvedVerdict> KnownVerdictOf(IRidiRedazuvoParse& engine,
+                                           const ScanRecord& record) {
+  if (record.IsFolder()) return CarvedVerdict{};
+  if (auto* conditions = dynamic_cast<ICarvedConditions*>(&engine))
+    return conditions->KnownVerdictOf(record);
+  return CarvedVerdict{};
 }
 
 }  // namespace brinvale

@@ -1,14 +1,18 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "results/recovery_engine.h"
 #include "results/scan_record.h"
 
-// The condition of a file found by its content: whether its structure was
-// walked to its end and found whole, with the file's exact length, or found
-// broken, or not checked (no rule for its format, or not reached yet).
+// The condition of a found file: whether its structure was walked to its
+// end and found whole, with the file's exact length, or found broken, or
+// not checked (no rule for its format, or not reached yet). A file found by
+// its content is checked over its carved extent; a file found through its
+// file system over the bytes recovery reads for it, its recorded size
+// being its length.
 namespace brinvale {
 
 enum class CarvedCondition : uint8_t {
@@ -53,21 +57,31 @@ std::string_view CarvedFaultText(CarvedFault fault);
 // be data is cut.
 uint64_t RecoveredLength(const CarvedVerdict& verdict, uint64_t carvedSize);
 
-// Implemented by the engines that hold carved files (the content engine and
-// the full scan that owns one).
+// Implemented by the engines that hold files with a verdict: the content
+// engine, the quick and formatted FAT and NTFS engines, and the full scan
+// that owns them.
 class ICarvedConditions {
  public:
   virtual ~ICarvedConditions() = default;
-  // The verdict of `record`: kept from the check step, or checked now (and
-  // kept) when the check has not reached it. Records of other engines, and
-  // carved records of formats without a rule, are kUnchecked.
+  // The verdict of `record`: kept (from the check step, or from an earlier
+  // ask in this session), or checked now and kept. Records of other
+  // engines, folders and files of formats without a rule are kUnchecked.
   virtual CarvedVerdict CarvedVerdictOf(const ScanRecord& record) = 0;
+  // The verdict of `record` when it is known without reading the medium
+  // (kept from the check step or from an earlier ask); nothing otherwise.
+  virtual std::optional<CarvedVerdict> KnownVerdictOf(const ScanRecord& record) = 0;
 };
 
 // The one query for every front end and for recovery manifests: the
 // verdict and exact length of `record`, asked of `engine` (the engine that
 // holds the record, or the full scan that owns it). kUnchecked for a
-// record that is not a carved file or an engine that keeps no verdicts.
+// folder or an engine that keeps no verdicts. A file-system find is read on
+// its first ask; a complete one has its recorded size as exactLength.
 CarvedVerdict CarvedVerdictOf(IRidiRedazuvoParse& engine, const ScanRecord& record);
+
+// What is known of the verdict of `record` without reading the medium, for
+// views that must stay fast (a list draws many rows): nothing for a file
+// not checked yet.
+std::optional<CarvedVerdict> KnownVerdictOf(IRidiRedazuvoParse& engine, const ScanRecord& record);
 
 }  // namespace brinvale

@@ -7,7 +7,7 @@
 
 namespace brinvale::ui {
 
-QString FileIconName(const ScanRecord& record) {
+QString FileIconName(const ScanRecord& record, bool damaged) {
   if (record.IsFolder()) return QStringLiteral("FileIcon/folder.png");
   const std::string ext = ExtensionOf(record.Name());
   const char* base = "default";
@@ -23,14 +23,14 @@ QString FileIconName(const ScanRecord& record) {
     base = "video";
   else if (InList(ext, kArchiveList))
     base = "zip";
-  const bool error = record.ContentCheck() == 0;
+  const bool error = record.ContentCheck() == 0 || damaged;
   return QStringLiteral("FileIcon/%1%2.png")
       .arg(QLatin1String(base), error ? QStringLiteral("_error") : QString());
 }
 
-QIcon FileIcon(const ScanRecord& record) {
+QIcon FileIcon(const ScanRecord& record, bool damaged) {
   static QHash<QString, QIcon> cache;
-  const QString name = FileIconName(record);
+  const QString name = FileIconName(record, damaged);
   auto it = cache.find(name);
   if (it == cache.end()) it = cache.insert(name, QIcon(SkinPath(name)));
   return *it;

@@ -276,10 +276,25 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const {
   if (!record) return {};
   const int column = index.column();
   switch (role) {
-    case Qt::DisplayRole:
-    case Qt::ToolTipRole: return FromUtf8(CellText(*record, column));
+    case Qt::DisplayRole: return FromUtf8(CellText(*record, column));
+    case Qt::ToolTipRole: {
+      std::string text = CellText(*record, column);
+      if (column == kFileName && !record->IsFolder()) {
+        if (const auto verdict = KnownVerdict(*record)) {
+          text += " (" + std::string(CarvedConditionName(verdict->condition));
+          if (verdict->condition == CarvedCondition::kDamaged &&
+              verdict->fault != CarvedFault::kNone)
+            text += ": " + std::string(CarvedFaultText(verdict->fault));
+          text += ")";
+        }
+      }
+      return FromUtf8(text);
+    }
     case Qt::DecorationRole:
-      if (column == kFileName) return FileIcon(*record);
+      if (column == kFileName) {
+        const auto verdict = record->IsFolder() ? std::nullopt : KnownVerdict(*record);
+        return FileIcon(*record, verdict && verdict->condition == CarvedCondition::kDamaged);
+      }
       break;
     case Qt::CheckStateRole:
       if (column == kFileName) return m_selection.Contains(*record) ? Qt::Checked : Qt::Unchecked;
@@ -290,6 +305,16 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const {
     default: break;
   }
   return {};
+}
+
+std::optional<CarvedVerdict> CFileListModel::KnownVerdict(const ScanRecord& record) const {
+  return m_verdictLookup ? m_verdictLookup(record) : std::nullopt;
+}
+
+void CFileListModel::VerdictKnown(int row) {
+  if (row < 0 || row >= rowCount()) return;
+  emit dataChanged(index(row, kFileName), index(row, kFileName),
+                   {Qt::DecorationRole, Qt::ToolTipRole});
 }
 
 bool CFileListModel::setData(const QModelIndex& index, const QVariant& value, int role) {

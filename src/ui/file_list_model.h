@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "results/carved_condition.h"
 #include "results/recovery_engine.h"
 #include "ui/file_selection.h"
 
@@ -38,6 +40,9 @@ class CFileListModel : public QAbstractTableModel {
 
   // A record's folder path, for the Path column.
   using PathLookup = std::function<std::string(const ScanRecord& record)>;
+  // A record's verdict as far as it is known without reading the medium
+  // (rows are drawn often); nothing when it is not known yet.
+  using VerdictLookup = std::function<std::optional<CarvedVerdict>(const ScanRecord& record)>;
 
   // Borrows `selection`, which must outlive the model.
   explicit CFileListModel(CFileSelection& selection, QObject* parent = nullptr);
@@ -49,6 +54,12 @@ class CFileListModel : public QAbstractTableModel {
   void SetRows(std::shared_ptr<const RecordList> records);
   void Clear();
   void SetPathLookup(PathLookup lookup) { m_pathLookup = std::move(lookup); }
+  // A damaged file's row shows the "_error" icon, and the name's tooltip
+  // tells a known verdict ("complete", "damaged: <why>", "unchecked").
+  void SetVerdictLookup(VerdictLookup lookup) { m_verdictLookup = std::move(lookup); }
+  // The verdict of the record of `row` became known: its icon and tooltip
+  // are drawn again.
+  void VerdictKnown(int row);
   void SetHeaderTexts(const std::array<QString, kColumnCount>& texts);
 
   size_t TotalRows() const { return m_order.size(); }
@@ -105,6 +116,7 @@ class CFileListModel : public QAbstractTableModel {
 
  private:
   std::string CellText(const ScanRecord& record, int column) const;
+  std::optional<CarvedVerdict> KnownVerdict(const ScanRecord& record) const;
   size_t FirstRowOfPage() const { return size_t(m_page - 1) * size_t(m_pageSize); }
   void CountChecked();
   // Takes the order a sort made, unless it is stale.
@@ -113,6 +125,7 @@ class CFileListModel : public QAbstractTableModel {
   CFileSelection& m_selection;
   std::shared_ptr<const RecordList> m_records;
   std::vector<uint32_t> m_order;
+  VerdictLookup m_verdictLookup;
   PathLookup m_pathLookup;
   std::array<QString, kColumnCount> m_headers;
   std::array<int, kColumnCount> m_directions{};

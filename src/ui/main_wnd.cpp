@@ -124,6 +124,8 @@ CMainWnd::CMainWnd(const UiContext& context, MainWndServices services)
   m_results = std::make_shared<RecordList>();
   m_fileList = new CFileListModel(m_selection, this);
   m_fileList->SetPathLookup([this](const ScanRecord& record) { return PathOf(record); });
+  m_fileList->SetVerdictLookup(
+      [this](const ScanRecord& record) { return KnownVerdictOfRecord(record); });
   m_fileTree = new CFileTreeModel(this);
 
   m_form = LoadSkinLayout(QStringLiteral("xml\\skin.xml"), this);
@@ -230,6 +232,8 @@ void CMainWnd::Wire() {
             [this](int column) { m_fileList->SortByHeader(column); });
     connect(m_fileListView, &QAbstractItemView::doubleClicked, this,
             &CMainWnd::OnFileRowActivated);
+    connect(m_fileListView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &CMainWnd::OnFileRowCurrent);
   }
   if (m_pagination)
     connect(m_pagination, &Pagination::updatePage, this,
@@ -772,6 +776,23 @@ void CMainWnd::UpdateSelectionSummary() {
     m_mainInfo->setText(
         FromUtf8(FormatMessage(m_context.texts.Text("Messages", "MSG0804"),
                                {SizeText(int64_t(m_selection.TotalBytes())), uint64_t(count)})));
+}
+
+std::optional<CarvedVerdict> CMainWnd::KnownVerdictOfRecord(const ScanRecord& record) const {
+  ScanSource* source = FindSourceByKey(SourcePointers(), uint16_t(record.SourceKey()));
+  if (!source || !source->engine || m_busy) return std::nullopt;
+  return KnownVerdictOf(*source->engine, record);
+}
+
+void CMainWnd::OnFileRowCurrent(const QModelIndex& index) {
+  // Only the file chosen is read for its verdict: the rows drawn show what
+  // is known, so that paging and sorting stay fast.
+  const ScanRecord* record = index.isValid() ? m_fileList->RecordAt(index.row()) : nullptr;
+  if (!record || record->IsFolder() || m_busy) return;
+  ScanSource* source = FindSourceByKey(SourcePointers(), uint16_t(record->SourceKey()));
+  if (!source || !source->engine) return;
+  (void)CarvedVerdictOf(*source->engine, *record);
+  m_fileList->VerdictKnown(index.row());
 }
 
 std::string CMainWnd::PathOf(const ScanRecord& record) const {

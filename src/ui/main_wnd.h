@@ -17,6 +17,7 @@
 #include "output/image_job.h"
 #include "output/image_source.h"
 #include "output/image_target_check.h"
+#include "results/carved_condition.h"
 #include "results/scan_history_interface.h"
 #include "results/type_view.h"
 #include "ui/file_preview.h"
@@ -185,6 +186,10 @@ class CMainWnd : public QWidget {
   void OnFolderChosen(const QModelIndex& index);
   void ShowPageOfList();
   void OnFileRowActivated(const QModelIndex& index);
+  // A row of the file list became the current one: its file's verdict is
+  // checked now (kept by its engine) and its icon and tooltip show it.
+  void OnFileRowCurrent(const QModelIndex& index);
+  std::optional<CarvedVerdict> KnownVerdictOfRecord(const ScanRecord& record) const;
   void UpdateSelectionSummary();
   void OpenAssistMenu();
   void OnMenuItem(const QString& item);

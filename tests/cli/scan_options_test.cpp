@@ -51,8 +51,12 @@ TEST(ScanOptions, RefusesWhatCannotBeMeant) {
   auto o = Parse({"disk:1:2048:4096", "--mode", "full", "--list", "--json", "--fresh"}, error);
   ASSERT_TRUE(o) << error;
   EXPECT_TRUE(o->fullScan && o->list && o->json);
+  EXPECT_FALSE(o->check);
   EXPECT_EQ(o->resume, ResumeChoice::kFresh);
   EXPECT_EQ(o->source.startSector, 2048u);
+  o = Parse({"a.img", "--list", "--check"}, error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_TRUE(o->list && o->check);
 }
 
 }  // namespace

@@ -20,6 +20,10 @@
 #include "engines/fat/fat_high_word_probe.h"
 #include "engines/fat/fat_record_copy.h"
 #include "engines/fat/fat_table.h"
+#include "deepscan/file_extent_map.h"
+#include "deepscan/found_file_check.h"
+#include "results/carved_condition.h"
+#include "results/found_verdicts.h"
 #include "results/image_partition_engine.h"
 #include "results/recovery_engine.h"
 #include "results/scan_log_store.h"
@@ -37,7 +41,9 @@ struct FatCopySink;
 //
 // Owns its reader, FAT table, content-check context and scan log. Used by
 // one thread at a time; not copyable.
-class CFastFatRecovery final : public IRidiRedazuvoParse, public IImagePartitionEngine {
+class CFastFatRecovery final : public IRidiRedazuvoParse,
+                               public IImagePartitionEngine,
+                               public ICarvedConditions {
  public:
   // Engine code written at offset 2 of every record.
   static constexpr EngineCode kEngineCode = EngineCode::kQuickFat;
@@ -84,7 +90,21 @@ class CFastFatRecovery final : public IRidiRedazuvoParse, public IImagePartition
   int ExtractRecord(const ScanRecord& record, std::filesystem::path& path, uint8_t* buffer,
                     uint64_t& size, ExtractProgressCallback callback, void* user) override;
 
+  // The verdict of a found file: its name's walker over its data as
+  // recovery reads it (the chain, or for a deleted file the clusters
+  // NextCluster follows), checked on the first ask and kept for the
+  // session. kUnchecked for folders and formats without a walker.
+  CarvedVerdict CarvedVerdictOf(const ScanRecord& record) override;
+  std::optional<CarvedVerdict> KnownVerdictOf(const ScanRecord& record) override {
+    if (!HasFoundFileCheck(record)) return CarvedVerdict{};
+    return m_verdicts.Find(record);
+  }
+
   // Not part of the interface.
+
+  // Where the data of `record` lies, exactly as CopyData reads it: false
+  // when it names no data or the engine is not open.
+  bool DataExtents(const ScanRecord& record, FileExtentMap& map);
 
   // Opens the engine over any byte source as over an image of
   // `totalSectors` 512-byte sectors (tests, fuzzing, sources opened
@@ -186,6 +206,8 @@ class CFastFatRecovery final : public IRidiRedazuvoParse, public IImagePartition
   std::unique_ptr<ScanLogStore> m_store;
   std::filesystem::path m_logFolder;
   std::filesystem::path m_previewFolder;
+
+  FoundVerdicts m_verdicts;
 
   // Allocation map: bit c - 2 for cluster c, 1 = in use.
   std::vector<uint8_t> m_bitmap;

@@ -12,6 +12,10 @@
 #include "engines/fat/fat_high_word_probe.h"
 #include "engines/fat/fat_quick_listing.h"
 #include "engines/fat/fat_record_copy.h"
+#include "deepscan/file_extent_map.h"
+#include "deepscan/found_file_check.h"
+#include "results/carved_condition.h"
+#include "results/found_verdicts.h"
 #include "results/image_partition_engine.h"
 #include "results/recovery_engine.h"
 #include "results/scan_log_store.h"
@@ -46,7 +50,9 @@ struct ClusterGeometry {
 // Sector numbers are absolute, counted in the medium's sector size. Every
 // walk over ".." entries keeps a visited set and a step bound. Owns its
 // reader and scan log; used by one thread at a time; not copyable.
-class CProfessionalFatRecovery final : public IRidiRedazuvoParse, public IImagePartitionEngine {
+class CProfessionalFatRecovery final : public IRidiRedazuvoParse,
+                                       public IImagePartitionEngine,
+                                       public ICarvedConditions {
  public:
   static constexpr EngineCode kEngineCode = EngineCode::kFormattedFat;
   static constexpr uint32_t kMaxClusterBytes = kMaxFatClusterBytes;
@@ -146,6 +152,20 @@ class CProfessionalFatRecovery final : public IRidiRedazuvoParse, public IImageP
   ScanLogStore* Store() { return m_store.get(); }
   uint32_t BytesPerSector() const { return m_bytesPerSector; }
 
+  // The verdict of a found file: its name's walker over the consecutive
+  // clusters recovery reads from its first one, checked on the first ask
+  // and kept for the session. kUnchecked for folders and formats without
+  // a walker.
+  CarvedVerdict CarvedVerdictOf(const ScanRecord& record) override;
+  std::optional<CarvedVerdict> KnownVerdictOf(const ScanRecord& record) override {
+    if (!HasFoundFileCheck(record)) return CarvedVerdict{};
+    return m_verdicts.Find(record);
+  }
+  // Where the data of `record` lies, exactly as CopyData reads it (cut at
+  // the end of the volume): false when it names no data or the engine is
+  // not open.
+  bool DataExtents(const ScanRecord& record, FileExtentMap& map);
+
  private:
   struct State;      // everything the pass builds up (professional_fat_state.h)
   struct Placement;  // where the bytes handed to ProcessEntries lie
@@ -243,6 +263,8 @@ class CProfessionalFatRecovery final : public IRidiRedazuvoParse, public IImageP
   int m_scale = 100;
   SearchProgressCallback m_searchCallback = nullptr;
   void* m_searchUser = nullptr;
+
+  FoundVerdicts m_verdicts;
 };
 
 }  // namespace brinvale

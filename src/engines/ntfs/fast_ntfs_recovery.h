@@ -17,6 +17,9 @@
 #include "engines/ntfs/ntfs_volume.h"
 #include "results/image_partition_engine.h"
 #include "results/recovery_engine.h"
+#include "deepscan/found_file_check.h"
+#include "results/carved_condition.h"
+#include "results/found_verdicts.h"
 #include "results/scan_log_store.h"
 
 namespace brinvale {
@@ -31,7 +34,9 @@ namespace brinvale {
 // Folder keys: a file directly in the root is filed under (5, 0); the
 // children of a folder F are filed under (F's record number, F's level),
 // where a folder in the root has level 1.
-class CFastNtfsRecovery final : public IRidiRedazuvoParse, public IImagePartitionEngine {
+class CFastNtfsRecovery final : public IRidiRedazuvoParse,
+                                public IImagePartitionEngine,
+                                public ICarvedConditions {
  public:
   static constexpr int kErrUnrecognizedVolume = 1005;  // ERROR_UNRECOGNIZED_VOLUME
   static constexpr uint32_t kRootRecord = 5;
@@ -64,6 +69,16 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse, public IImagePartitio
   int BuildAllocationMap() override;
   int ExtractRecord(const ScanRecord& record, std::filesystem::path& path, uint8_t* buffer,
                     uint64_t& size, ExtractProgressCallback callback, void* user) override;
+
+  // The verdict of a found file: its name's walker over its data as
+  // recovery reads it (the resident value, or the runs of its unnamed
+  // $DATA with sparse runs as zeros), checked on the first ask and kept
+  // for the session. kUnchecked for folders and formats without a walker.
+  CarvedVerdict CarvedVerdictOf(const ScanRecord& record) override;
+  std::optional<CarvedVerdict> KnownVerdictOf(const ScanRecord& record) override {
+    if (!HasFoundFileCheck(record)) return CarvedVerdict{};
+    return m_verdicts.Find(record);
+  }
 
   // Not part of the interface: where Scan writes its log (default: the scan
   // history's current folder) and where previews go (default: the scan-log
@@ -140,6 +155,8 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse, public IImagePartitio
   int m_secondsLeft = -1;
 
   std::vector<uint8_t> m_map;  // $Bitmap: bit set = cluster in use
+
+  FoundVerdicts m_verdicts;
 };
 
 }  // namespace brinvale

@@ -11,6 +11,9 @@
 #include "device/sector_reader.h"
 #include "engines/ntfs/ntfs_volume.h"
 #include "engines/ntfs/run_list.h"
+#include "deepscan/found_file_check.h"
+#include "results/carved_condition.h"
+#include "results/found_verdicts.h"
 #include "results/image_partition_engine.h"
 #include "results/recovery_engine.h"
 #include "results/scan_log_store.h"
@@ -29,7 +32,9 @@ namespace brinvale {
 //
 // Sector numbers are absolute, in the volume's sector size. Owns its reader
 // and scan log; used by one thread at a time; not copyable.
-class CProfessionalNtfsRecovery final : public IRidiRedazuvoParse, public IImagePartitionEngine {
+class CProfessionalNtfsRecovery final : public IRidiRedazuvoParse,
+                                        public IImagePartitionEngine,
+                                        public ICarvedConditions {
  public:
   static constexpr EngineCode kEngineCode = EngineCode::kFormattedNtfs;
   static constexpr uint32_t kRootRecord = 5;
@@ -100,6 +105,16 @@ class CProfessionalNtfsRecovery final : public IRidiRedazuvoParse, public IImage
   const std::map<uint64_t, RunList>& MftMap() const { return m_mfts; }
   ScanLogStore* Store() { return m_store.get(); }
 
+  // The verdict of a found file: its name's walker over its data as
+  // recovery reads it through the volume of its record, checked on the
+  // first ask and kept for the session. kUnchecked for folders and formats
+  // without a walker.
+  CarvedVerdict CarvedVerdictOf(const ScanRecord& record) override;
+  std::optional<CarvedVerdict> KnownVerdictOf(const ScanRecord& record) override {
+    if (!HasFoundFileCheck(record)) return CarvedVerdict{};
+    return m_verdicts.Find(record);
+  }
+
  private:
   struct State;  // folder list and scratch buffers; defined in professional_ntfs_state.h
   std::unique_ptr<State> m_state;
@@ -147,6 +162,8 @@ class CProfessionalNtfsRecovery final : public IRidiRedazuvoParse, public IImage
   int m_scale = 100;
   SearchProgressCallback m_searchCallback = nullptr;
   void* m_searchUser = nullptr;
+
+  FoundVerdicts m_verdicts;
 };
 
 }  // namespace brinvale

@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QAbstractItemView>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <cstdio>
@@ -187,6 +188,50 @@ void MainWindowPages(CMainWnd& main) {
   }
   QTest::qWait(20);
   Save(main, "MainWnd_ByFolder");
+}
+
+// The results of a quick scan of fsv_fat.img by folder, with the deleted
+// file whose clusters another file took chosen: its icon is the "_error"
+// one and the tooltip of its name tells why.
+void DamagedFileChosen(const UiContext& context, const fs::path& work) {
+  ScanHistory history(work / "verdict-logs");
+  MainWndServices services;
+  services.history = &history;
+  services.previewFolder = work;
+  services.watchDevices = false;
+  CMainWnd main(context, services);
+  main.CenterOnScreen();
+  main.show();
+  Click(main, "BtnDeletedRecovery");
+  QTreeWidgetItem* image =
+      main.LoadImage(QString::fromStdString(brinvale::test::FixturePath("fsv_fat.img").string()));
+  if (auto* list = main.findChild<QTreeWidget*>("DiskList"); list && image)
+    list->setCurrentItem(image);
+  Click(main, "BtnScan");
+  QTest::qWait(50);
+  Click(main, "TabScan");
+  auto* folders = main.findChild<QTreeView*>("FileTree");
+  auto* files = main.findChild<QTreeView*>("FileList");
+  if (!folders || !files || !folders->model() || folders->model()->rowCount() == 0) {
+    std::fprintf(stderr, "screenshots: no results of fsv_fat.img\n");
+    ++g_failures;
+    return;
+  }
+  folders->setCurrentIndex(folders->model()->index(0, 0));
+  CFileListModel& list = main.FileListModel();
+  for (int row = 0; row < list.rowCount(); ++row)
+    if (list.RecordAt(row)->Name() == "Victim.jpg") {
+      const QModelIndex name = list.index(row, CFileListModel::kFileName);
+      files->setCurrentIndex(name);
+      QToolTip::showText(files->viewport()->mapToGlobal(files->visualRect(name).center()),
+                         name.data(Qt::ToolTipRole).toString(), files->viewport());
+    }
+  QTest::qWait(50);
+  Save(main, "MainWnd_DamagedFile");
+  // The tooltip is a window of its own.
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->isVisible() && top->inherits("QTipLabel")) Save(*top, "MainWnd_DamagedFile_Tooltip");
+  QToolTip::hideText();
 }
 
 // The main window's own recovery and image creation, paced: the recovery
@@ -394,6 +439,7 @@ int Run(const fs::path& work) {
   QTest::qWait(50);
   Save(main, "MainWnd");
   MainWindowPages(main);
+  DamagedFileChosen(mainContext, work);
   {
     QWidget holder;
     if (QWidget* menu = LoadSkinLayout("menu_assist.xml", &holder)) {

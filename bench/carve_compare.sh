@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Carving against PhotoRec on the fixture images whose manifests list the
+# files planted in them (content, carve, media, streams): for each image and
+# each program, how many planted files come back byte for byte (and of
+# those planted whole), and how many recovered files match no planted file.
+#
+#   bench/carve_compare.sh [FIXTURE_DIR] [WORK]
+#
+# FIXTURE_DIR holds the unpacked images and their manifests (default
+# build/release/fixtures, else build/asan/fixtures); CLI
+# (build/release/src/brinvale-cli) is the program measured. Installs testdisk.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+source "$root/scripts/lib.sh"
+ensure_packages testdisk
+
+fixtures=${1:-}
+if [ -z "$fixtures" ]; then
+  for d in "$root/build/release/fixtures" "$root/build/asan/fixtures"; do
+    [ -f "$d/carve.img" ] && fixtures=$d && break
+  done
+fi
+[ -n "$fixtures" ] && [ -f "$fixtures/carve.img" ] || { echo "no fixture images (give FIXTURE_DIR)" >&2; exit 2; }
+fixtures=$(cd "$fixtures" && pwd)
+work=$(mkdir -p "${2:-/tmp/carvecompare}" && cd "${2:-/tmp/carvecompare}" && pwd)
+cli=${CLI:-$root/build/release/src/brinvale-cli}
+[ -x "$cli" ] || { echo "no brinvale-cli at $cli (set CLI)" >&2; exit 2; }
+
+# planted MANIFEST: "sha256 how" per planted file, how "whole" for a file
+# planted whole (in random data, in zeros, or just before another format's
+# start; the content fixture's files are all whole), else "cut" or
+# "corrupt".
+planted() {
+  awk '!/^#/ && NF >= 5 {
+         if ($3 ~ /^(complete|damaged|unchecked|-)$/)
+           print $5, ($2 == "noise" || $2 == "zeros" || $2 ~ /^before_/ ? "whole" : $2);
+         else print $4, "whole";
+       }' "$1"
+}
+
+# score LIST DIR: "exact whole-exact unmatched files". A recovered file
+# counts as exact when it is one of the planted files, each planted copy
+# matched once; unmatched when it is none of them.
+score() {
+  local list=$1 dir=$2
+  find "$dir" -type f ! -name 'recovery*.csv' ! -name 'recovery*.json' ! -name '*.log' \
+    ! -name 'report.xml' -print0 | xargs -0 -r sha256sum | awk '{print $1}' | sort >"$work/got"
+  awk 'NR == FNR { copies[$1]++; if ($2 == "whole") whole[$1]++; next }
+       { files++
+         if (!($1 in copies)) { other++; next }
+         if (used[$1] >= copies[$1]) next
+         used[$1]++; exact++
+         if (usedWhole[$1] < whole[$1]) { usedWhole[$1]++; wholeExact++ } }
+       END { printf "%d %d %d %d\n", exact, wholeExact, other, files }' "$list" "$work/got"
+}
+
+printf '%-8s %-9s %8s %8s %10s %8s\n' image program planted exact unmatched files
+for name in content carve media streams; do
+  image=$fixtures/$name.img
+  manifest=$fixtures/$name.manifest
+  [ -f "$image" ] && [ -f "$manifest" ] || continue
+  planted "$manifest" >"$work/$name.list"
+  total=$(wc -l <"$work/$name.list")
+  whole=$(awk '$2 == "whole"' "$work/$name.list" | wc -l)
+  rm -rf "$work/$name.brinvale" "$work/$name.photorec"
+  "$cli" scan "$image" --mode full --fresh --recover-to "$work/$name.brinvale" >/dev/null 2>&1 || true
+  read -r b_exact b_whole b_other b_files < <(score "$work/$name.list" "$work/$name.brinvale")
+  mkdir -p "$work/$name.photorec"
+  (cd "$work" && photorec /log /d "$work/$name.photorec/recup_dir" /cmd "$image" \
+    options,paranoid,search >"$work/photorec.out" 2>&1) || true
+  read -r p_exact p_whole p_other p_files < <(score "$work/$name.list" "$work/$name.photorec")
+  printf '%-8s %-9s %8s %8s %10s %8s\n' "$name" brinvale "$total ($whole whole)" \
+    "$b_exact ($b_whole whole)" "$b_other" "$b_files"
+  printf '%-8s %-9s %8s %8s %10s %8s\n' "$name" photorec "$total ($whole whole)" \
+    "$p_exact ($p_whole whole)" "$p_other" "$p_files"
+done
