@@ -64,10 +64,10 @@ void CPopUpWnd::LookUpControls() {
     }
     return false;
   };
-  for (const ControlSpec& spec : m_controlSpecs) {
-    const QString name = QLatin1String(spec.name);
+  for (const ControlSpec& control : m_controlSpecs) {
+    const QString name = QLatin1String(control.name);
     QWidget* widget = m_form ? m_form->findChild<QWidget*>(name) : nullptr;
-    if (widget && isKind(widget, spec.kind))
+    if (widget && isKind(widget, control.kind))
       m_controls.insert(name, widget);
     else
       m_missing << name;
