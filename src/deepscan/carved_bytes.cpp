@@ -6,28 +6,25 @@
 #include <utility>
 #include <vector>
 
+#include <zlib.h>
+
 #include "common/error_codes.h"
 
 namespace brinvale {
-namespace {
 
-constexpr std::array<uint32_t, 256> MakeCrcTable() {
-  std::array<uint32_t, 256> table{};
-  for (uint32_t i = 0; i < 256; ++i) {
-    uint32_t c = i;
-    for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    table[i] = c;
-  }
-  return table;
-}
-constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
-
-}  // namespace
-
+// zlib's CRC-32 works on several bytes per step; a byte-at-a-time table
+// took a quarter of a full scan's time on a volume of pictures.
 uint32_t Crc32Continue(uint32_t crc, std::span<const uint8_t> bytes) {
-  uint32_t c = ~crc;
-  for (uint8_t b : bytes) c = kCrcTable[(c ^ b) & 0xFF] ^ (c >> 8);
-  return ~c;
+  uLong c = crc;
+  const Bytef* at = bytes.data();
+  size_t left = bytes.size();
+  while (left > 0) {
+    const auto step = uInt(std::min<size_t>(left, 1u << 30));
+    c = crc32(c, at, step);
+    at += step;
+    left -= step;
+  }
+  return uint32_t(c);
 }
 
 CarvedBytes::CarvedBytes(SectorReader& reader, uint32_t bytesPerSector, uint64_t startSector,

@@ -26,11 +26,21 @@ size_t FindBytes(std::span<const uint8_t> hay, std::string_view needle, size_t f
 
 size_t FindLastBytes(std::span<const uint8_t> hay, std::string_view needle) {
   if (needle.empty() || needle.size() > hay.size()) return kNotFound;
-  const auto first = uint8_t(needle[0]);
-  for (size_t at = hay.size() - needle.size() + 1; at-- > 0;) {
-    if (hay[at] == first &&
-        std::memcmp(hay.data() + at + 1, needle.data() + 1, needle.size() - 1) == 0)
-      return at;
+  // Blocks from the end, each searched forwards with memchr (there is no
+  // portable reverse memchr); the last hit of the first block that has one
+  // is the answer. A start position belongs to one block; the needle may
+  // run on into the next.
+  constexpr size_t kBlock = 4096;
+  const size_t starts = hay.size() - needle.size() + 1;
+  for (size_t blockEnd = starts; blockEnd > 0;) {
+    const size_t blockStart = blockEnd > kBlock ? blockEnd - kBlock : 0;
+    const auto window = hay.first(blockEnd - 1 + needle.size());
+    size_t last = kNotFound;
+    for (size_t at = FindBytes(window, needle, blockStart); at != kNotFound;
+         at = FindBytes(window, needle, at + 1))
+      last = at;
+    if (last != kNotFound) return last;
+    blockEnd = blockStart;
   }
   return kNotFound;
 }
