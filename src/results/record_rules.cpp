@@ -56,8 +56,11 @@ SearchFilter::ExtensionFacts SearchFilter::FactsOf(std::string_view dotExt) {
   constexpr size_t kMaxRemembered = 4096;
   std::string key(dotExt);
   if (auto it = m_facts.find(key); it != m_facts.end()) return it->second;
+  // Both tests look for the extension with its dot, as the lists write it:
+  // without it "ts" would be found inside "*.mts" and a .ts file would be in
+  // no list's filter yet not "other" either, so no search would ever find it.
   ExtensionFacts facts{m_text.find(dotExt) != std::string::npos,
-                       InList(dotExt.substr(1), KnownExtensionText())};
+                       KnownExtensionText().find(dotExt) != std::string::npos};
   if (m_facts.size() < kMaxRemembered) m_facts.emplace(std::move(key), facts);
   return facts;
 }

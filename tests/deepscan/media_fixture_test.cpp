@@ -25,6 +25,8 @@
 #include "device/byte_source.h"
 #include "device/sector_reader.h"
 #include "support/sha256.h"
+#include "results/scan_record.h"
+#include "results/type_view.h"
 
 namespace brinvale {
 namespace {
@@ -134,6 +136,11 @@ TEST_F(MediaFixture, EveryCarvedFileGetsItsConditionAndComesBackAsItShould) {
   ASSERT_EQ(engine.ListChildren(nullptr, 0, list), kOk);
   std::map<uint64_t, ScanRecord> found;
   for (const ScanRecord& r : list) found[r.MetadataSector()] = r;
+  // A recovery of everything searches with the five lists and ".other":
+  // every file found must be in its result (transport streams were not).
+  RecordList everything;
+  ASSERT_EQ(engine.Search(BuildTypeFilter({}) + "|.other", everything), kOk);
+  EXPECT_EQ(everything.size(), list.size());
 
   Table table;
   for (const MediaPlant& p : s_rows) {
