@@ -105,6 +105,9 @@ run() {
   local name=$1 target=$3
   shift 3
   local t="$out/time.txt"
+  # The runs before left dirty pages behind; writing them back during this
+  # run would be charged to it.
+  sync
   /usr/bin/time -v "$@" > "$out/last.out" 2> "$t" || true
   local wall cpu rss files
   wall=$(awk -F': ' '/Elapsed/ {n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}' "$t")
