@@ -2,7 +2,8 @@
 # Carving against PhotoRec on the fixture images whose manifests list the
 # files planted in them (content, carve, media, streams): for each image and
 # each program, how many planted files come back byte for byte (and of
-# those planted whole), and how many recovered files match no planted file.
+# those planted whole), how many recovered files match no planted file, and
+# how many begin where no planted file begins (false finds).
 #
 #   bench/carve_compare.sh [FIXTURE_DIR] [WORK]
 #
@@ -56,12 +57,28 @@ score() {
        END { printf "%d %d %d %d\n", exact, wholeExact, other, files }' "$list" "$work/got"
 }
 
-printf '%-8s %-9s %8s %8s %10s %8s\n' image program planted exact unmatched files
+# starts MANIFEST: the first sector of every planted file.
+starts() {
+  awk '!/^#/ && NF >= 5 { print int($1 / 512) }' "$1" | sort -u
+}
+
+# false_starts STARTS DIR: recovered files that begin at no planted file's
+# first sector (brinvale names a file "<sector>.<ext>", PhotoRec
+# "f<sector>.<ext>"): files that are no planted file at all, where
+# "unmatched" also counts planted files brought back at another length.
+false_starts() {
+  find "$2" -type f ! -name 'recovery*' ! -name '*.log' ! -name 'report.xml' -printf '%f\n' |
+    sed -n -E 's/^f?0*([0-9]+)[._].*/\1/p' |
+    awk 'NR == FNR { planted[$1] = 1; next } !($1 in planted) { n++ } END { print n + 0 }' "$1" -
+}
+
+printf '%-8s %-9s %8s %8s %10s %8s %6s\n' image program planted exact unmatched files false
 for name in content carve media streams; do
   image=$fixtures/$name.img
   manifest=$fixtures/$name.manifest
   [ -f "$image" ] && [ -f "$manifest" ] || continue
   planted "$manifest" >"$work/$name.list"
+  starts "$manifest" >"$work/$name.starts"
   total=$(wc -l <"$work/$name.list")
   whole=$(awk '$2 == "whole"' "$work/$name.list" | wc -l)
   rm -rf "$work/$name.brinvale" "$work/$name.photorec"
@@ -71,8 +88,10 @@ for name in content carve media streams; do
   (cd "$work" && photorec /log /d "$work/$name.photorec/recup_dir" /cmd "$image" \
     options,paranoid,search >"$work/photorec.out" 2>&1) || true
   read -r p_exact p_whole p_other p_files < <(score "$work/$name.list" "$work/$name.photorec")
-  printf '%-8s %-9s %8s %8s %10s %8s\n' "$name" brinvale "$total ($whole whole)" \
-    "$b_exact ($b_whole whole)" "$b_other" "$b_files"
-  printf '%-8s %-9s %8s %8s %10s %8s\n' "$name" photorec "$total ($whole whole)" \
-    "$p_exact ($p_whole whole)" "$p_other" "$p_files"
+  b_false=$(false_starts "$work/$name.starts" "$work/$name.brinvale")
+  p_false=$(false_starts "$work/$name.starts" "$work/$name.photorec")
+  printf '%-8s %-9s %8s %8s %10s %8s %6s\n' "$name" brinvale "$total ($whole whole)" \
+    "$b_exact ($b_whole whole)" "$b_other" "$b_files" "$b_false"
+  printf '%-8s %-9s %8s %8s %10s %8s %6s\n' "$name" photorec "$total ($whole whole)" \
+    "$p_exact ($p_whole whole)" "$p_other" "$p_files" "$p_false"
 done

@@ -37,7 +37,8 @@ bool IsFileSystemMetadata(std::span<const uint8_t> s) {
 
 bool IsNextStart(SizingContext& ctx, std::span<const uint8_t> sector, NextStartRule rule) {
   const int code = DetectFirstMatch(ctx, sector).typeCode;
-  if (code != kTypeUnknown && !(rule == NextStartRule::kIgnoreMpeg && code == kTypeMpeg))
+  if (code != kTypeUnknown && !(rule == NextStartRule::kIgnoreMpeg && code == kTypeMpeg) &&
+      !(rule == NextStartRule::kIgnoreMp2 && code == kTypeMp2))
     return true;
   return IsFileSystemMetadata(sector);
 }
@@ -122,8 +123,8 @@ bool ChunkReader::Next() {
   return true;
 }
 
-uint64_t SizeUntilNextStart(SizingContext& ctx, uint64_t capBytes) {
-  ChunkReader chunks(ctx, capBytes, NextStartRule::kAnyFormat);
+uint64_t SizeUntilNextStart(SizingContext& ctx, uint64_t capBytes, NextStartRule rule) {
+  ChunkReader chunks(ctx, capBytes, rule);
   while (chunks.Next()) {
   }
   return chunks.Counted();

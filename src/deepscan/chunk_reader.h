@@ -16,8 +16,11 @@ inline constexpr uint64_t kMiB = 1024 * 1024;
 inline constexpr uint64_t kGiB = 1024 * kMiB;
 
 // Which detections end a file. MPEG streams hold sectors that look like new
-// MPEG starts, so the MPEG sizer does not stop at those.
-enum class NextStartRule { kAnyFormat, kIgnoreMpeg };
+// MPEG starts, so the MPEG sizer does not stop at those. So do MPEG audio
+// Layer II streams: every frame of a stream begins with the same four bytes
+// the MP2 row detects, and one frame in nine of a 384 kbit/s stream starts
+// a sector.
+enum class NextStartRule { kAnyFormat, kIgnoreMpeg, kIgnoreMp2 };
 
 // File-system metadata that ends any file being sized: NTFS file records,
 // index and restart pages, "$STA" log names, FAT, FAT32, NTFS and exFAT boot
@@ -81,6 +84,7 @@ class ChunkReader {
 };
 
 // Sizes a file that ends only at a next start (or the cap).
-uint64_t SizeUntilNextStart(SizingContext& ctx, uint64_t capBytes);
+uint64_t SizeUntilNextStart(SizingContext& ctx, uint64_t capBytes,
+                            NextStartRule rule = NextStartRule::kAnyFormat);
 
 }  // namespace brinvale

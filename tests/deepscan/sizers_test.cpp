@@ -218,6 +218,15 @@ TEST_F(SizerTest, MpegIgnoresMpegStartsAndEndsAtProgramEnd) {
   EXPECT_EQ(SizeMpeg(Ctx(), First()), 5 * 512u + 24);
 }
 
+TEST_F(SizerTest, Mp2IgnoresItsOwnFramesAtSectorStartsButNotOtherFormats) {
+  // A 384 kbit/s, 48 kHz stream: 1,152-byte frames, every ninth at a sector
+  // start, all beginning FF FD E4 00.
+  Filler(kStart + 1, kStart + 40);
+  for (uint64_t at = 0; at < 27 * 512; at += 1152) medium.Put(kAt + at, "\xFF\xFD\xE4\x00"sv);
+  medium.Put(kAt + 30 * 512, "GIF89a"sv);  // the next file
+  EXPECT_EQ(SizeMp2(Ctx(), First()), 30 * 512u);
+}
+
 TEST_F(SizerTest, Mp3EndsAfterTheLastChunksTag) {
   Filler(kStart + 1, kStart + 300);
   medium.Put(kAt + 100 * 512, "TAG");    // first chunk of sectors 11..138

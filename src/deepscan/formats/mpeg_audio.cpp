@@ -39,8 +39,10 @@ int DetectMp2(SizingContext&, std::span<const uint8_t> b) {
   return HasAt(b, 0, "\xFF\xFD\xE4\x00"sv) ? kTypeMp2 : kTypeUnknown;
 }
 
+// Until the next start of another format: the stream's own frames begin
+// with the bytes its row detects (see NextStartRule).
 uint64_t SizeMp2(SizingContext& ctx, std::span<const uint8_t>) {
-  return SizeUntilNextStart(ctx, 256 * kMiB);
+  return SizeUntilNextStart(ctx, 256 * kMiB, NextStartRule::kIgnoreMp2);
 }
 
 }  // namespace brinvale
