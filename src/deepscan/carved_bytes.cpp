@@ -1,7 +1,6 @@
 #include "deepscan/carved_bytes.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <utility>
 #include <vector>
