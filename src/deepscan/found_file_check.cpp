@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "deepscan/carved_bytes.h"
 #include "deepscan/carved_check.h"
@@ -51,6 +52,12 @@ CarvedVerdict CheckFoundFile(const ScanRecord& record, CarvedBytes& file) {
   }
   // The file system's size is the file's length: recovery keeps it whole.
   return CompleteVerdict(size);
+}
+
+CarvedVerdict CheckFoundFileOn(const ScanRecord& record, SectorReader& reader,
+                               uint32_t bytesPerSector, FileExtentMap map) {
+  CarvedBytes file(reader, bytesPerSector, std::move(map), record.FileSize());
+  return CheckFoundFile(record, file);
 }
 
 }  // namespace brinvale

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "deepscan/file_extent_map.h"
+#include "device/sector_reader.h"
 #include "results/carved_condition.h"
 #include "results/scan_record.h"
 
@@ -36,5 +38,10 @@ bool HasFoundFileCheck(const ScanRecord& record);
 // Reads only what the walker asks for, plus the tail. Never throws but
 // std::bad_alloc.
 CarvedVerdict CheckFoundFile(const ScanRecord& record, CarvedBytes& file);
+
+// CheckFoundFile over the bytes `map` places on `reader` (borrowed for the
+// call), up to the recorded size.
+CarvedVerdict CheckFoundFileOn(const ScanRecord& record, SectorReader& reader,
+                               uint32_t bytesPerSector, FileExtentMap map);
 
 }  // namespace brinvale

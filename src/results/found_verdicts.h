@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <new>
 #include <optional>
 #include <tuple>
 
@@ -24,6 +25,21 @@ class FoundVerdicts {
   }
   void Keep(const ScanRecord& record, const CarvedVerdict& verdict) {
     m_kept[KeyOf(record)] = verdict;
+  }
+  // The kept verdict of `record`; else, when `canCheck`, check() is run
+  // and its verdict kept. Without memory for the check the file stays
+  // unchecked (and is asked again next time).
+  template <typename Check>
+  CarvedVerdict FindOrCheck(const ScanRecord& record, bool canCheck, Check&& check) {
+    if (auto kept = Find(record)) return *kept;
+    if (!canCheck) return {};
+    try {
+      const CarvedVerdict verdict = check();
+      Keep(record, verdict);
+      return verdict;
+    } catch (const std::bad_alloc&) {
+      return {};
+    }
   }
   void Clear() { m_kept.clear(); }
   size_t Count() const { return m_kept.size(); }

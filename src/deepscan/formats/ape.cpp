@@ -5,6 +5,7 @@
 #include "deepscan/file_type_codes.h"
 #include "deepscan/format_bytes.h"
 #include "deepscan/formats/formats.h"
+#include "deepscan/formats/walk_fields.h"
 #include "deepscan/formats/walkers.h"
 
 namespace brinvale {
@@ -55,16 +56,7 @@ CarvedVerdict CheckApe(CarvedBytes& f) {
   uint64_t at = uint64_t(descriptor) + header + field[2] + field[3] +
                 (uint64_t(field[5]) << 32 | field[4]) + field[6];
   if (!f.Holds(0, at)) return DamagedVerdict(CarvedFault::kRunsOff);
-  if (f.HasAt(at, "APETAGEX")) {
-    uint32_t size = 0, flags = 0;
-    if (!f.Le32(at + 12, size) || !f.Le32(at + 20, flags))
-      return DamagedVerdict(CarvedFault::kRunsOff);
-    if (!(flags & 0x20000000) || size < 32) return DamagedVerdict(CarvedFault::kBadStructure);
-    if (!f.Holds(at, 32 + uint64_t(size))) return DamagedVerdict(CarvedFault::kRunsOff);
-    if (!f.HasAt(at + size, "APETAGEX")) return DamagedVerdict(CarvedFault::kBadStructure);
-    at += 32 + uint64_t(size);
-  }
-  if (f.HasAt(at, "TAG") && f.Holds(at, 128)) at += 128;
+  if (auto fault = SkipTrailingAudioTags(f, at)) return *fault;
   if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
   return CompleteVerdict(at);
 }

@@ -5,6 +5,7 @@
 #include "deepscan/file_type_codes.h"
 #include "deepscan/format_bytes.h"
 #include "deepscan/formats/formats.h"
+#include "deepscan/formats/walk_fields.h"
 #include "deepscan/formats/walkers.h"
 
 namespace brinvale {
@@ -166,18 +167,7 @@ CarvedVerdict CheckMpegAudio(CarvedBytes& f) {
   // Writers count the bytes from the tag frame, or from the file's start.
   if (statedBytes != 0 && statedBytes != at - audio && statedBytes != at)
     return DamagedVerdict(CarvedFault::kBadStructure);
-  // An APEv2 tag with its header: 32 bytes, then items and footer of the
-  // stated size.
-  if (f.HasAt(at, "APETAGEX")) {
-    uint32_t size = 0, flags = 0;
-    if (!f.Le32(at + 12, size) || !f.Le32(at + 20, flags))
-      return DamagedVerdict(CarvedFault::kRunsOff);
-    if (!(flags & 0x20000000) || size < 32) return DamagedVerdict(CarvedFault::kBadStructure);
-    if (!f.Holds(at, 32 + uint64_t(size))) return DamagedVerdict(CarvedFault::kRunsOff);
-    if (!f.HasAt(at + size, "APETAGEX")) return DamagedVerdict(CarvedFault::kBadStructure);
-    at += 32 + uint64_t(size);
-  }
-  if (f.HasAt(at, "TAG") && f.Holds(at, 128)) at += 128;
+  if (auto fault = SkipTrailingAudioTags(f, at)) return *fault;
   return CompleteVerdict(at);
 }
 

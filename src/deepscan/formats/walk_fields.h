@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "deepscan/carved_bytes.h"
+#include "results/carved_condition.h"
 
 // Field readers the media walkers share on top of CarvedBytes: widths the
 // carved bytes do not read themselves, and the four-letter codes of chunked
@@ -32,6 +34,24 @@ inline bool FourCcAt(CarvedBytes& f, uint64_t at, char (&out)[4]) {
     out[i] = char(b[i]);
   }
   return true;
+}
+
+// The tags that may follow an audio stream's last frame: an APEv2 tag with
+// its header (32 bytes, then items and footer of the stated size), then an
+// ID3v1 tag (128 bytes from "TAG"). Moves `at` past those found; a tag that
+// cannot be gives its damaged verdict.
+inline std::optional<CarvedVerdict> SkipTrailingAudioTags(CarvedBytes& f, uint64_t& at) {
+  if (f.HasAt(at, "APETAGEX")) {
+    uint32_t size = 0, flags = 0;
+    if (!f.Le32(at + 12, size) || !f.Le32(at + 20, flags))
+      return DamagedVerdict(CarvedFault::kRunsOff);
+    if (!(flags & 0x20000000) || size < 32) return DamagedVerdict(CarvedFault::kBadStructure);
+    if (!f.Holds(at, 32 + uint64_t(size))) return DamagedVerdict(CarvedFault::kRunsOff);
+    if (!f.HasAt(at + size, "APETAGEX")) return DamagedVerdict(CarvedFault::kBadStructure);
+    at += 32 + uint64_t(size);
+  }
+  if (f.HasAt(at, "TAG") && f.Holds(at, 128)) at += 128;
+  return std::nullopt;
 }
 
 }  // namespace brinvale

@@ -1,10 +1,9 @@
 // The verdicts of the quick engine's finds, checked on demand over the
 // clusters recovery reads.
 #include <algorithm>
-#include <new>
+#include <utility>
 
 #include "common/error_codes.h"
-#include "deepscan/carved_bytes.h"
 #include "deepscan/found_file_check.h"
 #include "engines/fat/fast_fat_recovery.h"
 
@@ -41,22 +40,11 @@ bool CFastFatRecovery::DataExtents(const ScanRecord& record, FileExtentMap& map)
 
 CarvedVerdict CFastFatRecovery::CarvedVerdictOf(const ScanRecord& record) {
   if (record.Engine() != kEngineCode || !HasFoundFileCheck(record)) return {};
-  if (auto kept = m_verdicts.Find(record)) return *kept;
-  if (!m_open) return {};
-  try {
-    CarvedVerdict verdict;
+  return m_verdicts.FindOrCheck(record, m_open, [&] {
     FileExtentMap map;
-    if (!DataExtents(record, map)) {
-      verdict = DamagedVerdict(CarvedFault::kUnreadable);
-    } else {
-      CarvedBytes file(m_reader, m_bps, std::move(map), record.FileSize());
-      verdict = CheckFoundFile(record, file);
-    }
-    m_verdicts.Keep(record, verdict);
-    return verdict;
-  } catch (const std::bad_alloc&) {
-    return {};
-  }
+    if (!DataExtents(record, map)) return DamagedVerdict(CarvedFault::kUnreadable);
+    return CheckFoundFileOn(record, m_reader, m_bps, std::move(map));
+  });
 }
 
 }  // namespace brinvale

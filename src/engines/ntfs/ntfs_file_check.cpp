@@ -1,5 +1,7 @@
 #include "engines/ntfs/ntfs_file_check.h"
 
+#include <utility>
+
 #include "common/error_codes.h"
 #include "deepscan/carved_bytes.h"
 #include "deepscan/found_file_check.h"
@@ -17,9 +19,7 @@ CarvedVerdict CheckNtfsFile(const NtfsVolume& volume, SectorReader& reader,
     CarvedBytes file(data.value);
     return CheckFoundFile(record, file);
   }
-  const uint64_t size = record.FileSize();
-  CarvedBytes file(reader, volume.bytesPerSector, std::move(data.extents), size);
-  return CheckFoundFile(record, file);
+  return CheckFoundFileOn(record, reader, volume.bytesPerSector, std::move(data.extents));
 }
 
 }  // namespace brinvale
