@@ -178,6 +178,8 @@ void JsonTree(IRidiRedazuvoParse& engine, JsonWriter& json, const PartitionOf& p
             json.String("condition", std::string(CarvedConditionName(verdict.condition)));
             if (verdict.condition == CarvedCondition::kComplete)
               json.Unsigned("exact_size", verdict.exactLength);
+            if (verdict.condition == CarvedCondition::kUnchecked && verdict.streamEnd != 0)
+              json.Unsigned("stream_end", verdict.streamEnd);
             if (verdict.condition == CarvedCondition::kDamaged)
               json.String("damage", std::string(CarvedFaultText(verdict.fault)));
           }

@@ -187,13 +187,14 @@ bool CarvedBytes::HasAt(uint64_t offset, std::string_view bytes) {
   return std::memcmp(b, bytes.data(), bytes.size()) == 0;
 }
 
-bool CarvedBytes::FindAll(std::string_view needle, const std::function<bool(uint64_t)>& visit) {
+bool CarvedBytes::FindAll(std::string_view needle, const std::function<bool(uint64_t)>& visit,
+                          uint64_t from) {
   if (needle.empty() || needle.size() > 64) return true;
   const size_t carry = needle.size() - 1;
   std::vector<uint8_t> buffer;
   buffer.reserve(kWindowBytes + carry);
-  uint64_t bufferStart = 0;  // file offset of buffer[0]
-  uint64_t next = 0;         // next offset to read
+  uint64_t bufferStart = from;  // file offset of buffer[0]
+  uint64_t next = from;         // next offset to read
   while (next < m_extent) {
     const auto view = View(next);
     if (view.empty()) return false;

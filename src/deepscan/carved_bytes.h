@@ -59,9 +59,10 @@ class CarvedBytes {
   bool HasAt(uint64_t offset, std::string_view bytes);
 
   // Calls `visit`(offset) for every occurrence of `needle` (1 to 64 bytes)
-  // in the extent, in order; `visit` answers false to stop. False when a
-  // read failed.
-  bool FindAll(std::string_view needle, const std::function<bool(uint64_t)>& visit);
+  // in the extent from `from` on, in order; `visit` answers false to stop.
+  // False when a read failed.
+  bool FindAll(std::string_view needle, const std::function<bool(uint64_t)>& visit,
+               uint64_t from = 0);
 
   // The CRC-32 (ZIP, PNG) of `length` bytes at `offset`, continued from
   // `crc` (0 to start). False when they pass the extent or a read fails.

@@ -145,6 +145,7 @@ CarvedVerdict CheckCarvedRecord(const ScanRecord& record, SectorReader& reader,
   if (verdict.condition == CarvedCondition::kComplete &&
       (verdict.exactLength == 0 || verdict.exactLength > extent))
     return DamagedVerdict(CarvedFault::kBadStructure);
+  if (verdict.streamEnd > extent) verdict.streamEnd = 0;
   return verdict;
 }
 

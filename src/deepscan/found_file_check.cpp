@@ -40,6 +40,9 @@ CarvedVerdict CheckFoundFile(const ScanRecord& record, CarvedBytes& file) {
   CarvedVerdict verdict = walk(file);
   if (verdict.condition == CarvedCondition::kDamaged && file.ReadFailed())
     verdict.fault = CarvedFault::kUnreadable;
+  // The recorded size is the file's length: where a stream's units stop
+  // cuts nothing of it.
+  verdict.streamEnd = 0;
   if (verdict.condition != CarvedCondition::kComplete) return verdict;
   if (verdict.exactLength == 0 || verdict.exactLength > size)
     return DamagedVerdict(CarvedFault::kBadStructure);

@@ -25,6 +25,9 @@ std::string_view CarvedFaultText(CarvedFault fault) {
 uint64_t RecoveredLength(const CarvedVerdict& verdict, uint64_t carvedSize) {
   if (verdict.condition == CarvedCondition::kComplete && verdict.exactLength != 0)
     return verdict.exactLength;
+  if (verdict.condition == CarvedCondition::kUnchecked && verdict.streamEnd != 0 &&
+      verdict.streamEnd <= carvedSize)
+    return verdict.streamEnd;
   return carvedSize;
 }
 

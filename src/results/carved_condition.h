@@ -34,6 +34,12 @@ struct CarvedVerdict {
   CarvedCondition condition = CarvedCondition::kUnchecked;
   CarvedFault fault = CarvedFault::kNone;
   uint64_t exactLength = 0;  // kComplete only: the file's own length in bytes
+  // kUnchecked only, else 0: where the units of a stream that states no
+  // length of its own (no end code, no count) stop, when nothing after them
+  // in the extent resumes the stream. Whether the last unit is whole cannot
+  // be told (a cut copy looks the same), hence not complete; but the bytes
+  // after it are none of the stream's. 0 when not known.
+  uint64_t streamEnd = 0;
 
   bool operator==(const CarvedVerdict&) const = default;
 };
@@ -44,6 +50,9 @@ inline CarvedVerdict CompleteVerdict(uint64_t length) {
 inline CarvedVerdict DamagedVerdict(CarvedFault fault) {
   return {CarvedCondition::kDamaged, fault, 0};
 }
+inline CarvedVerdict StreamEndVerdict(uint64_t end) {
+  return {CarvedCondition::kUnchecked, CarvedFault::kNone, 0, end};
+}
 
 // "complete", "damaged" or "unchecked".
 std::string_view CarvedConditionName(CarvedCondition condition);
@@ -53,8 +62,8 @@ std::string_view CarvedFaultText(CarvedFault fault);
 // The bytes recovery writes for a carved file sized `carvedSize` by the
 // scan: a complete file at its exact length (which may run into the rest
 // of the scan's last sector, as a line end after a PDF's last marker does);
-// a damaged or unchecked one at the scan's size, so that nothing that might
-// be data is cut.
+// an unchecked stream up to where its units stop (streamEnd); any other at
+// the scan's size, so that nothing that might be data is cut.
 uint64_t RecoveredLength(const CarvedVerdict& verdict, uint64_t carvedSize);
 
 // Implemented by the engines that hold files with a verdict: the content

@@ -28,8 +28,11 @@ void EncodeCarvedEntry(const CarvedEntry& entry, std::span<uint8_t> b) {
   b[carved::kCondition] = uint8_t(entry.verdict.condition);
   b[carved::kFault] = uint8_t(entry.verdict.fault);
   StoreLe64(b, carved::kStartSector, entry.startSector);
+  const CarvedVerdict& v = entry.verdict;
   StoreLe64(b, carved::kExactLength,
-            entry.verdict.condition == CarvedCondition::kComplete ? entry.verdict.exactLength : 0);
+            v.condition == CarvedCondition::kComplete    ? v.exactLength
+            : v.condition == CarvedCondition::kUnchecked ? v.streamEnd
+                                                         : 0);
 }
 
 std::optional<CarvedEntry> DecodeCarvedEntry(std::span<const uint8_t> b) {
@@ -43,8 +46,9 @@ std::optional<CarvedEntry> DecodeCarvedEntry(std::span<const uint8_t> b) {
   e.startSector = LoadLe64(b, carved::kStartSector);
   e.verdict.condition = CarvedCondition(condition);
   e.verdict.fault = CarvedFault(fault);
-  e.verdict.exactLength =
-      e.verdict.condition == CarvedCondition::kComplete ? LoadLe64(b, carved::kExactLength) : 0;
+  const uint64_t length = LoadLe64(b, carved::kExactLength);
+  if (e.verdict.condition == CarvedCondition::kComplete) e.verdict.exactLength = length;
+  if (e.verdict.condition == CarvedCondition::kUnchecked) e.verdict.streamEnd = length;
   return e;
 }
 

@@ -24,7 +24,8 @@
 //     6     2  0
 //     8     8  the record's start sector (its offset 70), so that an entry
 //              never applies to a record it was not made for
-//    16     8  exact length in bytes (complete only, else 0)
+//    16     8  complete: the exact length in bytes; unchecked: where the
+//              stream's units stop (0 when not known); damaged: 0
 //
 // Entries are only appended; a later entry for a number replaces an earlier
 // one. A trailing partial entry, or one with an unknown condition or fault,

@@ -91,6 +91,7 @@ CarvedVerdict WalkCut(CarvedWalker walker, const Bytes& file, size_t keep) {
 
 CarvedVerdict Complete(uint64_t n) { return CompleteVerdict(n); }
 CarvedVerdict Damaged(CarvedFault f) { return DamagedVerdict(f); }
+CarvedVerdict StreamEnd(uint64_t n) { return StreamEndVerdict(n); }
 const CarvedVerdict kUnchecked{};
 
 // --- RIFF -------------------------------------------------------------------
@@ -511,14 +512,31 @@ TEST(CarvedMpegProgram, PacksToTheEndCode) {
   EXPECT_EQ(Walk(CheckMpegProgram, one), Complete(one.size()));
 }
 
-TEST(CarvedMpegProgram, WithoutEndCodeOnlyBrokenUnitsAreDamaged) {
-  // Whole packs, then bytes that are no start code: may just end there.
-  EXPECT_EQ(Walk(CheckMpegProgram, ProgramStream(3, false)), kUnchecked);
-  // Two packs say nothing of a unit.
+TEST(CarvedMpegProgram, WithoutEndCodeTheLastPackEndsItUnlessPacksResume) {
+  // Whole packs, then bytes that are no start code and hold no pack
+  // header: the stream's units stop with its last pack (whether that pack
+  // is whole cannot be told).
+  const Bytes three = ProgramStream(3, false);
+  EXPECT_EQ(Walk(CheckMpegProgram, three), StreamEnd(three.size()));
+  EXPECT_EQ(WalkInZeros(CheckMpegProgram, three), StreamEnd(three.size()));
+  EXPECT_EQ(WalkCut(CheckMpegProgram, three, three.size()), StreamEnd(three.size()));
+  // A pack header after some other bytes: the stream goes on after a
+  // broken stretch, so where it ends is unknown. Two packs say nothing of
+  // a unit.
   Bytes early = ProgramStream(4, true);
   early[2048 + 14 + 5] -= 1;
   EXPECT_EQ(Walk(CheckMpegProgram, early), kUnchecked);
-  EXPECT_EQ(WalkInZeros(CheckMpegProgram, ProgramStream(3, false)), kUnchecked);
+  Bytes resumed = three;
+  AddNoise(resumed, 300);
+  Add(resumed, ProgramStream(1, false));
+  EXPECT_EQ(Walk(CheckMpegProgram, resumed, resumed.size() + 100), kUnchecked);
+  // ... but not a pack start code without a valid mode byte after it.
+  Bytes codeOnly = three;
+  AddNoise(codeOnly, 300);
+  Add(codeOnly, "\x00\x00\x01\xBA\x00"sv);
+  EXPECT_EQ(Walk(CheckMpegProgram, codeOnly), StreamEnd(three.size()));
+  // Past the extent a resumption is not looked for.
+  EXPECT_EQ(Walk(CheckMpegProgram, resumed, three.size() + 200), StreamEnd(three.size()));
   // A PES length one short: the walk breaks off a 2048-byte boundary.
   Bytes shorter = ProgramStream(4, true);
   shorter[3 * 2048 + 14 + 5] -= 1;
@@ -641,13 +659,38 @@ TEST(CarvedMpegAudio, InfoFrameStatesFramesAndBytes) {
   EXPECT_EQ(Walk(CheckMpegAudio, plain), Complete(plain.size()));
   EXPECT_EQ(WalkInZeros(CheckMpegAudio, tagged), Complete(tagged.size()));
   EXPECT_EQ(Walk(CheckMpegAudio, tagged), Complete(tagged.size()));
-  // Without an Info frame the frame chain states no length.
-  EXPECT_EQ(Walk(CheckMpegAudio, Mp3(false, true)), kUnchecked);
+}
+
+TEST(CarvedMpegAudio, WithoutInfoFrameTheLastFrameEndsItUnlessFramesResume) {
+  // The frames, then their tags: nothing after them is audio.
+  const Bytes tagged = Mp3(false, true);
+  EXPECT_EQ(Walk(CheckMpegAudio, tagged), StreamEnd(tagged.size()));
+  EXPECT_EQ(WalkInZeros(CheckMpegAudio, tagged), StreamEnd(tagged.size()));
   Bytes layer2{0xFF, 0xFD, 0xE4, 0x00};  // MPEG-1 Layer II, 384 kbit/s, 48 kHz: 1152 bytes
   layer2.resize(1152, 0x11);
   Bytes mp2 = layer2;
   Add(mp2, layer2);
-  EXPECT_EQ(Walk(CheckMpegAudio, mp2), kUnchecked);
+  EXPECT_EQ(Walk(CheckMpegAudio, mp2), StreamEnd(mp2.size()));
+  // Two frames of the same kind after other bytes: the stream goes on
+  // after a broken stretch, and its end is unknown.
+  Bytes resumed = mp2;
+  AddNoise(resumed, 100);
+  Add(resumed, layer2);
+  Add(resumed, layer2);
+  EXPECT_EQ(Walk(CheckMpegAudio, resumed), kUnchecked);
+  // One lone frame header, or two of another sample rate, resume nothing.
+  Bytes lone = mp2;
+  AddNoise(lone, 100);
+  Add(lone, layer2);
+  lone.resize(lone.size() + 100, 0x22);
+  EXPECT_EQ(Walk(CheckMpegAudio, lone), StreamEnd(mp2.size()));
+  Bytes other44{0xFF, 0xFD, 0xE0, 0x00};  // 44.1 kHz: 1253 bytes
+  other44.resize(1253, 0x11);
+  Bytes otherRate = mp2;
+  AddNoise(otherRate, 100);
+  Add(otherRate, other44);
+  Add(otherRate, other44);
+  EXPECT_EQ(Walk(CheckMpegAudio, otherRate), StreamEnd(mp2.size()));
 }
 
 TEST(CarvedMpegAudio, CountsThatDoNotMatchAndCutFrames) {

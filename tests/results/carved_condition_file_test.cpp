@@ -27,6 +27,14 @@ TEST(CarvedEntry, FieldsByOffset) {
   auto back = DecodeCarvedEntry(b);
   ASSERT_TRUE(back);
   EXPECT_EQ(back->verdict, DamagedVerdict(CarvedFault::kChecksum));
+  // An unchecked stream keeps where its units stop in the same field.
+  EncodeCarvedEntry({9, 9, StreamEndVerdict(12288)}, b);
+  EXPECT_EQ(b[4], 0);
+  EXPECT_EQ(LoadLe64(b, 16), 12288u);
+  back = DecodeCarvedEntry(b);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->verdict, StreamEndVerdict(12288));
+  EXPECT_EQ(back->verdict.exactLength, 0u);
   b[4] = 3;  // no such condition
   EXPECT_FALSE(DecodeCarvedEntry(b));
   b[4] = 1;
@@ -93,6 +101,8 @@ TEST(CarvedVerdictRules, RecoveredLengthAndNames) {
   EXPECT_EQ(RecoveredLength(CompleteVerdict(4100), 4096), 4100u);  // a line end in the last sector
   EXPECT_EQ(RecoveredLength(DamagedVerdict(CarvedFault::kChecksum), 4096), 4096u);
   EXPECT_EQ(RecoveredLength(CarvedVerdict{}, 4096), 4096u);
+  EXPECT_EQ(RecoveredLength(StreamEndVerdict(3000), 4096), 3000u);
+  EXPECT_EQ(RecoveredLength(StreamEndVerdict(5000), 4096), 4096u);  // never past the scan's size
   EXPECT_EQ(CarvedConditionName(CarvedCondition::kComplete), "complete");
   EXPECT_EQ(CarvedConditionName(CarvedCondition::kDamaged), "damaged");
   EXPECT_EQ(CarvedConditionName(CarvedCondition::kUnchecked), "unchecked");

@@ -6,6 +6,7 @@
 #include "deepscan/file_type_codes.h"
 #include "deepscan/format_bytes.h"
 #include "deepscan/formats/formats.h"
+#include "deepscan/formats/walk_fields.h"
 #include "deepscan/formats/walkers.h"
 
 namespace brinvale {
@@ -56,7 +57,8 @@ uint64_t SizeMpeg(SizingContext& ctx, std::span<const uint8_t> b) {
 // one after the other up to the program end code 00 00 01 B9, which ends
 // the file. A stream without it (VOB files, and what several muxers
 // write) ends at the first bytes that are no start code, which states no
-// length (unchecked). Where the writer cut the stream into fixed units
+// length (unchecked): when no pack header follows anywhere after them in
+// the extent, the stream ends there (its stream end). Where the writer cut the stream into fixed units
 // of at least 2048 bytes (the greatest common divisor of the offsets of
 // three or more pack headers), such bytes off a unit boundary show a
 // broken stream.
@@ -87,6 +89,24 @@ CarvedVerdict CheckVideoElementaryStream(CarvedBytes& f) {
   return verdict;
 }
 
+// Whether a pack header (the code and a valid MPEG-1 or MPEG-2 mode byte)
+// stands anywhere in the extent from `from` on: the stream goes on after
+// bytes that are none of its own. Also true when there is too much to
+// search, or a read fails.
+bool ResumesAfter(CarvedBytes& f, uint64_t from) {
+  if (f.Extent() - from > kResumptionSearchBytes) return true;
+  bool found = false;
+  const bool read = f.FindAll(
+      kPackStart,
+      [&](uint64_t at) {
+        uint8_t mode = 0;
+        found = f.Byte(at + 4, mode) && ((mode & 0xC0) == 0x40 || (mode & 0xF0) == 0x20);
+        return !found;
+      },
+      from);
+  return found || !read;
+}
+
 }  // namespace
 
 CarvedVerdict CheckMpegProgram(CarvedBytes& f) {
@@ -102,7 +122,9 @@ CarvedVerdict CheckMpegProgram(CarvedBytes& f) {
       if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
       if (packs >= 3 && unit >= kMinUnit && at % unit != 0)
         return DamagedVerdict(CarvedFault::kBadStructure);
-      return {};
+      if (ResumesAfter(f, at)) return {};
+      if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
+      return StreamEndVerdict(at);
     }
     if (code == 0xB9) return CompleteVerdict(at + 4);
     if (code == 0xBA) {

@@ -55,7 +55,9 @@ uint64_t SizeMp2(SizingContext& ctx, std::span<const uint8_t>) {
 // the end: an APEv2 tag with its header and an ID3v1 tag ("TAG", 128
 // bytes). The length is stated by a Xing/Info (or VBRI) frame first, which
 // counts the frames and bytes that follow; without one the frames end at
-// the first bytes that are no frame, which states no length (unchecked).
+// the first bytes that are no frame, which states no length (unchecked):
+// when no frames of the same kind follow anywhere after them in the extent,
+// the stream ends after them and their tags (its stream end).
 namespace brinvale {
 
 namespace {
@@ -122,6 +124,29 @@ bool StatedCounts(CarvedBytes& f, uint64_t at, const FrameHeader& h, uint32_t& f
   return false;
 }
 
+// Whether two frames of the stream's kind (version, layer and sample rate
+// of `first`), the second right after the first, stand anywhere in the
+// extent from `from` on. Also true when there is too much to search, or a
+// read fails.
+bool FramesResumeAfter(CarvedBytes& f, uint64_t from, const FrameHeader& first) {
+  if (f.Extent() - from > kResumptionSearchBytes) return true;
+  auto sameKindAt = [&](uint64_t at, FrameHeader& h) {
+    uint8_t raw[4];
+    return f.Read(at, raw) && ParseFrameHeader(raw, h) && h.version == first.version &&
+           h.layer == first.layer && h.sampleRate == first.sampleRate;
+  };
+  bool found = false;
+  const bool read = f.FindAll(
+      "\xFF",
+      [&](uint64_t at) {
+        FrameHeader h, next;
+        found = sameKindAt(at, h) && sameKindAt(at + h.length, next);
+        return !found;
+      },
+      from);
+  return found || !read;
+}
+
 }  // namespace
 
 CarvedVerdict CheckMpegAudio(CarvedBytes& f) {
@@ -163,7 +188,14 @@ CarvedVerdict CheckMpegAudio(CarvedBytes& f) {
     at += h.length;
   }
   if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
-  if (!stated) return {};
+  if (!stated) {
+    // No frame count: the stream ends with its last frame and the tags
+    // after it, unless frames like its own resume later in the extent.
+    if (auto fault = SkipTrailingAudioTags(f, at)) return *fault;
+    if (FramesResumeAfter(f, at, first)) return {};
+    if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
+    return StreamEndVerdict(at);
+  }
   // Writers count the bytes from the tag frame, or from the file's start.
   if (statedBytes != 0 && statedBytes != at - audio && statedBytes != at)
     return DamagedVerdict(CarvedFault::kBadStructure);

@@ -36,6 +36,12 @@ inline bool FourCcAt(CarvedBytes& f, uint64_t at, char (&out)[4]) {
   return true;
 }
 
+// A stream that states no length of its own (no end code, no frame count)
+// ends where its units stop when nothing after them in the extent resumes
+// it. At most this many bytes after the last unit are searched for a
+// resumption: past it the end stays unknown.
+inline constexpr uint64_t kResumptionSearchBytes = 64ull << 20;
+
 // The tags that may follow an audio stream's last frame: an APEv2 tag with
 // its header (32 bytes, then items and footer of the stated size), then an
 // ID3v1 tag (128 bytes from "TAG"). Moves `at` past those found; a tag that
