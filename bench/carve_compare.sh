@@ -72,6 +72,21 @@ false_starts() {
     awk 'NR == FNR { planted[$1] = 1; next } !($1 in planted) { n++ } END { print n + 0 }' "$1" -
 }
 
+# missed LIST MANIFEST NAME DIR: the files planted whole that no recovered
+# file matches byte for byte, as "image: name (how, offset)".
+missed() {
+  find "$4" -type f ! -name 'recovery*' ! -name '*.log' ! -name 'report.xml' -print0 |
+    xargs -0 -r sha256sum | awk '{print $1}' | sort >"$work/got"
+  awk -v image="$3" 'NR == FNR { got[$1]++; next }
+       !/^#/ && NF >= 5 {
+         if ($3 ~ /^(complete|damaged|unchecked|-)$/) { h = $5; how = $2; name = $6 }
+         else { h = $4; how = "whole"; name = $5 }
+         if (how != "noise" && how != "zeros" && how !~ /^before_/ && how != "whole") next
+         if (got[h] > 0) { got[h]--; next }
+         printf "  %s: %s (%s, offset %s)\n", image, name, how, $1 }' "$work/got" "$2"
+}
+
+misses=""
 printf '%-8s %-9s %8s %8s %10s %8s %6s\n' image program planted exact unmatched files false
 for name in content carve media streams; do
   image=$fixtures/$name.img
@@ -94,4 +109,7 @@ for name in content carve media streams; do
     "$b_exact ($b_whole whole)" "$b_other" "$b_files" "$b_false"
   printf '%-8s %-9s %8s %8s %10s %8s %6s\n' "$name" photorec "$total ($whole whole)" \
     "$p_exact ($p_whole whole)" "$p_other" "$p_files" "$p_false"
+  misses+=$(missed "$work/$name.list" "$manifest" "$name" "$work/$name.brinvale")$'\n'
 done
+echo "whole files brinvale did not bring back byte for byte:"
+printf '%s' "$misses" | sed '/^$/d'
