@@ -18,6 +18,7 @@
 #include "deepscan/carved_check.h"
 #include "deepscan/content_fixture.h"
 #include "deepscan/file_type_recovery.h"
+#include "support/planted_files.h"
 #include "support/sha256.h"
 
 namespace brinvale {
@@ -26,60 +27,10 @@ namespace {
 namespace fs = std::filesystem;
 using Position = CFileTypeRecovery::ScanPosition;
 
-// One row of carve.manifest.
-struct CarvedPlant {
-  uint64_t offset = 0;
-  std::string how;        // noise, zeros, before_<ext>, cut, corrupt
-  std::string condition;  // the condition the check must give
-  uint64_t size = 0;
-  std::string sha256;
-  std::string name;
-};
-
-std::vector<CarvedPlant> LoadCarveManifest() {
-  std::vector<CarvedPlant> rows;
-  std::ifstream in(test::FixturePath("carve.manifest"));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    CarvedPlant p;
-    fields >> p.offset >> p.how >> p.condition >> p.size >> p.sha256 >> p.name;
-    rows.push_back(p);
-  }
-  return rows;
-}
-
-std::vector<uint8_t> ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
-}
-
-// A folder of the test's own for the logs and copies, deleted afterwards.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_path = fs::temp_directory_path() / ("brinvale_carve_" + std::string(info->name()));
-    fs::remove_all(m_path);
-    fs::create_directories(m_path);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-  }
-  const fs::path& Path() const { return m_path; }
-
- private:
-  fs::path m_path;
-};
-
-std::string Family(const std::string& name) { return name.substr(name.rfind('.') + 1); }
-
 class CarveFixture : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    s_rows = LoadCarveManifest();
+    s_rows = test::LoadPlantedCopys("carve.manifest");
     std::ifstream in(test::FixturePath("carve.img"), std::ios::binary);
     s_image.assign(std::istreambuf_iterator<char>(in), {});
   }
@@ -108,12 +59,12 @@ class CarveFixture : public ::testing::Test {
     return out;
   }
 
-  static std::vector<CarvedPlant> s_rows;
+  static std::vector<test::PlantedCopy> s_rows;
   static std::vector<uint8_t> s_image;
-  ScratchFolder m_dir;
+  test::ScratchFolder m_dir{"brinvale_carve_"};
   std::unique_ptr<CFileTypeRecovery> m_engine;
 };
-std::vector<CarvedPlant> CarveFixture::s_rows;
+std::vector<test::PlantedCopy> CarveFixture::s_rows;
 std::vector<uint8_t> CarveFixture::s_image;
 
 TEST_F(CarveFixture, EveryPlantedFileGetsItsConditionAndComesBackAsItShould) {
@@ -122,9 +73,9 @@ TEST_F(CarveFixture, EveryPlantedFileGetsItsConditionAndComesBackAsItShould) {
   const auto found = BySector(*m_engine);
   // family -> {complete, damaged, unchecked, missed}
   std::map<std::string, std::array<int, 4>> table;
-  for (const CarvedPlant& p : s_rows) {
+  for (const test::PlantedCopy& p : s_rows) {
     SCOPED_TRACE(p.name + " " + p.how + " at " + std::to_string(p.offset));
-    auto& counts = table[Family(p.name)];
+    auto& counts = table[test::FamilyOf(p.name)];
     const auto it = found.find(p.offset / 512);
     if (it == found.end()) {
       ++counts[3];
@@ -140,7 +91,7 @@ TEST_F(CarveFixture, EveryPlantedFileGetsItsConditionAndComesBackAsItShould) {
         << CarvedFaultText(verdict.fault);
     const fs::path target = m_dir.Path() / "out" / (p.how + "_" + std::string(r.Name()));
     ASSERT_EQ(m_engine->RecoverRecord(r, target, 0), kOk);
-    const std::vector<uint8_t> copied = ReadAll(target);
+    const std::vector<uint8_t> copied = test::ReadFileBytes(target);
     if (p.condition == "complete") {
       EXPECT_EQ(verdict.exactLength, p.size);
       EXPECT_EQ(copied.size(), p.size);
@@ -155,7 +106,7 @@ TEST_F(CarveFixture, EveryPlantedFileGetsItsConditionAndComesBackAsItShould) {
   // Records the manifest does not plant: a run of random data that looks
   // like a file start.
   for (const auto& [sector, r] : found) {
-    const bool planted = std::any_of(s_rows.begin(), s_rows.end(), [&](const CarvedPlant& p) {
+    const bool planted = std::any_of(s_rows.begin(), s_rows.end(), [&](const test::PlantedCopy& p) {
       return p.offset / 512 == sector;
     });
     if (!planted)
@@ -207,7 +158,7 @@ TEST_F(CarveFixture, StoppedCheckKeepsWhatItCheckedAndResumes) {
 TEST_F(CarveFixture, RecordsTheCheckHasNotReachedAreCheckedWhenAsked) {
   ScanAll(*m_engine);
   const auto found = BySector(*m_engine);
-  const CarvedPlant& first = s_rows.front();
+  const test::PlantedCopy& first = s_rows.front();
   const ScanRecord& r = found.at(first.offset / 512);
   EXPECT_EQ(m_engine->Conditions()->Count(), 0u);
   const CarvedVerdict verdict = CarvedVerdictOf(*m_engine, r);  // the front ends' query

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/fixture_path.h"
+
 namespace brinvale::test {
 
 // One file that make_content_fixture.sh planted in content.img.
@@ -16,11 +18,6 @@ struct PlantedFile {
   std::string sha256;
   std::string name;
 };
-
-inline std::string FixturePath(const std::string& name) {
-  const char* dir = std::getenv("BRINVALE_FIXTURE_DIR");
-  return std::string(dir ? dir : BRINVALE_FIXTURE_DIR) + "/" + name;
-}
 
 inline std::vector<PlantedFile> LoadContentManifest() {
   std::vector<PlantedFile> files;

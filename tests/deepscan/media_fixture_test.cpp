@@ -24,6 +24,7 @@
 #include "deepscan/file_type_recovery.h"
 #include "device/byte_source.h"
 #include "device/sector_reader.h"
+#include "support/planted_files.h"
 #include "support/sha256.h"
 #include "results/scan_record.h"
 #include "results/type_view.h"
@@ -34,65 +35,16 @@ namespace {
 namespace fs = std::filesystem;
 using Position = CFileTypeRecovery::ScanPosition;
 
-// One row of media.manifest.
-struct MediaPlant {
-  uint64_t offset = 0;
-  std::string how;        // noise, zeros, cut, corrupt
-  std::string condition;  // the condition the check must give
-  uint64_t size = 0;
-  std::string sha256;
-  std::string name;
-};
-
-std::vector<MediaPlant> LoadMediaManifest() {
-  std::vector<MediaPlant> rows;
-  std::ifstream in(test::FixturePath("media.manifest"));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    MediaPlant p;
-    fields >> p.offset >> p.how >> p.condition >> p.size >> p.sha256 >> p.name;
-    rows.push_back(p);
-  }
-  return rows;
-}
-
-std::vector<uint8_t> ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
-}
-
-std::string Extension(const std::string& name) { return name.substr(name.rfind('.') + 1); }
-
 // Formats without a row of the table: never carved, checked by name.
 bool FoundByNameOnly(const std::string& name) {
-  const std::string ext = Extension(name);
+  const std::string ext = test::FamilyOf(name);
   return ext == "ogg" || ext == "m4a";
 }
-
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_path = fs::temp_directory_path() / ("brinvale_media_" + std::string(info->name()));
-    fs::remove_all(m_path);
-    fs::create_directories(m_path);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-  }
-  const fs::path& Path() const { return m_path; }
-
- private:
-  fs::path m_path;
-};
 
 class MediaFixture : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    s_rows = LoadMediaManifest();
+    s_rows = test::LoadPlantedCopys("media.manifest");
     std::ifstream in(test::FixturePath("media.img"), std::ios::binary);
     s_image.assign(std::istreambuf_iterator<char>(in), {});
   }
@@ -101,18 +53,18 @@ class MediaFixture : public ::testing::Test {
     ASSERT_EQ(s_image.size() % 512, 0u);
   }
 
-  static std::vector<MediaPlant> s_rows;
+  static std::vector<test::PlantedCopy> s_rows;
   static std::vector<uint8_t> s_image;
-  ScratchFolder m_dir;
+  test::ScratchFolder m_dir{"brinvale_media_"};
 };
-std::vector<MediaPlant> MediaFixture::s_rows;
+std::vector<test::PlantedCopy> MediaFixture::s_rows;
 std::vector<uint8_t> MediaFixture::s_image;
 
 // family -> {complete, damaged, unchecked, byte-exact}
 using Table = std::map<std::string, std::array<int, 4>>;
 
 void Count(Table& table, const std::string& name, const CarvedVerdict& verdict, bool exact) {
-  auto& c = table[Extension(name)];
+  auto& c = table[test::FamilyOf(name)];
   ++c[size_t(verdict.condition == CarvedCondition::kComplete  ? 0
              : verdict.condition == CarvedCondition::kDamaged ? 1
                                                               : 2)];
@@ -143,7 +95,7 @@ TEST_F(MediaFixture, EveryCarvedFileGetsItsConditionAndComesBackAsItShould) {
   EXPECT_EQ(everything.size(), list.size());
 
   Table table;
-  for (const MediaPlant& p : s_rows) {
+  for (const test::PlantedCopy& p : s_rows) {
     if (FoundByNameOnly(p.name)) continue;
     SCOPED_TRACE(p.name + " " + p.how + " at " + std::to_string(p.offset));
     const auto it = found.find(p.offset / 512);
@@ -157,7 +109,7 @@ TEST_F(MediaFixture, EveryCarvedFileGetsItsConditionAndComesBackAsItShould) {
         << CarvedFaultText(verdict.fault);
     const fs::path target = m_dir.Path() / "out" / (p.how + "_" + std::string(r.Name()));
     ASSERT_EQ(engine.RecoverRecord(r, target, 0), kOk);
-    const std::vector<uint8_t> copied = ReadAll(target);
+    const std::vector<uint8_t> copied = test::ReadFileBytes(target);
     bool exact = false;
     if (p.condition == "complete") {
       EXPECT_EQ(verdict.exactLength, p.size);
@@ -197,10 +149,10 @@ TEST_F(MediaFixture, FilesWithoutTableRowsAreWalkedByName) {
                    sectors);
   Table table;
   int walked = 0;
-  for (const MediaPlant& p : s_rows) {
+  for (const test::PlantedCopy& p : s_rows) {
     if (!FoundByNameOnly(p.name)) continue;
     SCOPED_TRACE(p.name + " " + p.how + " at " + std::to_string(p.offset));
-    const CarvedWalker walk = WalkerForExtension(Extension(p.name));
+    const CarvedWalker walk = WalkerForExtension(test::FamilyOf(p.name));
     ASSERT_NE(walk, nullptr);
     const uint64_t start = p.offset / 512;
     CarvedBytes file(reader, 512, start, CheckedExtent(p.size, 512, start, sectors));

@@ -27,6 +27,7 @@
 #include "deepscan/stream_decoder.h"
 #include "device/byte_source.h"
 #include "device/sector_reader.h"
+#include "support/planted_files.h"
 #include "support/sha256.h"
 
 namespace brinvale {
@@ -34,37 +35,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Position = CFileTypeRecovery::ScanPosition;
-
-// One row of streams.manifest.
-struct Plant {
-  uint64_t offset = 0;
-  std::string how;        // noise, zeros, cut, corrupt
-  std::string condition;  // the condition the check must give
-  uint64_t size = 0;
-  std::string sha256;
-  std::string name;
-};
-
-std::vector<Plant> LoadManifest() {
-  std::vector<Plant> rows;
-  std::ifstream in(test::FixturePath("streams.manifest"));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    Plant p;
-    fields >> p.offset >> p.how >> p.condition >> p.size >> p.sha256 >> p.name;
-    rows.push_back(p);
-  }
-  return rows;
-}
-
-std::vector<uint8_t> ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
-}
-
-std::string Family(const std::string& name) { return name.substr(name.rfind('.') + 1); }
 
 // The families the scan carves from this image. (The TrueType detector
 // wants the first table to start with version 1.0, which these fonts'
@@ -80,17 +50,17 @@ bool Decodes(const std::string& family) {
 class StreamFixture : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    s_rows = LoadManifest();
-    s_image = ReadAll(test::FixturePath("streams.img"));
+    s_rows = test::LoadPlantedCopys("streams.manifest");
+    s_image = test::ReadFileBytes(test::FixturePath("streams.img"));
   }
   void SetUp() override {
     ASSERT_FALSE(s_rows.empty());
     ASSERT_EQ(s_image.size() % 512, 0u);
   }
-  static std::vector<Plant> s_rows;
+  static std::vector<test::PlantedCopy> s_rows;
   static std::vector<uint8_t> s_image;
 };
-std::vector<Plant> StreamFixture::s_rows;
+std::vector<test::PlantedCopy> StreamFixture::s_rows;
 std::vector<uint8_t> StreamFixture::s_image;
 
 TEST_F(StreamFixture, EveryPlantedFileWalkedWhereItLies) {
@@ -99,9 +69,9 @@ TEST_F(StreamFixture, EveryPlantedFileWalkedWhereItLies) {
   OpenSourceReader(reader, std::make_unique<MemoryByteSource>(s_image), sectors);
   // family -> {complete, damaged, unchecked, byte-exact}
   std::map<std::string, std::array<int, 4>> table;
-  for (const Plant& p : s_rows) {
+  for (const test::PlantedCopy& p : s_rows) {
     SCOPED_TRACE(p.name + " " + p.how + " at " + std::to_string(p.offset));
-    const std::string family = Family(p.name);
+    const std::string family = test::FamilyOf(p.name);
     const CarvedWalker walk = WalkerForExtension(family);
     ASSERT_NE(walk, nullptr);
     CarvedBytes file(reader, 512, p.offset / 512, s_image.size() - p.offset);
@@ -131,27 +101,8 @@ TEST_F(StreamFixture, EveryPlantedFileWalkedWhereItLies) {
     std::printf("%-8s %8d %7d %9d %10d\n", family.c_str(), c[0], c[1], c[2], c[3]);
 }
 
-// A folder of the test's own for the logs and copies, deleted afterwards.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_path = fs::temp_directory_path() / ("brinvale_streams_" + std::string(info->name()));
-    fs::remove_all(m_path);
-    fs::create_directories(m_path);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-  }
-  const fs::path& Path() const { return m_path; }
-
- private:
-  fs::path m_path;
-};
-
 TEST_F(StreamFixture, CarvedFamiliesFoundCheckedAndRecovered) {
-  ScratchFolder dir;
+  test::ScratchFolder dir("brinvale_streams_");
   CFileTypeRecovery engine;
   engine.SetScanLogFolder(dir.Path() / "log");
   ASSERT_EQ(engine.OpenForImage(512, {}, u'C', test::FixturePath("streams.img")), kOk);
@@ -169,8 +120,8 @@ TEST_F(StreamFixture, CarvedFamiliesFoundCheckedAndRecovered) {
   std::map<uint64_t, ScanRecord> found;
   for (const ScanRecord& r : list) found[r.MetadataSector()] = r;
   int checked = 0;
-  for (const Plant& p : s_rows) {
-    if (!kCarved.count(Family(p.name))) continue;
+  for (const test::PlantedCopy& p : s_rows) {
+    if (!kCarved.count(test::FamilyOf(p.name))) continue;
     SCOPED_TRACE(p.name + " " + p.how + " at " + std::to_string(p.offset));
     const auto it = found.find(p.offset / 512);
     ASSERT_NE(it, found.end()) << "not found";
@@ -180,7 +131,7 @@ TEST_F(StreamFixture, CarvedFamiliesFoundCheckedAndRecovered) {
         << CarvedFaultText(verdict.fault);
     const fs::path target = dir.Path() / "out" / (p.how + "_" + std::string(r.Name()));
     ASSERT_EQ(engine.RecoverRecord(r, target, 0), kOk);
-    const std::vector<uint8_t> copied = ReadAll(target);
+    const std::vector<uint8_t> copied = test::ReadFileBytes(target);
     if (p.condition == "complete") {
       EXPECT_EQ(copied.size(), p.size);
       if (p.sha256 != "-") {
