@@ -9,43 +9,7 @@
 
 #include "device/byte_source.h"
 #include "engines/fat/fast_fat_recovery.h"
-
-#if defined(_WIN32)
-#include <process.h>
-#define BRINVALE_FUZZ_PID _getpid()
-#else
-#include <unistd.h>
-#define BRINVALE_FUZZ_PID ::getpid()
-#endif
-
-namespace {
-
-// Walks the found tree a few levels down, extracting each file into memory.
-void Browse(brinvale::CFastFatRecovery& engine, const brinvale::ScanRecord* parent, uint32_t depth,
-            int& budget) {
-  brinvale::RecordList children;
-  if (engine.ListChildren(parent, depth, children) != 0) return;
-  for (const brinvale::ScanRecord& child : children) {
-    if (--budget < 0 || depth > 8) return;
-    std::string path;
-    (void)engine.GetRecordPath(child, path, 260);
-    if (child.IsFolder()) {
-      uint32_t count = 0;
-      (void)engine.CountFiles(&child, depth + 1, count);
-      Browse(engine, &child, depth + 1, budget);
-    } else {
-      std::vector<uint8_t> buffer(4096);
-      uint64_t size = buffer.size();
-      std::filesystem::path ignored;
-      // A record copied with a name no list holds goes to the buffer.
-      brinvale::ScanRecord copy = child;
-      copy.SetName("data");
-      (void)engine.ExtractRecord(copy, ignored, buffer.data(), size, nullptr, nullptr);
-    }
-  }
-}
-
-}  // namespace
+#include "fuzz/found_tree_browse.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   namespace fs = std::filesystem;
@@ -64,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         start += length;
       if (engine.Scan(nullptr) == 0) {
         int budget = 256;
-        Browse(engine, nullptr, 0, budget);
+        brinvale::fuzz::BrowseFoundTree(engine, nullptr, 0, budget, true);
         brinvale::RecordList found;
         (void)engine.Search("*.txt|*.jpg|.other", found);
       }

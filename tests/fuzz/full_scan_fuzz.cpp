@@ -10,31 +10,8 @@
 
 #include "app/scan_history.h"
 #include "engines/professional_recovery.h"
+#include "fuzz/found_tree_browse.h"
 #include "results/type_view.h"
-
-#if defined(_WIN32)
-#include <process.h>
-#define BRINVALE_FUZZ_PID _getpid()
-#else
-#include <unistd.h>
-#define BRINVALE_FUZZ_PID ::getpid()
-#endif
-
-namespace {
-
-void Browse(brinvale::CProfessionalRecovery& scan, const brinvale::ScanRecord* parent,
-            uint32_t depth, int& budget) {
-  brinvale::RecordList children;
-  if (scan.ListChildren(parent, depth, children) != 0) return;
-  for (const brinvale::ScanRecord& child : children) {
-    if (--budget < 0 || depth > 8) return;
-    std::string path;
-    (void)scan.GetRecordPath(child, path, 260);
-    if (child.IsFolder()) Browse(scan, &child, depth + 1, budget);
-  }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   namespace fs = std::filesystem;
@@ -59,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         found[run] = scan.GetRecordCount();
         if (run == 1) {
           int budget = 200;
-          Browse(scan, nullptr, 0, budget);
+          brinvale::fuzz::BrowseFoundTree(scan, nullptr, 0, budget, false);
           brinvale::RecordList listed;
           (void)scan.Search(brinvale::BuildTypeFilter({}) + "|.other", listed);
         }
