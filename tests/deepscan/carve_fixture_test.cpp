@@ -30,7 +30,7 @@ using Position = CFileTypeRecovery::ScanPosition;
 class CarveFixture : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    s_rows = test::LoadPlantedCopys("carve.manifest");
+    s_rows = test::LoadPlantedCopies("carve.manifest");
     std::ifstream in(test::FixturePath("carve.img"), std::ios::binary);
     s_image.assign(std::istreambuf_iterator<char>(in), {});
   }

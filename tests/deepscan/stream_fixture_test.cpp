@@ -50,7 +50,7 @@ bool Decodes(const std::string& family) {
 class StreamFixture : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    s_rows = test::LoadPlantedCopys("streams.manifest");
+    s_rows = test::LoadPlantedCopies("streams.manifest");
     s_image = test::ReadFileBytes(test::FixturePath("streams.img"));
   }
   void SetUp() override {

@@ -26,7 +26,7 @@ struct PlantedCopy {
   std::string name;
 };
 
-inline std::vector<PlantedCopy> LoadPlantedCopys(const std::string& manifest) {
+inline std::vector<PlantedCopy> LoadPlantedCopies(const std::string& manifest) {
   std::vector<PlantedCopy> rows;
   std::ifstream in(FixturePath(manifest));
   std::string line;
