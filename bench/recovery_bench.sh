@@ -22,7 +22,9 @@
 # As a floor, a minimal C program writes the same files again (the names and
 # sizes of tsk_recover's first tree, bytes from memory: open, write,
 # futimens, close) -- what creating that many files costs on the target
-# file system whatever the program.
+# file system whatever the program. The second floor runs two of them at
+# once over halves of the top-level folders: what the file system allows
+# when both cores create files.
 #
 # Prints per run: wall seconds, user+system CPU seconds, peak memory (KiB),
 # files written; then the median of each program and the check of
@@ -136,6 +138,14 @@ measure() {
     (cd "$out/$label.tsk.1" && find . -type f -printf '%P\t%s\n') > "$out/$label.sizes"
     run "$label.floor" "$img" "$out/$label.floor.$r" \
       sh -c "\"$floor\" \"$out/$label.floor.$r\" < \"$out/$label.sizes\""
+    # The same files by two writers at once, each with its own half of the
+    # top-level folders: what creating them costs when both cores create.
+    awk -v a="$out/$label.sizes.a" -v b="$out/$label.sizes.b" \
+      '{ top = $0; sub(/\/.*/, "", top); if (!(top in half)) half[top] = n++ % 2;
+         print > (half[top] ? b : a) }' "$out/$label.sizes"
+    run "$label.floor2" "$img" "$out/$label.floor2.$r" \
+      sh -c "\"$floor\" \"$out/$label.floor2.$r\" < \"$out/$label.sizes.a\" &
+             \"$floor\" \"$out/$label.floor2.$r\" < \"$out/$label.sizes.b\"; wait"
   done
   python3 - "$results" "$label" <<'PY'
 import sys, statistics
@@ -153,7 +163,7 @@ for n in names:
     print('%-22s wall median %.2f s (%.2f-%.2f)  cpu median %.2f s (%.2f-%.2f)' %
           (n, statistics.median(w), min(w), max(w), statistics.median(c), min(c), max(c)))
 tsk = med.get(label + '.tsk_recover')
-for mode in ('types', 'paths', 'floor'):
+for mode in ('types', 'paths', 'floor', 'floor2'):
     b = med.get(label + '.brinvale.' + mode, med.get(label + '.' + mode))
     if tsk and b:
         print('tsk_recover / %s (wall medians): %.2fx' % (mode, tsk / b))
