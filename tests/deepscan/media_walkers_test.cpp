@@ -933,6 +933,15 @@ TEST(CarvedRealMedia, BrokenPacketsAndChains) {
   EXPECT_EQ(Walk(CheckRealMedia, dataAt), Damaged(CarvedFault::kBadStructure));
   const Bytes r = RealMedia(true);
   EXPECT_EQ(WalkCut(CheckRealMedia, r, r.size() - 5), Damaged(CarvedFault::kRunsOff));
+  // A data chunk without packets whose head the extent cuts: never an end
+  // past the extent.
+  constexpr size_t kData = 18 + 50;
+  Bytes empty = RealMedia(false);
+  empty.resize(kData + 18);
+  PutBe32(empty, kData + 4, 18);
+  PutBe32(empty, kData + 10, 0);
+  EXPECT_EQ(Walk(CheckRealMedia, empty), Complete(empty.size()));
+  EXPECT_EQ(WalkCut(CheckRealMedia, empty, kData + 14), Damaged(CarvedFault::kRunsOff));
 }
 
 // --- MXF -------------------------------------------------------------------------

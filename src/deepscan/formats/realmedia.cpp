@@ -74,6 +74,7 @@ CarvedVerdict CheckRealMedia(CarvedBytes& f) {
     at += size;
   }
   if (!properties || at != dataAt) return DamagedVerdict(CarvedFault::kBadStructure);
+  if (!f.Holds(at, kDataHead)) return DamagedVerdict(CarvedFault::kRunsOff);
   uint32_t packets = 0, size = 0;
   if (!f.Be32(at + 4, size) || !f.Be32(at + 10, packets))
     return DamagedVerdict(CarvedFault::kRunsOff);
