@@ -678,19 +678,59 @@ TEST(CarvedMpegAudio, WithoutInfoFrameTheLastFrameEndsItUnlessFramesResume) {
   Add(resumed, layer2);
   Add(resumed, layer2);
   EXPECT_EQ(Walk(CheckMpegAudio, resumed), kUnchecked);
-  // One lone frame header, or two of another sample rate, resume nothing.
+  // A frame of its kind soon after broken frames may be its last ones, and
+  // two frames at another rate are more of it (joined or broadcast
+  // recordings change rate): nothing after the stream is cut then.
   Bytes lone = mp2;
   AddNoise(lone, 100);
   Add(lone, layer2);
   lone.resize(lone.size() + 100, 0x22);
-  EXPECT_EQ(Walk(CheckMpegAudio, lone), StreamEnd(mp2.size()));
+  EXPECT_EQ(Walk(CheckMpegAudio, lone), kUnchecked);
   Bytes other44{0xFF, 0xFD, 0xE0, 0x00};  // 44.1 kHz: 1253 bytes
   other44.resize(1253, 0x11);
   Bytes otherRate = mp2;
-  AddNoise(otherRate, 100);
   Add(otherRate, other44);
   Add(otherRate, other44);
-  EXPECT_EQ(Walk(CheckMpegAudio, otherRate), StreamEnd(mp2.size()));
+  EXPECT_EQ(Walk(CheckMpegAudio, otherRate), kUnchecked);
+  // One lone header far after the last frame is chance.
+  Bytes far = mp2;
+  far.resize(far.size() + 6 * 1152, 0x22);
+  Add(far, layer2);
+  far.resize(far.size() + 100, 0x22);
+  EXPECT_EQ(Walk(CheckMpegAudio, far), StreamEnd(mp2.size()));
+}
+
+TEST(CarvedMpegAudio, TagsTheWalkDoesNotKnowKeepTheWholeExtent) {
+  Bytes layer2{0xFF, 0xFD, 0xE4, 0x00};
+  layer2.resize(1152, 0x11);
+  Bytes mp2 = layer2;
+  Add(mp2, layer2);
+  // Lyrics3v2 before ID3v1, an APE tag with only its footer, an ID3v2
+  // footer, extended ID3v1 ("TAG+"): each may be followed by more tags.
+  for (std::string_view tag : {"LYRICSBEGIN"sv, "APETAGEX"sv, "3DI"sv, "TAG+"sv}) {
+    SCOPED_TRACE(std::string(tag));
+    Bytes b = mp2;
+    b.resize(b.size() + 40, 0x20);
+    Add(b, tag);
+    b.resize(b.size() + 200, 0x20);
+    EXPECT_EQ(Walk(CheckMpegAudio, b), kUnchecked);
+  }
+}
+
+TEST(CarvedMpegAudio, HeadersThatNeverPairStopTheSearchUnresolved) {
+  // One frame, then, past the frames near it, a Layer II header every 5
+  // bytes whose next frame never lines up: a few are no resumption, but
+  // past the bound on headers tried the end stays unknown.
+  Bytes layer2{0xFF, 0xFD, 0xE4, 0x00};
+  layer2.resize(1152, 0x11);
+  auto withHeaders = [&](int count) {
+    Bytes b = layer2;
+    b.resize(b.size() + 6 * 1152, 0x22);
+    for (int i = 0; i < count; ++i) Add(b, "\xFF\xFD\xE4\x00\x00"sv);
+    return b;
+  };
+  EXPECT_EQ(Walk(CheckMpegAudio, withHeaders(1000)), StreamEnd(1152));
+  EXPECT_EQ(Walk(CheckMpegAudio, withHeaders(70000)), kUnchecked);
 }
 
 TEST(CarvedMpegAudio, CountsThatDoNotMatchAndCutFrames) {

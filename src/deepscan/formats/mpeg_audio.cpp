@@ -124,26 +124,52 @@ bool StatedCounts(CarvedBytes& f, uint64_t at, const FrameHeader& h, uint32_t& f
   return false;
 }
 
-// Whether two frames of the stream's kind (version, layer and sample rate
-// of `first`), the second right after the first, stand anywhere in the
-// extent from `from` on. Also true when there is too much to search, or a
-// read fails.
-bool FramesResumeAfter(CarvedBytes& f, uint64_t from, const FrameHeader& first) {
+// Whether anything in the extent from `from` on may still belong to the
+// stream, so that cutting it after its last frame could lose audio: a frame
+// of its kind soon after (the stream goes on after a few broken frames),
+// two frames of any kind back to back anywhere (it goes on after a broken
+// stretch, perhaps at another rate, as a joined or broadcast recording
+// does), or the start of any audio tag (Lyrics3, an APE tag with only its
+// footer, an ID3v2 tag with its footer, ID3v1 or its extended form). Also
+// true when there is too much to search, too many frame headers to try, or
+// a read fails: the end then stays unknown.
+bool MoreAudioAfter(CarvedBytes& f, uint64_t from, const FrameHeader& first) {
+  // Frames are at most a few KiB: a frame of the stream's own kind within
+  // this many of its frames after its last one counts on its own.
+  constexpr uint64_t kNearFrames = 4;
+  // Each tried header may read the next window of the extent; a bound on
+  // them bounds the reads that hostile bytes can cause.
+  constexpr uint64_t kMostHeadersTried = 1 << 16;
   if (f.Extent() - from > kResumptionSearchBytes) return true;
-  auto sameKindAt = [&](uint64_t at, FrameHeader& h) {
+  auto headerAt = [&](uint64_t at, FrameHeader& h) {
     uint8_t raw[4];
-    return f.Read(at, raw) && ParseFrameHeader(raw, h) && h.version == first.version &&
-           h.layer == first.layer && h.sampleRate == first.sampleRate;
+    return f.Read(at, raw) && ParseFrameHeader(raw, h);
   };
+  const uint64_t near = from + kNearFrames * first.length;
+  uint64_t tried = 0;
   bool found = false;
-  const bool read = f.FindAll(
+  bool read = f.FindAll(
       "\xFF",
       [&](uint64_t at) {
         FrameHeader h, next;
-        found = sameKindAt(at, h) && sameKindAt(at + h.length, next);
+        if (!headerAt(at, h)) return true;
+        const bool sameKind = h.version == first.version && h.layer == first.layer &&
+                              h.sampleRate == first.sampleRate;
+        found =
+            (sameKind && at < near) || headerAt(at + h.length, next) || ++tried > kMostHeadersTried;
         return !found;
       },
       from);
+  for (std::string_view tag : {"TAG"sv, "APETAGEX"sv, "LYRICSBEGIN"sv, "3DI"sv, "ID3"sv}) {
+    if (found || !read) break;
+    read = f.FindAll(
+        tag,
+        [&](uint64_t) {
+          found = true;
+          return false;
+        },
+        from);
+  }
   return found || !read;
 }
 
@@ -190,9 +216,9 @@ CarvedVerdict CheckMpegAudio(CarvedBytes& f) {
   if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
   if (!stated) {
     // No frame count: the stream ends with its last frame and the tags
-    // after it, unless frames like its own resume later in the extent.
+    // after it, unless what follows in the extent may be more of it.
     if (auto fault = SkipTrailingAudioTags(f, at)) return *fault;
-    if (FramesResumeAfter(f, at, first)) return {};
+    if (MoreAudioAfter(f, at, first)) return {};
     if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
     return StreamEndVerdict(at);
   }
