@@ -178,7 +178,10 @@ void JsonTree(IRidiRedazuvoParse& engine, JsonWriter& json, const PartitionOf& p
             json.String("condition", std::string(CarvedConditionName(verdict.condition)));
             if (verdict.condition == CarvedCondition::kComplete)
               json.Unsigned("exact_size", verdict.exactLength);
-            if (verdict.condition == CarvedCondition::kUnchecked && verdict.streamEnd != 0)
+            // Only where recovery stops there: a stream end past the
+            // file's size lies in its last sector's slack.
+            if (verdict.condition == CarvedCondition::kUnchecked && verdict.streamEnd != 0 &&
+                RecoveredLength(verdict, r.FileSize()) == verdict.streamEnd)
               json.Unsigned("stream_end", verdict.streamEnd);
             if (verdict.condition == CarvedCondition::kDamaged)
               json.String("damage", std::string(CarvedFaultText(verdict.fault)));

@@ -3,6 +3,7 @@
 // exact length.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -68,6 +69,39 @@ TEST_F(CarveCli, ListingShowsConditionsAndRecoveryIsExact) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("[complete, "), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("[damaged: "), std::string::npos) << r.out;
+}
+
+// Streams that state no length give their end where recovery stops there,
+// and recovery writes exactly that many bytes.
+TEST_F(CarveCli, StreamEndsAreWhereRecoveryStops) {
+  const fs::path out = m_dir / "out";
+  const std::string image = test::FixturePath("media.img").string();
+  test::ChildResult r = test::RunChild({BRINVALE_CLI_PATH, "scan", image, "--mode", "full",
+                                        "--list", "--json", "--recover-to", out.string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  size_t ends = 0;
+  for (size_t at = r.out.find("\"stream_end\":"); at != std::string::npos;
+       at = r.out.find("\"stream_end\":", at + 1)) {
+    const size_t begin = r.out.rfind('{', at), end = r.out.find('}', at);
+    const std::string entry = r.out.substr(begin, end - begin);
+    SCOPED_TRACE(entry);
+    const uint64_t streamEnd = std::stoull(r.out.substr(at + 13));
+    const size_t sizeAt = entry.find("\"size\":");
+    ASSERT_NE(sizeAt, std::string::npos);
+    EXPECT_LE(streamEnd, std::stoull(entry.substr(sizeAt + 7)));
+    EXPECT_NE(entry.find("\"condition\":\"unchecked\""), std::string::npos);
+    const size_t nameAt = entry.find("\"name\":\"") + 8;
+    const std::string name = entry.substr(nameAt, entry.find('"', nameAt) - nameAt);
+    bool written = false;
+    for (const auto& e : fs::recursive_directory_iterator(out))
+      if (e.is_regular_file() && e.path().filename() == name) {
+        EXPECT_EQ(fs::file_size(e.path()), streamEnd);
+        written = true;
+      }
+    EXPECT_TRUE(written) << name;
+    ++ends;
+  }
+  EXPECT_GE(ends, 4u);  // the program streams and MP2s in random data and in zeros
 }
 
 }  // namespace
