@@ -217,6 +217,20 @@ TEST(FoundFileCheck, UncheckedWithoutARuleOrBytes) {
   EXPECT_TRUE(HasFoundFileCheck(FoundFile("A.PNG", 100)));
 }
 
+TEST(FoundFileCheck, AStreamThatStatesNoLengthKeepsTheRecordedSize) {
+  // Two MPEG-1 Layer II frames, then bytes that are no audio: carved, the
+  // stream would end after its frames; found, its size is the file's.
+  Bytes mp2;
+  for (int i = 0; i < 2; ++i) {
+    mp2.insert(mp2.end(), {0xFF, 0xFD, 0xE4, 0x00});
+    mp2.resize(mp2.size() + 1148, 0x11);
+  }
+  mp2.resize(mp2.size() + 500, 0x22);
+  const CarvedVerdict verdict = Check(mp2, mp2.size(), "a.mp2");
+  EXPECT_EQ(verdict, CarvedVerdict{});
+  EXPECT_EQ(RecoveredLength(verdict, mp2.size()), mp2.size());
+}
+
 TEST(FoundFileCheck, AFileOfGigabytesIsReadOnlyAsFarAsTheWalkNeeds) {
   constexpr uint64_t kSize = 6ull << 30;
   const Bytes png = Png(1000);
