@@ -86,10 +86,6 @@ TEST_F(CarveCli, StreamEndsAreWhereRecoveryStops) {
     const std::string entry = r.out.substr(begin, end - begin);
     SCOPED_TRACE(entry);
     const uint64_t streamEnd = std::stoull(r.out.substr(at + 13));
-    const size_t sizeAt = entry.find("\"size\":");
-    ASSERT_NE(sizeAt, std::string::npos);
-    EXPECT_LE(streamEnd, std::stoull(entry.substr(sizeAt + 7)));
-    EXPECT_NE(entry.find("\"condition\":\"unchecked\""), std::string::npos);
     const size_t nameAt = entry.find("\"name\":\"") + 8;
     const std::string name = entry.substr(nameAt, entry.find('"', nameAt) - nameAt);
     bool written = false;

@@ -226,9 +226,7 @@ TEST(FoundFileCheck, AStreamThatStatesNoLengthKeepsTheRecordedSize) {
     mp2.resize(mp2.size() + 1148, 0x11);
   }
   mp2.resize(mp2.size() + 500, 0x22);
-  const CarvedVerdict verdict = Check(mp2, mp2.size(), "a.mp2");
-  EXPECT_EQ(verdict, CarvedVerdict{});
-  EXPECT_EQ(RecoveredLength(verdict, mp2.size()), mp2.size());
+  EXPECT_EQ(Check(mp2, mp2.size(), "a.mp2"), CarvedVerdict{});
 }
 
 TEST(FoundFileCheck, AFileOfGigabytesIsReadOnlyAsFarAsTheWalkNeeds) {

@@ -707,7 +707,7 @@ TEST(CarvedMpegAudio, TagsTheWalkDoesNotKnowKeepTheWholeExtent) {
   Add(mp2, layer2);
   // Lyrics3v2 before ID3v1, an APE tag with only its footer, an ID3v2
   // footer, extended ID3v1 ("TAG+"): each may be followed by more tags.
-  for (std::string_view tag : {"LYRICSBEGIN"sv, "APETAGEX"sv, "3DI"sv, "TAG+"sv}) {
+  for (std::string_view tag : {"LYRICSBEGIN"sv, "APETAGEX"sv, "3DI"sv, "TAG+"sv, "ID3"sv}) {
     SCOPED_TRACE(std::string(tag));
     Bytes b = mp2;
     b.resize(b.size() + 40, 0x20);
@@ -715,6 +715,26 @@ TEST(CarvedMpegAudio, TagsTheWalkDoesNotKnowKeepTheWholeExtent) {
     b.resize(b.size() + 200, 0x20);
     EXPECT_EQ(Walk(CheckMpegAudio, b), kUnchecked);
   }
+}
+
+TEST(CarvedMpegAudio, ALastFrameCutShortKeepsTheTagItRunsInto) {
+  // Two frames, a third cut after 1100 of its 1152 bytes, then an ID3v1
+  // tag: the third frame's length ends inside the tag.
+  Bytes layer2{0xFF, 0xFD, 0xE4, 0x00};
+  layer2.resize(1152, 0x11);
+  Bytes b = layer2;
+  Add(b, layer2);
+  b.insert(b.end(), layer2.begin(), layer2.begin() + 1100);
+  Add(b, "TAG"sv);
+  b.resize(b.size() + 125, 0x20);
+  EXPECT_EQ(Walk(CheckMpegAudio, b), kUnchecked);
+  // Whole, the same frames and tag end the stream after the tag.
+  Bytes whole = layer2;
+  Add(whole, layer2);
+  Add(whole, layer2);
+  Add(whole, "TAG"sv);
+  whole.resize(whole.size() + 125, 0x20);
+  EXPECT_EQ(Walk(CheckMpegAudio, whole), StreamEnd(whole.size()));
 }
 
 TEST(CarvedMpegAudio, HeadersThatNeverPairStopTheSearchUnresolved) {

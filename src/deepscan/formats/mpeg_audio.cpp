@@ -1,5 +1,9 @@
 // MPEG audio: MP3 with an ID3v2 tag first, and MP2 frames.
 #include <algorithm>
+#include <cstring>
+#include <span>
+#include <string_view>
+#include <vector>
 
 #include "deepscan/chunk_reader.h"
 #include "deepscan/file_type_codes.h"
@@ -124,54 +128,70 @@ bool StatedCounts(CarvedBytes& f, uint64_t at, const FrameHeader& h, uint32_t& f
   return false;
 }
 
-// Whether anything in the extent from `from` on may still belong to the
-// stream, so that cutting it after its last frame could lose audio: a frame
-// of its kind soon after (the stream goes on after a few broken frames),
-// two frames of any kind back to back anywhere (it goes on after a broken
-// stretch, perhaps at another rate, as a joined or broadcast recording
-// does), or the start of any audio tag (Lyrics3, an APE tag with only its
-// footer, an ID3v2 tag with its footer, ID3v1 or its extended form). Also
-// true when there is too much to search, too many frame headers to try, or
-// a read fails: the end then stays unknown.
-bool MoreAudioAfter(CarvedBytes& f, uint64_t from, const FrameHeader& first) {
-  // Frames are at most a few KiB: a frame of the stream's own kind within
-  // this many of its frames after its last one counts on its own.
-  constexpr uint64_t kNearFrames = 4;
-  // Each tried header may read the next window of the extent; a bound on
-  // them bounds the reads that hostile bytes can cause.
-  constexpr uint64_t kMostHeadersTried = 1 << 16;
-  if (f.Extent() - from > kResumptionSearchBytes) return true;
-  auto headerAt = [&](uint64_t at, FrameHeader& h) {
-    uint8_t raw[4];
-    return f.Read(at, raw) && ParseFrameHeader(raw, h);
-  };
-  const uint64_t near = from + kNearFrames * first.length;
-  uint64_t tried = 0;
-  bool found = false;
-  bool read = f.FindAll(
-      "\xFF",
-      [&](uint64_t at) {
-        FrameHeader h, next;
-        if (!headerAt(at, h)) return true;
-        const bool sameKind = h.version == first.version && h.layer == first.layer &&
-                              h.sampleRate == first.sampleRate;
-        found =
-            (sameKind && at < near) || headerAt(at + h.length, next) || ++tried > kMostHeadersTried;
-        return !found;
-      },
-      from);
-  for (std::string_view tag : {"TAG"sv, "APETAGEX"sv, "LYRICSBEGIN"sv, "3DI"sv, "ID3"sv}) {
-    if (found || !read) break;
-    read = f.FindAll(
-        tag,
-        [&](uint64_t) {
-          found = true;
-          return false;
-        },
-        from);
-  }
-  return found || !read;
+// The longest frame a header describes (MPEG-2.5 Layer II at 160 kbit/s and
+// 8 kHz, padded).
+constexpr uint64_t kLongestFrame = 2881;
+
+bool HeaderIn(std::span<const uint8_t> bytes, uint64_t at, FrameHeader& h) {
+  if (at + 4 > bytes.size()) return false;
+  const uint8_t raw[4] = {bytes[at], bytes[at + 1], bytes[at + 2], bytes[at + 3]};
+  return ParseFrameHeader(raw, h);
 }
+
+// What may still belong to a stream after its last frame, sought in one
+// pass over the bytes: a frame of its kind before `near` (the stream goes
+// on after a few broken frames), two frames of any kind back to back (it
+// goes on after a broken stretch, perhaps at another rate, as joined or
+// broadcast recordings do), or the start of any audio tag (Lyrics3, an APE
+// tag with only its footer, an ID3v2 tag with its footer, ID3v1 or its
+// extended form).
+class AudioAfterSearch {
+ public:
+  AudioAfterSearch(CarvedBytes& f, const FrameHeader& first, uint64_t near)
+      : m_f(f), m_first(first), m_near(near) {}
+
+  // Whether something in [from, to) may be more of the stream. Also true
+  // when too many frame headers were tried, or a read fails: the end then
+  // stays unknown.
+  bool FoundIn(uint64_t from, uint64_t to) {
+    // Each block is read with the frame and tag that may start at its end.
+    constexpr uint64_t kBlock = 64 << 10, kOverlap = kLongestFrame + 4 + 16;
+    static constexpr std::string_view kTagMarks[] = {"TAG", "APETAGEX", "LYRICSBEGIN", "3DI",
+                                                     "ID3"};
+    for (uint64_t pos = from; pos < to; pos += kBlock) {
+      const uint64_t scan = std::min(kBlock, to - pos);
+      m_bytes.resize(size_t(std::min(scan + kOverlap, m_f.Extent() - pos)));
+      if (!m_f.Read(pos, m_bytes)) return true;
+      const std::span<const uint8_t> bytes(m_bytes);
+      for (std::string_view mark : kTagMarks) {
+        const size_t at = FindBytes(bytes, mark);
+        if (at != kNotFound && at < scan) return true;
+      }
+      for (size_t i = 0; i < scan; ++i) {
+        const auto* hit = static_cast<const uint8_t*>(std::memchr(&m_bytes[i], 0xFF, scan - i));
+        if (hit == nullptr) break;
+        i = size_t(hit - m_bytes.data());
+        FrameHeader h, next;
+        if (!HeaderIn(bytes, i, h)) continue;
+        const bool sameKind = h.version == m_first.version && h.layer == m_first.layer &&
+                              h.sampleRate == m_first.sampleRate;
+        if ((sameKind && pos + i < m_near) || HeaderIn(bytes, i + h.length, next)) return true;
+        if (++m_tried > kMostHeadersTried) return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  // Past this many headers that pair with nothing the end stays unknown.
+  static constexpr uint64_t kMostHeadersTried = 1 << 16;
+
+  CarvedBytes& m_f;
+  const FrameHeader& m_first;
+  const uint64_t m_near;
+  uint64_t m_tried = 0;
+  std::vector<uint8_t> m_bytes;
+};
 
 }  // namespace
 
@@ -191,7 +211,7 @@ CarvedVerdict CheckMpegAudio(CarvedBytes& f) {
   FrameHeader first;
   uint32_t statedFrames = 0, statedBytes = 0;
   bool stated = false;
-  uint64_t frames = 0;
+  uint64_t frames = 0, lastFrame = 0, longest = 0;
   for (;; ++frames) {
     if (stated && frames == uint64_t(statedFrames) + 1) break;
     uint8_t raw[4];
@@ -211,14 +231,23 @@ CarvedVerdict CheckMpegAudio(CarvedBytes& f) {
       first = h;
       stated = StatedCounts(f, at, h, statedFrames, statedBytes);
     }
+    lastFrame = at;
+    longest = std::max(longest, h.length);
     at += h.length;
   }
   if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
   if (!stated) {
     // No frame count: the stream ends with its last frame and the tags
-    // after it, unless what follows in the extent may be more of it.
+    // after it, unless what follows in the extent may be more of it. The
+    // last frame's own bytes are searched too: a frame cut short ends in
+    // the next frame or tag, which its length runs over.
+    const uint64_t framesEnd = at;
     if (auto fault = SkipTrailingAudioTags(f, at)) return *fault;
-    if (MoreAudioAfter(f, at, first)) return {};
+    if (f.Extent() - at > kResumptionSearchBytes) return {};
+    // Frames near the last one count alone: a few of its longest frames.
+    constexpr uint64_t kNearFrames = 4;
+    AudioAfterSearch search(f, first, framesEnd + kNearFrames * longest);
+    if (search.FoundIn(lastFrame + 4, framesEnd) || search.FoundIn(at, f.Extent())) return {};
     if (f.ReadFailed()) return DamagedVerdict(CarvedFault::kUnreadable);
     return StreamEndVerdict(at);
   }
