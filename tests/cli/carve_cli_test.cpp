@@ -25,13 +25,18 @@ namespace fs = std::filesystem;
 class CarveCli : public test::CliTestFolder {
  protected:
   CarveCli() : CliTestFolder("brinvale_carve_cli_") {}
+
+  // A full scan of the fixture `image`, listed as JSON and recovered into
+  // `out`.
+  static test::ChildResult ScanAndRecover(const char* image, const fs::path& out) {
+    return test::RunChild({BRINVALE_CLI_PATH, "scan", test::FixturePath(image).string(), "--mode",
+                           "full", "--list", "--json", "--recover-to", out.string()});
+  }
 };
 
 TEST_F(CarveCli, ListingShowsConditionsAndRecoveryIsExact) {
   const fs::path out = m_dir / "out";
-  const std::string image = test::FixturePath("carve.img").string();
-  test::ChildResult r = test::RunChild({BRINVALE_CLI_PATH, "scan", image, "--mode", "full",
-                                        "--list", "--json", "--recover-to", out.string()});
+  test::ChildResult r = ScanAndRecover("carve.img", out);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   std::set<std::string> complete;  // sha256 of every file the manifest says is complete
   size_t damaged = 0;
@@ -65,7 +70,8 @@ TEST_F(CarveCli, ListingShowsConditionsAndRecoveryIsExact) {
   for (const std::string& sha : complete) EXPECT_TRUE(recovered.count(sha)) << sha;
 
   // The text listing says the same.
-  r = test::RunChild({BRINVALE_CLI_PATH, "scan", image, "--mode", "full", "--fresh", "--list"});
+  r = test::RunChild({BRINVALE_CLI_PATH, "scan", test::FixturePath("carve.img").string(), "--mode",
+                      "full", "--fresh", "--list"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("[complete, "), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("[damaged: "), std::string::npos) << r.out;
@@ -75,9 +81,7 @@ TEST_F(CarveCli, ListingShowsConditionsAndRecoveryIsExact) {
 // and recovery writes exactly that many bytes.
 TEST_F(CarveCli, StreamEndsAreWhereRecoveryStops) {
   const fs::path out = m_dir / "out";
-  const std::string image = test::FixturePath("media.img").string();
-  test::ChildResult r = test::RunChild({BRINVALE_CLI_PATH, "scan", image, "--mode", "full",
-                                        "--list", "--json", "--recover-to", out.string()});
+  const test::ChildResult r = ScanAndRecover("media.img", out);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   size_t ends = 0;
   for (size_t at = r.out.find("\"stream_end\":"); at != std::string::npos;

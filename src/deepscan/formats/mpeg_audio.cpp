@@ -132,6 +132,11 @@ bool StatedCounts(CarvedBytes& f, uint64_t at, const FrameHeader& h, uint32_t& f
 // 8 kHz, padded).
 constexpr uint64_t kLongestFrame = 2881;
 
+// Frames of one stream share their version, layer and sample rate.
+bool SameKind(const FrameHeader& a, const FrameHeader& b) {
+  return a.version == b.version && a.layer == b.layer && a.sampleRate == b.sampleRate;
+}
+
 bool HeaderIn(std::span<const uint8_t> bytes, uint64_t at, FrameHeader& h) {
   if (at + 4 > bytes.size()) return false;
   const uint8_t raw[4] = {bytes[at], bytes[at + 1], bytes[at + 2], bytes[at + 3]};
@@ -173,9 +178,8 @@ class AudioAfterSearch {
         i = size_t(hit - m_bytes.data());
         FrameHeader h, next;
         if (!HeaderIn(bytes, i, h)) continue;
-        const bool sameKind = h.version == m_first.version && h.layer == m_first.layer &&
-                              h.sampleRate == m_first.sampleRate;
-        if ((sameKind && pos + i < m_near) || HeaderIn(bytes, i + h.length, next)) return true;
+        if ((SameKind(h, m_first) && pos + i < m_near) || HeaderIn(bytes, i + h.length, next))
+          return true;
         if (++m_tried > kMostHeadersTried) return true;
       }
     }
@@ -187,7 +191,7 @@ class AudioAfterSearch {
   static constexpr uint64_t kMostHeadersTried = 1 << 16;
 
   CarvedBytes& m_f;
-  const FrameHeader& m_first;
+  const FrameHeader m_first;
   const uint64_t m_near;
   uint64_t m_tried = 0;
   std::vector<uint8_t> m_bytes;
@@ -217,9 +221,7 @@ CarvedVerdict CheckMpegAudio(CarvedBytes& f) {
     uint8_t raw[4];
     FrameHeader h;
     const bool read = f.Read(at, raw);
-    const bool frame = read && ParseFrameHeader(raw, h) &&
-                       (frames == 0 || (h.version == first.version && h.layer == first.layer &&
-                                        h.sampleRate == first.sampleRate));
+    const bool frame = read && ParseFrameHeader(raw, h) && (frames == 0 || SameKind(h, first));
     if (!frame) {
       // Some writers count the tag frame itself.
       if (frames == 0 || (stated && frames != statedFrames))
