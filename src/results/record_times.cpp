@@ -3,6 +3,7 @@
 #include "common/error_codes.h"
 #include "platform/clock.h"
 #include "platform/file.h"
+#include "results/write_behind.h"
 
 namespace brinvale {
 
@@ -18,6 +19,10 @@ RecordTimes TimesOfRecord(const ScanRecord& record) {
 int ApplyRecordTimes(const ScanRecord& record, const std::filesystem::path& path) {
   const RecordTimes times = TimesOfRecord(record);
   if (times.created == 0 && times.accessed == 0 && times.written == 0) return kOk;
+  if (WriteBehind* behind = CurrentWriteBehind(); behind != nullptr) {
+    behind->SetTimesAtEnd(path, times);
+    return kOk;
+  }
   return platform::SetFileTimes(path, times.created, times.accessed, times.written);
 }
 

@@ -20,7 +20,10 @@ struct RecordTimes {
 RecordTimes TimesOfRecord(const ScanRecord& record);
 
 // Gives `path` the times of `record`; a record without times leaves the
-// path as it is (the time of recovery). Returns the system's result.
+// path as it is (the time of recovery). Returns the system's result. With a
+// write-behind in place on this thread, the times are set once it has
+// written everything (WriteBehind::SetTimesAtEnd): files still to be made
+// in a folder would move them.
 int ApplyRecordTimes(const ScanRecord& record, const std::filesystem::path& path);
 // The same on an open file, after its last write.
 int ApplyRecordTimes(const ScanRecord& record, const platform::UniqueHandle& file);

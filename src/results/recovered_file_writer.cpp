@@ -4,9 +4,12 @@
 
 #include "common/error_codes.h"
 #include "results/record_times.h"
+#include "results/write_behind.h"
 #include "results/written_files.h"
 
 namespace brinvale {
+
+RecoveredFileWriter::~RecoveredFileWriter() { Close(); }
 
 int RecoveredFileWriter::Open(const std::filesystem::path& target) {
   Close();
@@ -14,10 +17,38 @@ int RecoveredFileWriter::Open(const std::filesystem::path& target) {
   m_hash = Sha256();
   m_written = 0;
   m_failed = false;
+  if (WriteBehind* behind = CurrentWriteBehind(); behind != nullptr) {
+    behind->Claim(target);
+    m_held = behind;
+    m_bytes.clear();
+    return kOk;
+  }
   return platform::OpenFile(target, platform::OpenMode::kWriteTruncate, m_file);
 }
 
+int RecoveredFileWriter::WriteHeldHere() {
+  WriteBehind* behind = m_held;
+  m_held = nullptr;
+  int rc = platform::OpenFile(m_target, platform::OpenMode::kWriteTruncate, m_file);
+  if (rc == kOk) rc = platform::WriteAll(m_file, 0, m_bytes.data(), m_bytes.size());
+  std::vector<uint8_t>().swap(m_bytes);
+  // The file is on the target now, or its error is known here.
+  behind->Unclaim(m_target);
+  if (rc != kOk) m_failed = true;
+  return rc;
+}
+
 int RecoveredFileWriter::Write(const uint8_t* data, size_t length) {
+  if (m_held != nullptr) {
+    if (m_written + length <= WriteBehind::kMostFileBytes) {
+      m_bytes.insert(m_bytes.end(), data, data + length);
+      m_written += length;
+      return kOk;
+    }
+    // Too large to hold: the hash of what was held is taken here.
+    m_hash.Update(std::span<const uint8_t>(m_bytes));
+    if (int rc = WriteHeldHere(); rc != kOk) return rc;
+  }
   const int rc = platform::WriteAll(m_file, m_written, data, length);
   if (rc != kOk) {
     // Some of the bytes may be in the file: what it holds is unknown now.
@@ -30,12 +61,30 @@ int RecoveredFileWriter::Write(const uint8_t* data, size_t length) {
 }
 
 void RecoveredFileWriter::Finish(const ScanRecord& record) {
+  if (m_held != nullptr) {
+    WriteBehind* behind = m_held;
+    m_held = nullptr;
+    behind->Submit(m_target, std::move(m_bytes), TimesOfRecord(record));
+    m_bytes = {};
+    return;
+  }
   if (!m_file.IsOpen()) return;
   (void)ApplyRecordTimes(record, m_file);
   m_file.Reset();
   if (!m_failed) NoteWrittenFile(m_target, {m_written, m_hash.HexDigest()});
 }
 
-void RecoveredFileWriter::Close() { m_file.Reset(); }
+void RecoveredFileWriter::Close() {
+  if (m_held != nullptr) {
+    // Unfinished: what was read goes onto the target now, as it would have
+    // as it was read, and the file ends here.
+    // A report the engine made of it as done stays as it was made; its
+    // other outcomes the engine reports itself.
+    WriteBehind* behind = m_held;
+    (void)WriteHeldHere();
+    behind->AddEnded(m_target, kOk);
+  }
+  m_file.Reset();
+}
 
 }  // namespace brinvale

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "common/sha256.h"
 #include "platform/file.h"
@@ -12,11 +13,20 @@
 // go out, the record's times are set on the open file, and a file written
 // whole is noted (NoteWrittenFile) with its size and SHA-256 for the
 // recovery manifest.
+//
+// With a WriteBehind in place on the thread, a file is held in memory
+// instead while it stays small, and handed to the WriteBehind whole when it
+// is finished: its creation and its write errors then come from there. A
+// file that grows past the limit, or that is closed unfinished, is written
+// here after all, so an unfinished copy is on the target as before.
 namespace brinvale {
+
+class WriteBehind;
 
 class RecoveredFileWriter {
  public:
   RecoveredFileWriter() = default;
+  ~RecoveredFileWriter();
   RecoveredFileWriter(const RecoveredFileWriter&) = delete;
   RecoveredFileWriter& operator=(const RecoveredFileWriter&) = delete;
 
@@ -33,10 +43,16 @@ class RecoveredFileWriter {
   // Closes the file without a note: its copy failed or was stopped.
   void Close();
 
-  bool IsOpen() const { return m_file.IsOpen(); }
+  bool IsOpen() const { return m_held != nullptr || m_file.IsOpen(); }
   uint64_t Written() const { return m_written; }
 
  private:
+  // Writes the bytes held so far into the file on this thread; from then
+  // on the file is written here. Returns 0 or the system error.
+  int WriteHeldHere();
+
+  WriteBehind* m_held = nullptr;  // the WriteBehind the bytes are held for
+  std::vector<uint8_t> m_bytes;   // the bytes held
   platform::UniqueHandle m_file;
   std::filesystem::path m_target;
   Sha256 m_hash;

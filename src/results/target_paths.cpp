@@ -6,6 +6,7 @@
 
 #include "platform/text.h"
 #include "results/name_fit.h"
+#include "results/write_behind.h"
 
 namespace brinvale {
 namespace {
@@ -28,6 +29,15 @@ bool IsForbidden(unsigned char c, TargetSystem system) {
   return c < 0x20 || std::string_view("\\:*?\"<>|").find(char(c)) != std::string_view::npos;
 }
 
+// Something is at `path` on the target, or a file this thread's recovery
+// has not finished writing is to be there.
+bool PathTaken(const std::filesystem::path& path) {
+  if (const WriteBehind* behind = CurrentWriteBehind(); behind != nullptr && behind->IsClaimed(path))
+    return true;
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
 }  // namespace
 
 std::string SanitizeFileName(std::string_view name, TargetSystem system) {
@@ -44,8 +54,7 @@ std::string SanitizeFileName(std::string_view name, TargetSystem system) {
 
 std::filesystem::path MakeUniquePath(const std::filesystem::path& path, size_t room,
                                      TargetSystem system) {
-  std::error_code ec;
-  if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return path;
+  if (!PathTaken(path)) return path;
   const std::filesystem::path folder = path.parent_path();
   const std::string stem = platform::PathToUtf8(path.stem());
   const std::string extension = platform::PathToUtf8(path.extension());
@@ -65,8 +74,7 @@ std::filesystem::path MakeUniquePath(const std::filesystem::path& path, size_t r
       base = FitFileName(base, baseUnits, TargetSystem::kWindows);
     if (base.empty()) return {};
     std::filesystem::path candidate = folder / platform::PathFromUtf8(base + tail);
-    if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, ec)))
-      return candidate;
+    if (!PathTaken(candidate)) return candidate;
   }
 }
 

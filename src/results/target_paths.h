@@ -30,6 +30,7 @@ inline constexpr size_t kUniquePathUnits = 520;
 
 // The path itself if nothing exists there; otherwise the first of
 // "base(1).ext", "base(2).ext", ... in the same folder that does not exist,
+// a path claimed by this thread's write-behind counting as existing,
 // the base cut at a character boundary so that the numbered name takes at
 // most `room` units of `system` (UTF-8 bytes, UTF-16 units on Windows) and
 // the whole numbered path at most kUniquePathUnits UTF-16 units. Empty when

@@ -15,4 +15,16 @@ bool SamePathText(std::u16string_view a, std::u16string_view b) {
                               TRUE) == CSTR_EQUAL;
 }
 
+std::filesystem::path::string_type PathKeyText(const std::filesystem::path& path) {
+  std::wstring key = path.native();
+  if (key.empty() || key.size() > size_t(INT_MAX)) return key;
+  // The invariant upper case, code unit for code unit: the mapping the
+  // file system's own case table and CompareStringOrdinal follow.
+  const int length = int(key.size());
+  if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.native().c_str(), length,
+                    key.data(), length, nullptr, nullptr, 0) != length)
+    return path.native();
+  return key;
+}
+
 }  // namespace brinvale::platform

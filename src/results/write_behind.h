@@ -1,0 +1,141 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "results/record_times.h"
+#include "results/written_files.h"
+
+// Small recovered files written out by other threads while the recovery
+// reads the next ones: creating many small files costs the target's file
+// system more than reading them costs the medium, and two threads create
+// them about twice as fast as one.
+//
+// A recovery that wants it makes a WriteBehind and puts it in place on its
+// own thread (WriteBehindScope). From then on RecoveredFileWriter keeps a
+// small file's bytes in memory and hands the whole file over as it is
+// finished; larger files and files that do not finish are written on the
+// recovery's thread as before. A file's write ends some time after the
+// engine reported it done, so the recovery lists it once TakeEnded gives its
+// outcome. Until then its path is claimed (IsClaimed): the unique-name probe
+// treats it as taken, so no later file gets the same name.
+//
+// Every member is called on the recovery's thread, except what the writer
+// threads do inside.
+namespace brinvale {
+
+// How one file handed to a WriteBehind ended: 0 or the system error of its
+// creation or writing (then the file may hold part of the bytes), and the
+// size and SHA-256 of what was written whole.
+struct EndedWrite {
+  std::filesystem::path target;
+  int error = 0;
+  std::optional<WrittenDigest> written;
+};
+
+class WriteBehind {
+ public:
+  // Files up to this size are held and handed over; larger ones are written
+  // where they are read.
+  static constexpr size_t kMostFileBytes = size_t(1) << 20;
+  // Bytes handed over and not yet written, at most: Submit waits above it.
+  static constexpr size_t kMostPendingBytes = size_t(64) << 20;
+  // Files handed over and not yet written, at most.
+  static constexpr size_t kMostPendingFiles = 4096;
+
+  // Starts `writers` threads (at least 1). When no thread can be started
+  // the WriteBehind is not Running and nothing should be handed to it.
+  explicit WriteBehind(size_t writers);
+  // Waits for every file handed over.
+  ~WriteBehind();
+  WriteBehind(const WriteBehind&) = delete;
+  WriteBehind& operator=(const WriteBehind&) = delete;
+
+  bool Running() const { return !m_threads.empty(); }
+
+  // The writers a recovery uses on this machine: one per core, at least
+  // two, at most four.
+  static size_t WritersForThisMachine();
+
+  // Marks `target` as a file that this WriteBehind will end: taken for every
+  // unique-name probe until TakeEnded gives its outcome.
+  void Claim(const std::filesystem::path& target);
+  bool IsClaimed(const std::filesystem::path& target) const;
+
+  // Hands over a whole file claimed before: it is created (or truncated),
+  // given `bytes` and `times`, and closed on a writer thread. Waits while
+  // too much is pending.
+  void Submit(const std::filesystem::path& target, std::vector<uint8_t> bytes, RecordTimes times);
+  // Ends a claimed file that was written on this thread after all, so that
+  // a report waiting for its end is released with `error`.
+  void AddEnded(const std::filesystem::path& target, int error);
+  // Gives up a claim without an outcome: the file is on the target now.
+  void Unclaim(const std::filesystem::path& target);
+
+  // Gives the folder at `path` `times` once everything is written: the
+  // files made in a folder move its times. ApplyFolderTimes sets them.
+  void SetTimesAtEnd(const std::filesystem::path& path, RecordTimes times);
+  // Sets the times SetTimesAtEnd was given, in the order given. Call it
+  // after the last TakeEnded, once the rows are settled (a failed file is
+  // renamed in its folder).
+  void ApplyFolderTimes();
+
+  // The files whose writes ended since the last call, in the order they
+  // were handed over, and releases their claims. With `wait`, waits for
+  // every file handed over first.
+  std::vector<EndedWrite> TakeEnded(bool wait);
+
+ private:
+  struct Job {
+    std::filesystem::path target;
+    std::vector<uint8_t> bytes;
+    RecordTimes times;
+    bool started = false;
+    bool done = false;
+    EndedWrite ended;
+  };
+
+  void Serve();
+  static EndedWrite Write(Job& job);
+  // The recovery's thread only:
+  std::unordered_set<std::filesystem::path::string_type> m_claims;
+  std::vector<std::pair<std::filesystem::path, RecordTimes>> m_folderTimes;
+
+  mutable std::mutex m_mutex;
+  std::condition_variable m_work;   // a job was handed over, or stop
+  std::condition_variable m_ended;  // a job was done
+  std::deque<Job> m_jobs;           // in the order handed over
+  size_t m_nextJob = 0;             // where a writer looks for a job to start
+  size_t m_pendingBytes = 0;        // of jobs not done
+  size_t m_pendingFiles = 0;
+  bool m_stop = false;
+  std::vector<std::thread> m_threads;  // last: started once the above is set
+};
+
+// The WriteBehind in place on this thread, or null.
+WriteBehind* CurrentWriteBehind();
+
+// Puts `writeBehind` in place on this thread for the scope's life (null
+// puts none), and the earlier one back after it.
+class WriteBehindScope {
+ public:
+  explicit WriteBehindScope(WriteBehind* writeBehind);
+  ~WriteBehindScope();
+  WriteBehindScope(const WriteBehindScope&) = delete;
+  WriteBehindScope& operator=(const WriteBehindScope&) = delete;
+
+ private:
+  WriteBehind* m_earlier;
+};
+
+}  // namespace brinvale

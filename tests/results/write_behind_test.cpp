@@ -1,0 +1,207 @@
+#include "results/write_behind.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/error_codes.h"
+#include "common/sha256.h"
+#include "platform/text.h"
+#include "results/recovered_file_writer.h"
+#include "results/record_times.h"
+#include "results/target_paths.h"
+#include "support/fixture_path.h"
+
+namespace brinvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+// 2021-07-04 23:59:58 UTC as a FILETIME, and as seconds of the Unix epoch.
+constexpr uint64_t kWritten = 132699167980000000ull;
+constexpr int64_t kWrittenUnix = 1625443198;
+
+std::string Contents(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+ScanRecord TimedRecord() {
+  ScanRecord record;
+  record.SetEngine(EngineCode::kQuickNtfs);  // NTFS times are UTC already
+  record.SetWritten(kWritten);
+  record.SetAccessed(kWritten);
+  return record;
+}
+
+int64_t WrittenSeconds(const fs::path& path) {
+  const auto since = fs::last_write_time(path).time_since_epoch();
+  // The file clock's epoch differs between libraries: compare with a file
+  // stamped through the same clock.
+  const auto now = fs::file_time_type::clock::now().time_since_epoch();
+  const auto unixNow = std::chrono::system_clock::now().time_since_epoch();
+  return std::chrono::round<std::chrono::seconds>(since - now + unixNow).count();
+}
+
+// Writes `bytes` through a RecoveredFileWriter as an engine does.
+void WriteFile(const fs::path& target, const std::string& bytes, const ScanRecord& record) {
+  RecoveredFileWriter writer;
+  ASSERT_EQ(writer.Open(target), kOk);
+  ASSERT_EQ(writer.Write(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), kOk);
+  writer.Finish(record);
+}
+
+TEST(WriteBehindTest, ASmallFileIsWrittenByAWriterWithItsDigestAndTimesAndNoNoteHere) {
+  test::TempDir dir("write_behind_small");
+  const fs::path target = dir.Path() / "a.txt";
+  ForgetWrittenFiles();
+  WriteBehind behind(2);
+  ASSERT_TRUE(behind.Running());
+  {
+    const WriteBehindScope scope(&behind);
+    WriteFile(target, "hello, world", TimedRecord());
+    EXPECT_TRUE(behind.IsClaimed(target));
+  }
+  const std::vector<EndedWrite> ended = behind.TakeEnded(true);
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_EQ(ended[0].target, target);
+  EXPECT_EQ(ended[0].error, kOk);
+  ASSERT_TRUE(ended[0].written.has_value());
+  EXPECT_EQ(ended[0].written->size, 12u);
+  EXPECT_EQ(ended[0].written->sha256, Sha256Hex(std::span<const uint8_t>(
+                                          reinterpret_cast<const uint8_t*>("hello, world"), 12)));
+  EXPECT_FALSE(behind.IsClaimed(target));  // released with its outcome
+  EXPECT_EQ(Contents(target), "hello, world");
+  EXPECT_EQ(WrittenSeconds(target), kWrittenUnix);
+  // The digest comes with the outcome, not as a note of this thread.
+  EXPECT_FALSE(TakeWrittenFile(target).has_value());
+}
+
+TEST(WriteBehindTest, AClaimedNameIsTakenForTheUniqueNameProbeUntilItsOutcomeIsTaken) {
+  test::TempDir dir("write_behind_claims");
+  const fs::path target = dir.Path() / "same.jpg";
+  EXPECT_EQ(MakeUniquePath(target), target);
+  WriteBehind behind(1);
+  const WriteBehindScope scope(&behind);
+  RecoveredFileWriter writer;
+  ASSERT_EQ(writer.Open(target), kOk);
+  // Nothing is on the target yet, and the name is still taken.
+  EXPECT_FALSE(fs::exists(target));
+  EXPECT_EQ(MakeUniquePath(target), dir.Path() / "same(1).jpg");
+  writer.Finish(ScanRecord());
+  (void)behind.TakeEnded(true);
+  EXPECT_FALSE(behind.IsClaimed(target));
+  EXPECT_EQ(MakeUniquePath(target), dir.Path() / "same(1).jpg");  // now on the target
+}
+
+TEST(WriteBehindTest, ALargeFileAndAnUnfinishedOneAreWrittenHereAsBefore) {
+  test::TempDir dir("write_behind_here");
+  ForgetWrittenFiles();
+  WriteBehind behind(2);
+  const WriteBehindScope scope(&behind);
+
+  // Past the limit, the bytes held go out at once and the rest follows here.
+  const fs::path large = dir.Path() / "large.bin";
+  const std::vector<uint8_t> chunk(WriteBehind::kMostFileBytes / 2 + 1, 0x5a);
+  RecoveredFileWriter writer;
+  ASSERT_EQ(writer.Open(large), kOk);
+  ASSERT_EQ(writer.Write(chunk.data(), chunk.size()), kOk);
+  EXPECT_FALSE(fs::exists(large));
+  ASSERT_EQ(writer.Write(chunk.data(), chunk.size()), kOk);
+  EXPECT_EQ(fs::file_size(large), 2 * chunk.size());
+  EXPECT_FALSE(behind.IsClaimed(large));
+  writer.Finish(ScanRecord());
+  const auto note = TakeWrittenFile(large);
+  ASSERT_TRUE(note.has_value());
+  EXPECT_EQ(note->size, 2 * chunk.size());
+
+  // A copy that stops halfway leaves what was read on the target when the
+  // writer closes, for the engine to settle; it ends without an error of
+  // its own (the engine reports how it ended).
+  const fs::path half = dir.Path() / "half.bin";
+  ASSERT_EQ(writer.Open(half), kOk);
+  ASSERT_EQ(writer.Write(chunk.data(), 10), kOk);
+  writer.Close();
+  EXPECT_EQ(fs::file_size(half), 10u);
+  const std::vector<EndedWrite> ended = behind.TakeEnded(true);
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_EQ(ended[0].target, half);
+  EXPECT_EQ(ended[0].error, kOk);
+  EXPECT_FALSE(ended[0].written.has_value());
+}
+
+TEST(WriteBehindTest, AFileThatCannotBeCreatedEndsWithTheSystemError) {
+  test::TempDir dir("write_behind_error");
+  WriteBehind behind(1);
+  const WriteBehindScope scope(&behind);
+  const fs::path target = dir.Path() / "gone" / "a.jpg";  // its folder is missing
+  WriteFile(target, "data", ScanRecord());
+  const std::vector<EndedWrite> ended = behind.TakeEnded(true);
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_TRUE(ended[0].error == kErrPathNotFound || ended[0].error == kErrFileNotFound)
+      << ended[0].error;
+  EXPECT_FALSE(ended[0].written.has_value());
+}
+
+TEST(WriteBehindTest, ManyFilesEndInTheOrderHandedOverWithEveryByteWritten) {
+  test::TempDir dir("write_behind_many");
+  WriteBehind behind(3);
+  const WriteBehindScope scope(&behind);
+  // More files than may wait at once: handing over waits for the writers.
+  const size_t count = WriteBehind::kMostPendingFiles + 500;
+  std::vector<EndedWrite> ended;
+  for (size_t i = 0; i < count; ++i) {
+    WriteFile(dir.Path() / (std::to_string(i) + ".txt"), std::to_string(i * 7), ScanRecord());
+    if (i % 1000 == 0) {
+      std::vector<EndedWrite> some = behind.TakeEnded(false);
+      ended.insert(ended.end(), some.begin(), some.end());
+    }
+  }
+  std::vector<EndedWrite> rest = behind.TakeEnded(true);
+  ended.insert(ended.end(), rest.begin(), rest.end());
+  ASSERT_EQ(ended.size(), count);
+  for (size_t i = 0; i < count; ++i) {
+    const fs::path expected = dir.Path() / (std::to_string(i) + ".txt");
+    ASSERT_EQ(ended[i].target, expected) << i;
+    ASSERT_EQ(ended[i].error, kOk) << i;
+    ASSERT_EQ(Contents(expected), std::to_string(i * 7)) << i;
+  }
+}
+
+TEST(WriteBehindTest, AFoldersTimesAreSetOnceTheFilesInItAreWritten) {
+  test::TempDir dir("write_behind_folder");
+  const fs::path folder = dir.Path() / "found";
+  fs::create_directories(folder);
+  WriteBehind behind(1);
+  {
+    const WriteBehindScope scope(&behind);
+    ASSERT_EQ(ApplyRecordTimes(TimedRecord(), folder), kOk);
+    WriteFile(folder / "inside.txt", "x", ScanRecord());
+  }
+  (void)behind.TakeEnded(true);
+  behind.ApplyFolderTimes();
+  // Creating the file moved the folder's write time; it was set after.
+  EXPECT_EQ(WrittenSeconds(folder), kWrittenUnix);
+  EXPECT_EQ(Contents(folder / "inside.txt"), "x");
+}
+
+TEST(WriteBehindTest, WithoutAScopeFilesAreWrittenWhereTheyAreRead) {
+  test::TempDir dir("write_behind_none");
+  WriteBehind behind(1);
+  ForgetWrittenFiles();
+  const fs::path target = dir.Path() / "now.txt";
+  WriteFile(target, "now", ScanRecord());
+  EXPECT_EQ(Contents(target), "now");
+  EXPECT_TRUE(TakeWrittenFile(target).has_value());
+  EXPECT_TRUE(behind.TakeEnded(true).empty());
+  EXPECT_EQ(CurrentWriteBehind(), nullptr);
+}
+
+}  // namespace
+}  // namespace brinvale
