@@ -4,6 +4,7 @@
 
 #include "app/message_format.h"
 #include "common/error_codes.h"
+#include "output/rows_written_behind.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 
@@ -16,6 +17,8 @@ struct CopyContext {
   const MessageLookup& messages;
   RecoveryCounts& counts;
   RecoveryReport& report;
+  WriteBehind* behind = nullptr;  // writes the small files, when running
+  RowsWrittenBehind owed{};       // rows of files it has not written yet
   bool reported = false;  // the current file reached 100 percent
   const ScanRecord* record = nullptr;  // the selected file being copied
 };
@@ -40,16 +43,35 @@ void ShowCounts(IJobWindow& window, const MessageLookup& messages, const Recover
                                 int64_t(c.processed - c.failed), int64_t(c.failed)}));
 }
 
+// Lists the files written behind so far (with `wait`, all of them) as
+// their writes ended: a row saying "Success" only once the file is whole on
+// the target.
+void ListWrittenBehind(CopyContext& c, bool wait) {
+  if (c.behind == nullptr || !c.behind->Running()) return;
+  const std::vector<size_t> rows = c.owed.Settle(c.report, c.behind->TakeEnded(wait));
+  if (wait) c.behind->ApplyFolderTimes();
+  if (rows.empty()) return;
+  std::lock_guard<JobLock> guard(c.state.lock);
+  for (size_t row : rows) AddFileRow(c.window, c.counts, c.report.files[row].error,
+                                     c.report.files[row].target);
+  ShowCounts(c.window, c.messages, c.counts);
+}
+
 int OnCopyProgress(void* user, int percent, int scale, int error,
                    const std::filesystem::path& target) {
   auto& c = *static_cast<CopyContext*>(user);
   const size_t before = c.counts.processed;
-  const int rc =
-      ReportCopyProgress(c.window, c.state, c.messages, c.counts, percent, scale, error, target);
-  if (c.counts.processed != before) {
+  // A file still to be written is listed when its write ends.
+  const bool writing = ScaledPercent(percent, scale) >= 100 && error == kOk &&
+                       RowsWrittenBehind::StillWriting(target);
+  const int rc = ReportCopyProgress(c.window, c.state, c.messages, c.counts, percent, scale,
+                                    error, target, !writing);
+  if (c.counts.processed != before || (writing && rc == kOk)) {
     c.reported = true;
     c.report.files.push_back(RecoveredFileOf(target, error, c.record));
+    if (writing) c.owed.Owe(c.report.files.size() - 1, target);
   }
+  if (writing) ListWrittenBehind(c, false);
   return rc;
 }
 
@@ -80,11 +102,11 @@ void WriteManifest(const RecoveryJobSetup& setup, RecoveryReport& report) {
 
 int ReportCopyProgress(IJobWindow& window, JobState& state, const MessageLookup& messages,
                        RecoveryCounts& counts, int percent, int scale, int error,
-                       const std::filesystem::path& current) {
+                       const std::filesystem::path& current, bool listEnded) {
   std::lock_guard<JobLock> guard(state.lock);
   if (state.CancelRequested()) return kCancelled;
   const int shown = ScaledPercent(percent, scale);
-  if (shown == 100) AddFileRow(window, counts, error, current);
+  if (shown == 100 && listEnded) AddFileRow(window, counts, error, current);
   window.SetProgress("progress", shown);
   window.SetText("current", platform::PathToUtf8(current));
   window.SetText("percent", FormatMessage("%s %d%%", {Text(messages, "MSG1101"), int64_t(shown)}));
@@ -98,6 +120,9 @@ RecoveryReport RunRecoveryWindowJob(const RecoveryJobSetup& setup, IJobWindow& w
   RecoveryCounts counts;
   counts.total = uint32_t(setup.selection.size());
   CopyContext context{window, state, setup.messages, counts, report};
+  WriteBehind behind(WriteBehind::WritersForThisMachine());
+  const WriteBehindScope writeBehindScope(&behind);
+  context.behind = &behind;
   const int separators = TargetFolderSeparators(setup.targetFolder);
   FoundFolderTargets foundFolders;
   // Notes left by copies outside this job are no file of it.
@@ -128,6 +153,7 @@ RecoveryReport RunRecoveryWindowJob(const RecoveryJobSetup& setup, IJobWindow& w
     if (rc == kCancelled) {
       NameOrigins(*engine, report, firstRow);
       TakeWrittenDigests(report, firstRow);
+      ListWrittenBehind(context, true);
       report.result = kCancelled;
       WriteManifest(setup, report);
       state.jobFinished.store(1);
@@ -144,7 +170,9 @@ RecoveryReport RunRecoveryWindowJob(const RecoveryJobSetup& setup, IJobWindow& w
     }
     NameOrigins(*engine, report, firstRow);
     TakeWrittenDigests(report, firstRow);
+    ListWrittenBehind(context, false);
   }
+  ListWrittenBehind(context, true);
   WriteManifest(setup, report);
   window.SetVisible("FinishBtn", true);
   window.SetVisible("CancelBtn", false);

@@ -56,10 +56,11 @@ RecoveryReport RunRecoveryWindowJob(const RecoveryJobSetup& setup, IJobWindow& w
                                     JobState& state);
 
 // The copy progress callback's work, under the job's lock: kCancelled once
-// a cancel is set; at 100 percent the file's row and counts; then
-// `progress`, `current`, `percent` and `recovered`.
+// a cancel is set; at 100 percent the file's row and counts, unless
+// `listEnded` is false (the caller lists the file later); then `progress`,
+// `current`, `percent` and `recovered`.
 int ReportCopyProgress(IJobWindow& window, JobState& state, const MessageLookup& messages,
                        RecoveryCounts& counts, int percent, int scale, int error,
-                       const std::filesystem::path& current);
+                       const std::filesystem::path& current, bool listEnded = true);
 
 }  // namespace brinvale

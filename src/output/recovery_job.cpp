@@ -6,6 +6,7 @@
 #include "platform/folders.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
+#include "output/rows_written_behind.h"
 #include "results/child_target_path.h"
 #include "results/copied_record.h"
 #include "results/file_categories.h"
@@ -17,7 +18,15 @@ namespace {
 struct CopyContext {
   RecoveryReport* report;
   const std::atomic<bool>* cancel;
+  WriteBehind* behind = nullptr;       // writes the small files, when running
+  RowsWrittenBehind owed{};            // rows of files it has not written yet
   const ScanRecord* record = nullptr;  // the top-level item being recovered
+
+  // Settles the rows of the files written behind so far; with `wait`,
+  // of all of them.
+  void SettleWritten(bool wait) {
+    if (behind != nullptr && behind->Running()) owed.Settle(*report, behind->TakeEnded(wait));
+  }
 };
 
 // The engine reports each file once at 100 percent with how it ended.
@@ -26,10 +35,27 @@ int OnCopyProgress(void* user, int percent, int scale, int error,
   auto* ctx = static_cast<CopyContext*>(user);
   // A file that ends is listed even when a cancel is waiting: it may be the
   // one the cancel stopped.
-  if (ScaledPercent(percent, scale) >= 100)
+  if (ScaledPercent(percent, scale) >= 100) {
     ctx->report->files.push_back(RecoveredFileOf(target, error, ctx->record));
+    if (error == kOk && RowsWrittenBehind::StillWriting(target))
+      ctx->owed.Owe(ctx->report->files.size() - 1, target);
+    ctx->SettleWritten(false);
+  }
   if (ctx->cancel && ctx->cancel->load()) return kCancelled;
   return kOk;
+}
+
+// Runs `recover` with the small files written by other threads, and
+// settles their rows before it returns.
+template <typename Recover>
+void WithWriteBehind(CopyContext& ctx, Recover recover) {
+  WriteBehind behind(WriteBehind::WritersForThisMachine());
+  const WriteBehindScope scope(&behind);
+  ctx.behind = &behind;
+  recover();
+  ctx.SettleWritten(true);
+  behind.ApplyFolderTimes();
+  ctx.behind = nullptr;
 }
 
 // Runs one RecoverRecord and makes sure it leaves one line in the report
@@ -175,27 +201,29 @@ void RecoverIntoCategories(IRidiRedazuvoParse& engine, const RecordList& records
   // Notes left by copies outside this recovery are no file of it.
   ForgetWrittenFiles();
   CopyContext ctx{&report, cancel};
-  const int separators = TargetFolderSeparators(targetFolder);
-  for (const ScanRecord& record : records) {
-    if (cancel && cancel->load()) {
-      report.result = kCancelled;
-      return;
+  WithWriteBehind(ctx, [&] {
+    const int separators = TargetFolderSeparators(targetFolder);
+    for (const ScanRecord& record : records) {
+      if (cancel && cancel->load()) {
+        report.result = kCancelled;
+        return;
+      }
+      if (record.IsFolder()) continue;
+      int error = kOk;
+      const std::filesystem::path target =
+          PrepareCategoryTarget(record, targetFolder, separators, error);
+      if (error != kOk) {
+        report.files.push_back(RecoveredFileOf(target, error, &record));
+        NameOrigins(engine, report, report.files.size() - 1);
+        continue;
+      }
+      engine.SetProgressCallback(nullptr, OnCopyProgress, &ctx, 100);
+      if (RecoverOne(engine, record, target, separators, ctx) == kCancelled) {
+        report.result = kCancelled;
+        return;
+      }
     }
-    if (record.IsFolder()) continue;
-    int error = kOk;
-    const std::filesystem::path target =
-        PrepareCategoryTarget(record, targetFolder, separators, error);
-    if (error != kOk) {
-      report.files.push_back(RecoveredFileOf(target, error, &record));
-      NameOrigins(engine, report, report.files.size() - 1);
-      continue;
-    }
-    engine.SetProgressCallback(nullptr, OnCopyProgress, &ctx, 100);
-    if (RecoverOne(engine, record, target, separators, ctx) == kCancelled) {
-      report.result = kCancelled;
-      return;
-    }
-  }
+  });
 }
 
 void RecoverKeepingPaths(IRidiRedazuvoParse& engine, const std::filesystem::path& targetFolder,
@@ -211,20 +239,22 @@ void RecoverKeepingPaths(IRidiRedazuvoParse& engine, const std::filesystem::path
     report.files.push_back({targetFolder, rc});
     return;
   }
-  const int separators = TargetFolderSeparators(targetFolder);
-  for (const ScanRecord& record : top) {
-    if (cancel && cancel->load()) {
-      report.result = kCancelled;
-      return;
+  WithWriteBehind(ctx, [&] {
+    const int separators = TargetFolderSeparators(targetFolder);
+    for (const ScanRecord& record : top) {
+      if (cancel && cancel->load()) {
+        report.result = kCancelled;
+        return;
+      }
+      const std::filesystem::path target = TargetOf(record, targetFolder, separators, report);
+      if (target.empty()) continue;
+      engine.SetProgressCallback(nullptr, OnCopyProgress, &ctx, 100);
+      if (RecoverOne(engine, record, target, separators, ctx) == kCancelled) {
+        report.result = kCancelled;
+        return;
+      }
     }
-    const std::filesystem::path target = TargetOf(record, targetFolder, separators, report);
-    if (target.empty()) continue;
-    engine.SetProgressCallback(nullptr, OnCopyProgress, &ctx, 100);
-    if (RecoverOne(engine, record, target, separators, ctx) == kCancelled) {
-      report.result = kCancelled;
-      return;
-    }
-  }
+  });
 }
 
 }  // namespace brinvale

@@ -12,6 +12,7 @@
 #include "engines/engine_factory.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
+#include "results/recovered_file_writer.h"
 #include "support/fixture_path.h"
 
 namespace brinvale {
@@ -50,8 +51,28 @@ class FakeCopyEngine final : public CNullRecoveryEngine {
       return kErrDiskFull;
     }
     if (name == failSilentlyOn) return kErrReadFault;
+    if (viaWriter) return WriteAsEnginesDo(record, target);
     std::ofstream(target, std::ios::binary) << "data";
     return m_copy(m_user, 100, m_scale, kOk, target);
+  }
+
+  // Writes the number of this call as the file's bytes, through the
+  // writer the engines use, reporting the end before the file is finished
+  // as they do. The folder of `vanishOn` is gone before the file is made.
+  int WriteAsEnginesDo(const ScanRecord& record, const std::filesystem::path& target) {
+    if (std::string(record.Name()) == vanishOn) std::filesystem::remove_all(target.parent_path());
+    RecoveredFileWriter file;
+    if (int rc = file.Open(target); rc != kOk) {
+      m_copy(m_user, 100, m_scale, rc, target);
+      return rc;
+    }
+    const std::string bytes = std::to_string(targets.size());
+    if (int rc = file.Write(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        rc != kOk)
+      return rc;
+    const int answer = m_copy(m_user, 100, m_scale, kOk, target);
+    file.Finish(record);
+    return answer;
   }
 
   int GetRecordPath(const ScanRecord& record, std::string& path, size_t) override {
@@ -60,7 +81,8 @@ class FakeCopyEngine final : public CNullRecoveryEngine {
     return kOk;
   }
 
-  std::string failOn, failSilentlyOn, throwOn;
+  std::string failOn, failSilentlyOn, throwOn, vanishOn;
+  bool viaWriter = false;
   std::vector<std::filesystem::path> targets;
   std::map<std::string, std::string> folderOf;  // found folder paths by name
 
@@ -115,6 +137,67 @@ TEST(RecoveryWindowJob, FailedFileListedFirstInRedAndCountsAddUp) {
   EXPECT_EQ(report.Succeeded(), 1u);
   EXPECT_EQ(report.Failed(), 1u);
   EXPECT_EQ(report.result, kOk);
+}
+
+std::string Contents(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Small files are written by other threads after the engine reported them
+// done: a file says "Success" only once it is on the target, and one whose
+// write fails is listed as failed with the system's error.
+TEST(RecoveryWindowJob, AFileWrittenAfterItsReportIsListedOnlyOnceItsWriteEnded) {
+  test::TempDir target("recovery_job_written_behind");
+  FakeSource fake(1);
+  fake.engine->viaWriter = true;
+  fake.engine->vanishOn = "b.pdf";
+  RecorderWindow window;
+  JobState state;
+  const RecoveryReport report = RunRecoveryWindowJob(
+      {{FileRecord("a.jpg", 1), FileRecord("b.pdf", 1), FileRecord("c.mp3", 1)},
+       {&fake.source},
+       target.Path(),
+       TestMessages()},
+      window, state);
+
+  const auto& rows = window.rows["DetailList"];
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(Leaf(platform::PathFromUtf8(rows[0].cells[0])), "b.pdf");
+  EXPECT_NE(rows[0].cells[1], "Success");
+  EXPECT_EQ(rows[0].color, kFailedRowColor);
+  EXPECT_EQ(rows[1].cells[1], "Success");
+  EXPECT_EQ(rows[2].cells[1], "Success");
+  EXPECT_EQ(window.TextOf("recovered"), "Processed 3 of 3, recovered 2, failed 1");
+
+  ASSERT_EQ(report.files.size(), 3u);
+  EXPECT_EQ(report.files[0].error, kOk);
+  EXPECT_NE(report.files[1].error, kOk);
+  EXPECT_EQ(report.files[2].error, kOk);
+  ASSERT_TRUE(report.files[0].origin.has_value());
+  EXPECT_EQ(report.files[0].origin->record.Name(), "a.jpg");
+  ASSERT_TRUE(report.files[0].written.has_value());  // the manifest needs no read back
+  EXPECT_EQ(report.files[0].written->size, 1u);
+  EXPECT_EQ(Contents(report.files[0].target), "1");
+  EXPECT_EQ(Contents(report.files[2].target), "3");
+  EXPECT_EQ(report.manifests.size(), 1u);
+}
+
+TEST(RecoveryWindowJob, TwoFilesOfOneNameWrittenBehindKeepTheirOwnBytes) {
+  test::TempDir target("recovery_job_same_name_behind");
+  FakeSource fake(1);
+  fake.engine->viaWriter = true;
+  RecorderWindow window;
+  JobState state;
+  const RecoveryReport report = RunRecoveryWindowJob(
+      {{FileRecord("x.jpg", 1), FileRecord("x.jpg", 1)}, {&fake.source}, target.Path(),
+       TestMessages()},
+      window, state);
+  ASSERT_EQ(report.Succeeded(), 2u);
+  EXPECT_EQ(Contents(target.Path() / "photo" / "x.jpg"), "1");
+  EXPECT_EQ(Contents(target.Path() / "photo" / "x(1).jpg"), "2");
 }
 
 TEST(RecoveryWindowJob, SameNameTwiceIsNumberedAndCategoriesFollowTheExtension) {

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "results/recovered_file_writer.h"
+
 namespace brinvale {
 namespace {
 
@@ -42,10 +44,26 @@ class FakeEngine final : public CNullRecoveryEngine {
         return kCancelled;
       }
     }
+    if (name.rfind("behind", 0) == 0) return WriteAsEnginesDo(r, target);
     int error = name.rfind("bad", 0) == 0 ? 30 : 0;
     if (error == 0) std::ofstream(target, std::ios::binary) << name;
     if (int stop = m_copy(m_user, 100, 100, error, target); stop != 0) return stop;
     return error;
+  }
+
+  // Writes the name through the engines' writer and reports the end before
+  // finishing the file, as they do; "behindgone" names go into a folder
+  // that does not exist, so only the file's creation fails.
+  int WriteAsEnginesDo(const ScanRecord& r, std::filesystem::path target) {
+    const std::string name(r.Name());
+    if (name.rfind("behindgone", 0) == 0) target = target.parent_path() / "gone" / name;
+    RecoveredFileWriter file;
+    if (int rc = file.Open(target); rc != kOk) return rc;
+    if (int rc = file.Write(reinterpret_cast<const uint8_t*>(name.data()), name.size()); rc != 0)
+      return rc;
+    const int answer = m_copy(m_user, 100, 100, 0, target);
+    file.Finish(r);
+    return answer;
   }
 
   RecordList top;
@@ -120,6 +138,24 @@ TEST_F(RecoveryJobTest, CancelStopsAfterTheCurrentFile) {
   RecoverIntoCategories(engine, {File("a.txt"), File("b.txt")}, m_dir, report, &cancel);
   EXPECT_EQ(report.result, kCancelled);
   EXPECT_TRUE(report.files.empty());
+}
+
+TEST_F(RecoveryJobTest, FilesWrittenBehindAreReportedAsTheirWritesEnded) {
+  FakeEngine engine;
+  engine.top = {File("behind1.txt"), File("behindgone.txt"), File("behind2.txt")};
+  RecoveryReport report;
+  RecoverKeepingPaths(engine, m_dir, report);
+  ASSERT_EQ(report.files.size(), 3u);
+  EXPECT_EQ(report.Succeeded(), 2u);
+  EXPECT_EQ(report.files[1].target, m_dir / "gone" / "behindgone.txt");
+  EXPECT_NE(report.files[1].error, 0);
+  EXPECT_FALSE(report.files[1].written.has_value());
+  for (size_t i : {0, 2}) {
+    ASSERT_TRUE(report.files[i].written.has_value()) << i;
+    EXPECT_EQ(report.files[i].written->size, 11u);
+  }
+  EXPECT_EQ(Read(m_dir / "behind1.txt"), "behind1.txt");
+  EXPECT_EQ(Read(m_dir / "behind2.txt"), "behind2.txt");
 }
 
 TEST_F(RecoveryJobTest, KeepingPathsRecoversTheTopLevel) {
