@@ -19,7 +19,7 @@ std::vector<size_t> RowsWrittenBehind::Settle(RecoveryReport& report,
   std::vector<size_t> settled;
   settled.reserve(ended.size());
   for (EndedWrite& write : ended) {
-    const auto owed = m_rows.find(write.target.native());
+    const auto owed = m_rows.find(write.claimed.native());
     const bool hasRow = owed != m_rows.end() && owed->second < report.files.size();
     const size_t row = hasRow ? owed->second : report.files.size();
     if (owed != m_rows.end()) m_rows.erase(owed);
@@ -27,6 +27,8 @@ std::vector<size_t> RowsWrittenBehind::Settle(RecoveryReport& report,
       // Nothing waited for a file written whole: the engine did not report
       // it done, and the report stays as the engine made it.
       if (!hasRow) continue;
+      // Something took its path meanwhile: it is under a numbered name.
+      report.files[row].target = std::move(write.target);
       if (write.written) report.files[row].written = std::move(write.written);
       settled.push_back(row);
       continue;

@@ -23,8 +23,10 @@ class RowsWrittenBehind {
   // write has.
   void Owe(size_t row, const std::filesystem::path& target);
 
-  // Settles the rows of the files in `ended`. A file written whole gives
-  // its row the size and SHA-256 of its bytes. A write that failed gives its
+  // Settles the rows of the files in `ended`, found by the path each was
+  // given. A file written whole gives its row where it is (a numbered name
+  // when its path was taken meanwhile) and the size and SHA-256 of its
+  // bytes. A write that failed gives its
   // row the error and, as every unfinished copy, the file the name that says
   // so (SettleUnfinishedFile); a failed file that no row waited for gets a
   // row of its own, so no failure goes unreported. Returns the rows settled

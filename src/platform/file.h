@@ -47,6 +47,7 @@ enum class OpenMode {
   kReadWriteExisting,// read and write; the file must exist
   kWriteTruncate,    // create or truncate, then write
   kWriteKeep,        // create if missing, keep existing bytes
+  kWriteNew,         // create; fails (80 or 183) when anything is there
 };
 
 // Opens a path with read and write sharing. Media are always opened with

@@ -26,14 +26,14 @@ int RecoveredFileWriter::Open(const std::filesystem::path& target) {
   return platform::OpenFile(target, platform::OpenMode::kWriteTruncate, m_file);
 }
 
-int RecoveredFileWriter::WriteHeldHere() {
+int RecoveredFileWriter::WriteHeldHere(bool release) {
   WriteBehind* behind = m_held;
   m_held = nullptr;
   int rc = platform::OpenFile(m_target, platform::OpenMode::kWriteTruncate, m_file);
   if (rc == kOk) rc = platform::WriteAll(m_file, 0, m_bytes.data(), m_bytes.size());
   std::vector<uint8_t>().swap(m_bytes);
   // The file is on the target now, or its error is known here.
-  behind->Unclaim(m_target);
+  if (release) behind->Unclaim(m_target);
   if (rc != kOk) m_failed = true;
   return rc;
 }
@@ -47,7 +47,7 @@ int RecoveredFileWriter::Write(const uint8_t* data, size_t length) {
     }
     // Too large to hold: the hash of what was held is taken here.
     m_hash.Update(std::span<const uint8_t>(m_bytes));
-    if (int rc = WriteHeldHere(); rc != kOk) return rc;
+    if (int rc = WriteHeldHere(true); rc != kOk) return rc;
   }
   const int rc = platform::WriteAll(m_file, m_written, data, length);
   if (rc != kOk) {
@@ -62,10 +62,19 @@ int RecoveredFileWriter::Write(const uint8_t* data, size_t length) {
 
 void RecoveredFileWriter::Finish(const ScanRecord& record) {
   if (m_held != nullptr) {
-    WriteBehind* behind = m_held;
-    m_held = nullptr;
-    behind->Submit(m_target, std::move(m_bytes), TimesOfRecord(record));
-    m_bytes = {};
+    try {
+      m_held->Submit(m_target, m_bytes, TimesOfRecord(record));
+      m_held = nullptr;
+      m_bytes = {};
+    } catch (...) {
+      // Not handed over: the file is written here, and ends with how that
+      // went, so its report is never left waiting.
+      WriteBehind* behind = m_held;
+      const int rc = WriteHeldHere(false);
+      if (rc == kOk) (void)ApplyRecordTimes(record, m_file);
+      m_file.Reset();
+      behind->AddEnded(m_target, rc);
+    }
     return;
   }
   if (!m_file.IsOpen()) return;
@@ -79,9 +88,10 @@ void RecoveredFileWriter::Close() {
     // Unfinished: what was read goes onto the target now, as it would have
     // as it was read, and the file ends here.
     // A report the engine made of it as done stays as it was made; its
-    // other outcomes the engine reports itself.
+    // other outcomes the engine reports itself. The path stays claimed
+    // until that end is taken, whatever the engine does with the file.
     WriteBehind* behind = m_held;
-    (void)WriteHeldHere();
+    (void)WriteHeldHere(false);
     behind->AddEnded(m_target, kOk);
   }
   m_file.Reset();

@@ -48,8 +48,9 @@ class RecoveredFileWriter {
 
  private:
   // Writes the bytes held so far into the file on this thread; from then
-  // on the file is written here. Returns 0 or the system error.
-  int WriteHeldHere();
+  // on the file is written here. With `release`, its claim is given up.
+  // Returns 0 or the system error.
+  int WriteHeldHere(bool release);
 
   WriteBehind* m_held = nullptr;  // the WriteBehind the bytes are held for
   std::vector<uint8_t> m_bytes;   // the bytes held

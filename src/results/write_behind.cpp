@@ -9,6 +9,7 @@
 #include "platform/file.h"
 #include "platform/path_compare.h"
 #include "platform/system_error.h"
+#include "results/target_paths.h"
 
 namespace brinvale {
 namespace {
@@ -20,8 +21,9 @@ thread_local WriteBehind* t_current = nullptr;
 WriteBehind::WriteBehind(size_t writers) {
   writers = std::max<size_t>(writers, 1);
   try {
+    m_threads.reserve(writers);
     for (size_t i = 0; i < writers; ++i) m_threads.emplace_back([this] { Serve(); });
-  } catch (const std::system_error&) {
+  } catch (...) {
     // Fewer writers than asked still work; none means no write-behind.
   }
 }
@@ -43,7 +45,7 @@ size_t WriteBehind::WritersForThisMachine() {
 }
 
 void WriteBehind::Claim(const std::filesystem::path& target) {
-  m_claims.insert(platform::PathKeyText(target));
+  ++m_claims[platform::PathKeyText(target)];
 }
 
 bool WriteBehind::IsClaimed(const std::filesystem::path& target) const {
@@ -51,10 +53,11 @@ bool WriteBehind::IsClaimed(const std::filesystem::path& target) const {
 }
 
 void WriteBehind::Unclaim(const std::filesystem::path& target) {
-  m_claims.erase(platform::PathKeyText(target));
+  const auto claim = m_claims.find(platform::PathKeyText(target));
+  if (claim != m_claims.end() && --claim->second == 0) m_claims.erase(claim);
 }
 
-void WriteBehind::Submit(const std::filesystem::path& target, std::vector<uint8_t> bytes,
+void WriteBehind::Submit(const std::filesystem::path& target, std::vector<uint8_t>& bytes,
                          RecordTimes times) {
   std::unique_lock<std::mutex> lock(m_mutex);
   const size_t size = bytes.size();
@@ -64,7 +67,12 @@ void WriteBehind::Submit(const std::filesystem::path& target, std::vector<uint8_
                                    m_pendingBytes + size <= kMostPendingBytes);
   });
   Job& job = m_jobs.emplace_back();
-  job.target = target;
+  try {
+    job.target = target;
+  } catch (...) {
+    m_jobs.pop_back();
+    throw;
+  }
   job.bytes = std::move(bytes);
   job.times = times;
   m_pendingBytes += size;
@@ -77,7 +85,7 @@ void WriteBehind::AddEnded(const std::filesystem::path& target, int error) {
   std::lock_guard<std::mutex> lock(m_mutex);
   Job& job = m_jobs.emplace_back();
   job.started = job.done = true;
-  job.ended.target = target;
+  job.ended.target = job.ended.claimed = target;
   job.ended.error = error;
 }
 
@@ -97,13 +105,35 @@ std::vector<EndedWrite> WriteBehind::TakeEnded(bool wait) {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (wait) m_ended.wait(lock, [this] { return m_pendingFiles == 0; });
     while (!m_jobs.empty() && m_jobs.front().done) {
-      ended.push_back(std::move(m_jobs.front().ended));
+      Job& job = m_jobs.front();
+      if (job.ended.target.empty()) job.ended.target = job.ended.claimed;
+      // The bytes of a file whose path was taken are still here: it is
+      // written now, on this thread, where names are claimed.
+      if (job.ended.error == kErrFileExists || job.ended.error == kErrAlreadyExists) {
+        lock.unlock();
+        WriteNumbered(job);
+        lock.lock();
+      }
+      ended.push_back(std::move(job.ended));
       m_jobs.pop_front();
       if (m_nextJob > 0) --m_nextJob;
     }
   }
-  for (const EndedWrite& write : ended) Unclaim(write.target);
+  for (const EndedWrite& write : ended) Unclaim(write.claimed);
   return ended;
+}
+
+void WriteBehind::WriteNumbered(Job& job) {
+  const std::filesystem::path claimed = job.ended.claimed;
+  // A few rounds: a name found free may be taken again before it is made.
+  for (int round = 0; round < 8; ++round) {
+    const std::filesystem::path numbered = MakeUniquePath(job.ended.target);
+    if (numbered.empty()) break;
+    job.ended = WriteNew(numbered, job.bytes, job.times);
+    job.ended.claimed = claimed;
+    if (job.ended.error != kErrFileExists && job.ended.error != kErrAlreadyExists) break;
+  }
+  std::vector<uint8_t>().swap(job.bytes);
 }
 
 void WriteBehind::Serve() {
@@ -122,34 +152,41 @@ void WriteBehind::Serve() {
     lock.unlock();
     EndedWrite ended;
     try {
-      ended = Write(job);
+      ended = WriteNew(job.target, job.bytes, job.times);
     } catch (...) {
-      ended = {job.target, platform::SystemErrorFromCurrentException(), std::nullopt};
+      ended.error = platform::SystemErrorFromCurrentException();
     }
     lock.lock();
+    const size_t size = job.bytes.size();
     job.ended = std::move(ended);
+    // Only moves here: nothing under the lock throws. A write that threw
+    // before it named its target is named by TakeEnded.
+    job.ended.claimed = std::move(job.target);
     job.done = true;
-    m_pendingBytes -= job.bytes.size();
+    m_pendingBytes -= size;
     --m_pendingFiles;
-    std::vector<uint8_t>().swap(job.bytes);
+    // A file whose path was taken keeps its bytes for TakeEnded.
+    if (job.ended.error != kErrFileExists && job.ended.error != kErrAlreadyExists)
+      std::vector<uint8_t>().swap(job.bytes);
     m_ended.notify_all();
   }
 }
 
-EndedWrite WriteBehind::Write(Job& job) {
-  EndedWrite ended{job.target, kOk, std::nullopt};
+EndedWrite WriteBehind::WriteNew(const std::filesystem::path& target,
+                                 const std::vector<uint8_t>& bytes, const RecordTimes& t) {
+  EndedWrite ended;
+  ended.target = target;
   platform::UniqueHandle file;
-  ended.error = platform::OpenFile(job.target, platform::OpenMode::kWriteTruncate, file);
+  ended.error = platform::OpenFile(target, platform::OpenMode::kWriteNew, file);
   if (ended.error != kOk) return ended;
-  ended.error = platform::WriteAll(file, 0, job.bytes.data(), job.bytes.size());
+  ended.error = platform::WriteAll(file, 0, bytes.data(), bytes.size());
   if (ended.error != kOk) return ended;
-  const RecordTimes& t = job.times;
   if (t.created != 0 || t.accessed != 0 || t.written != 0)
     (void)platform::SetFileTimes(file, t.created, t.accessed, t.written);
   file.Reset();
   Sha256 hash;
-  hash.Update(std::span<const uint8_t>(job.bytes));
-  ended.written = WrittenDigest{job.bytes.size(), hash.HexDigest()};
+  hash.Update(std::span<const uint8_t>(bytes));
+  ended.written = WrittenDigest{bytes.size(), hash.HexDigest()};
   return ended;
 }
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <unordered_set>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -36,11 +36,14 @@ namespace brinvale {
 
 // How one file handed to a WriteBehind ended: 0 or the system error of its
 // creation or writing (then the file may hold part of the bytes), and the
-// size and SHA-256 of what was written whole.
+// size and SHA-256 of what was written whole. `target` is where the bytes
+// are, `claimed` the path the file was given: they differ when something
+// took that path on the target meanwhile and the file got a numbered name.
 struct EndedWrite {
   std::filesystem::path target;
   int error = 0;
   std::optional<WrittenDigest> written;
+  std::filesystem::path claimed;
 };
 
 class WriteBehind {
@@ -68,18 +71,22 @@ class WriteBehind {
   static size_t WritersForThisMachine();
 
   // Marks `target` as a file that this WriteBehind will end: taken for every
-  // unique-name probe until TakeEnded gives its outcome.
+  // unique-name probe until TakeEnded gives its outcome. Claims count: each
+  // Claim is released once.
   void Claim(const std::filesystem::path& target);
   bool IsClaimed(const std::filesystem::path& target) const;
 
-  // Hands over a whole file claimed before: it is created (or truncated),
-  // given `bytes` and `times`, and closed on a writer thread. Waits while
-  // too much is pending.
-  void Submit(const std::filesystem::path& target, std::vector<uint8_t> bytes, RecordTimes times);
+  // Hands over a whole file claimed before: it is created, given `bytes`
+  // (taken once it is queued) and `times`, and closed on a writer thread.
+  // Nothing there is ever replaced: when something took the path meanwhile
+  // (a name that differs only in case on a target that folds it, say),
+  // TakeEnded writes the file under a numbered name. Waits while too much
+  // is pending.
+  void Submit(const std::filesystem::path& target, std::vector<uint8_t>& bytes, RecordTimes times);
   // Ends a claimed file that was written on this thread after all, so that
   // a report waiting for its end is released with `error`.
   void AddEnded(const std::filesystem::path& target, int error);
-  // Gives up a claim without an outcome: the file is on the target now.
+  // Gives up one claim without an outcome: the file is on the target now.
   void Unclaim(const std::filesystem::path& target);
 
   // Gives the folder at `path` `times` once everything is written: the
@@ -106,9 +113,13 @@ class WriteBehind {
   };
 
   void Serve();
-  static EndedWrite Write(Job& job);
+  // Creates `target` (never replacing anything) with `bytes` and `times`.
+  static EndedWrite WriteNew(const std::filesystem::path& target,
+                             const std::vector<uint8_t>& bytes, const RecordTimes& times);
+  // Writes a file whose path was taken under the first free numbered name.
+  static void WriteNumbered(Job& job);
   // The recovery's thread only:
-  std::unordered_set<std::filesystem::path::string_type> m_claims;
+  std::unordered_map<std::filesystem::path::string_type, size_t> m_claims;
   std::vector<std::pair<std::filesystem::path, RecordTimes>> m_folderTimes;
 
   mutable std::mutex m_mutex;

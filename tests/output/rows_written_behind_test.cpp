@@ -26,8 +26,8 @@ TEST(RowsWrittenBehindTest, EachWaitingRowTakesHowItsFileEnded) {
   EXPECT_FALSE(rows.Empty());
 
   const std::vector<size_t> settled =
-      rows.Settle(report, {{cut, kErrDiskFull, std::nullopt},
-                           {whole, kOk, WrittenDigest{4, "ab"}}});
+      rows.Settle(report, {{cut, kErrDiskFull, std::nullopt, cut},
+                           {whole, kOk, WrittenDigest{4, "ab"}, whole}});
   EXPECT_EQ(settled, (std::vector<size_t>{1, 0}));
   EXPECT_TRUE(rows.Empty());
   ASSERT_EQ(report.files.size(), 2u);
@@ -48,11 +48,26 @@ TEST(RowsWrittenBehindTest, AFailureNoRowWaitedForGetsItsOwnRowAndAWholeFileNone
   RowsWrittenBehind rows;
   const fs::path missing = dir.Path() / "never" / "made.txt";  // nothing to rename
   const std::vector<size_t> settled = rows.Settle(
-      report, {{dir.Path() / "quiet.txt", kOk, std::nullopt}, {missing, kErrPathNotFound, {}}});
+      report, {{dir.Path() / "quiet.txt", kOk, std::nullopt, dir.Path() / "quiet.txt"},
+               {missing, kErrPathNotFound, {}, missing}});
   EXPECT_EQ(settled, (std::vector<size_t>{0}));
   ASSERT_EQ(report.files.size(), 1u);
   EXPECT_EQ(report.files[0].target, missing);
   EXPECT_EQ(report.files[0].error, kErrPathNotFound);
+}
+
+TEST(RowsWrittenBehindTest, AFileWrittenUnderANumberedNameMovesItsRowThere) {
+  test::TempDir dir("rows_written_behind_numbered");
+  const fs::path given = dir.Path() / "IMG.JPG";
+  const fs::path numbered = dir.Path() / "IMG(1).JPG";
+  RecoveryReport report;
+  report.files = {{given, kOk}};
+  RowsWrittenBehind rows;
+  rows.Owe(0, given);
+  EXPECT_EQ(rows.Settle(report, {{numbered, kOk, WrittenDigest{1, "cd"}, given}}),
+            (std::vector<size_t>{0}));
+  EXPECT_EQ(report.files[0].target, numbered);
+  EXPECT_EQ(report.files[0].written->sha256, "cd");
 }
 
 }  // namespace

@@ -153,12 +153,14 @@ TEST(WriteBehindTest, ManyFilesEndInTheOrderHandedOverWithEveryByteWritten) {
   test::TempDir dir("write_behind_many");
   WriteBehind behind(3);
   const WriteBehindScope scope(&behind);
-  // More files than may wait at once: handing over waits for the writers.
-  const size_t count = WriteBehind::kMostPendingFiles + 500;
+  // More bytes than may wait at once: handing over waits for the writers.
+  const size_t count = WriteBehind::kMostPendingBytes / WriteBehind::kMostFileBytes + 16;
   std::vector<EndedWrite> ended;
   for (size_t i = 0; i < count; ++i) {
-    WriteFile(dir.Path() / (std::to_string(i) + ".txt"), std::to_string(i * 7), ScanRecord());
-    if (i % 1000 == 0) {
+    std::string bytes(WriteBehind::kMostFileBytes, char('a' + i % 26));
+    bytes.replace(0, std::to_string(i).size(), std::to_string(i));
+    WriteFile(dir.Path() / (std::to_string(i) + ".bin"), bytes, ScanRecord());
+    if (i % 10 == 0) {
       std::vector<EndedWrite> some = behind.TakeEnded(false);
       ended.insert(ended.end(), some.begin(), some.end());
     }
@@ -167,11 +169,59 @@ TEST(WriteBehindTest, ManyFilesEndInTheOrderHandedOverWithEveryByteWritten) {
   ended.insert(ended.end(), rest.begin(), rest.end());
   ASSERT_EQ(ended.size(), count);
   for (size_t i = 0; i < count; ++i) {
-    const fs::path expected = dir.Path() / (std::to_string(i) + ".txt");
+    const fs::path expected = dir.Path() / (std::to_string(i) + ".bin");
     ASSERT_EQ(ended[i].target, expected) << i;
     ASSERT_EQ(ended[i].error, kOk) << i;
-    ASSERT_EQ(Contents(expected), std::to_string(i * 7)) << i;
+    const std::string bytes = Contents(expected);
+    ASSERT_EQ(bytes.size(), WriteBehind::kMostFileBytes) << i;
+    ASSERT_EQ(bytes.substr(0, std::to_string(i).size()), std::to_string(i)) << i;
+    ASSERT_EQ(bytes.back(), char('a' + i % 26)) << i;
   }
+}
+
+// Something the claims cannot see takes the path before the writer makes
+// the file (on a target that folds case, a name that differs only in case):
+// nothing is replaced, the file goes under the next numbered name.
+TEST(WriteBehindTest, AFileWhosePathWasTakenMeanwhileGetsANumberedNameAndReplacesNothing) {
+  test::TempDir dir("write_behind_taken");
+  const fs::path target = dir.Path() / "IMG.JPG";
+  WriteBehind behind(1);
+  const WriteBehindScope scope(&behind);
+  RecoveredFileWriter writer;
+  ASSERT_EQ(writer.Open(target), kOk);
+  std::ofstream(target, std::ios::binary) << "someone else's";
+  ASSERT_EQ(writer.Write(reinterpret_cast<const uint8_t*>("mine"), 4), kOk);
+  writer.Finish(ScanRecord());
+  const std::vector<EndedWrite> ended = behind.TakeEnded(true);
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_EQ(ended[0].error, kOk);
+  EXPECT_EQ(ended[0].claimed, target);
+  EXPECT_EQ(ended[0].target, dir.Path() / "IMG(1).JPG");
+  ASSERT_TRUE(ended[0].written.has_value());
+  EXPECT_EQ(ended[0].written->size, 4u);
+  EXPECT_EQ(Contents(target), "someone else's");
+  EXPECT_EQ(Contents(dir.Path() / "IMG(1).JPG"), "mine");
+  EXPECT_FALSE(behind.IsClaimed(target));
+}
+
+// A copy stopped halfway is settled by its engine (renamed or removed);
+// its path stays claimed until its end is taken, so a later file of the
+// same name cannot be given it while an earlier end is still queued.
+TEST(WriteBehindTest, AnUnfinishedFilesPathStaysClaimedUntilItsEndIsTaken) {
+  test::TempDir dir("write_behind_unfinished_claim");
+  const fs::path target = dir.Path() / "a.jpg";
+  WriteBehind behind(1);
+  const WriteBehindScope scope(&behind);
+  {
+    RecoveredFileWriter writer;
+    ASSERT_EQ(writer.Open(target), kOk);
+    ASSERT_EQ(writer.Write(reinterpret_cast<const uint8_t*>("half"), 4), kOk);
+  }  // closed unfinished
+  fs::remove(target);  // the engine settles it
+  EXPECT_TRUE(behind.IsClaimed(target));
+  EXPECT_EQ(MakeUniquePath(target), dir.Path() / "a(1).jpg");
+  (void)behind.TakeEnded(true);
+  EXPECT_FALSE(behind.IsClaimed(target));
 }
 
 TEST(WriteBehindTest, AFoldersTimesAreSetOnceTheFilesInItAreWritten) {

@@ -26,6 +26,7 @@ int OpenFile(const std::filesystem::path& path, OpenMode mode, UniqueHandle& out
     case OpenMode::kReadWriteExisting: flags |= O_RDWR; break;
     case OpenMode::kWriteTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     case OpenMode::kWriteKeep: flags |= O_RDWR | O_CREAT; break;
+    case OpenMode::kWriteNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
   }
   int fd;
   do {

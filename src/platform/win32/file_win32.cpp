@@ -64,6 +64,10 @@ int OpenFile(const std::filesystem::path& path, OpenMode mode, UniqueHandle& out
       access |= GENERIC_WRITE;
       disposition = OPEN_ALWAYS;
       break;
+    case OpenMode::kWriteNew:
+      access |= GENERIC_WRITE;
+      disposition = CREATE_NEW;
+      break;
   }
   // Without FILE_FLAG_BACKUP_SEMANTICS a folder fails with access denied.
   HANDLE h = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
