@@ -33,7 +33,9 @@ std::vector<size_t> RowsWrittenBehind::Settle(RecoveryReport& report,
       settled.push_back(row);
       continue;
     }
-    const std::filesystem::path kept = SettleUnfinishedFile(write.target);
+    // Only a file this write created is its own to rename or remove.
+    const std::filesystem::path kept =
+        write.created ? SettleUnfinishedFile(write.target) : write.target;
     if (!hasRow) report.files.push_back({kept, write.error});
     RecoveredFile& file = report.files[row];
     file.target = kept;

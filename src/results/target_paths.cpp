@@ -32,8 +32,11 @@ bool IsForbidden(unsigned char c, TargetSystem system) {
 // Something is at `path` on the target, or a file this thread's recovery
 // has not finished writing is to be there.
 bool PathTaken(const std::filesystem::path& path) {
-  if (const WriteBehind* behind = CurrentWriteBehind(); behind != nullptr && behind->IsClaimed(path))
-    return true;
+  if (WriteBehind* behind = CurrentWriteBehind(); behind != nullptr) {
+    if (behind->IsClaimed(path)) return true;
+    // Only the target can tell whether a look-alike name is the same file.
+    if (behind->MayBeTakenByAWrite(path)) behind->WaitForWrites();
+  }
   std::error_code ec;
   return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }

@@ -9,6 +9,8 @@
 #include "platform/file.h"
 #include "platform/path_compare.h"
 #include "platform/system_error.h"
+#include "platform/text.h"
+#include "results/name_fit.h"
 #include "results/target_paths.h"
 
 namespace brinvale {
@@ -44,8 +46,30 @@ size_t WriteBehind::WritersForThisMachine() {
   return std::clamp<size_t>(cores, 2, 4);
 }
 
+std::string WriteBehind::LooseKey(const std::filesystem::path& path) {
+  std::string key = platform::PathToUtf8(path);
+  for (char& c : key) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x80) c = '?';
+    else if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  }
+  return key;
+}
+
 void WriteBehind::Claim(const std::filesystem::path& target) {
   ++m_claims[platform::PathKeyText(target)];
+  ++m_looseClaims[LooseKey(target)];
+}
+
+bool WriteBehind::MayBeTakenByAWrite(const std::filesystem::path& path) const {
+  if (m_claims.empty()) return false;
+  if (platform::PathToUtf8(path.filename()).find('~') != std::string::npos) return true;
+  return m_looseClaims.count(LooseKey(path)) != 0;
+}
+
+void WriteBehind::WaitForWrites() {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  m_ended.wait(lock, [this] { return m_pendingFiles == 0; });
 }
 
 bool WriteBehind::IsClaimed(const std::filesystem::path& target) const {
@@ -54,7 +78,10 @@ bool WriteBehind::IsClaimed(const std::filesystem::path& target) const {
 
 void WriteBehind::Unclaim(const std::filesystem::path& target) {
   const auto claim = m_claims.find(platform::PathKeyText(target));
-  if (claim != m_claims.end() && --claim->second == 0) m_claims.erase(claim);
+  if (claim == m_claims.end()) return;
+  if (--claim->second == 0) m_claims.erase(claim);
+  const auto loose = m_looseClaims.find(LooseKey(target));
+  if (loose != m_looseClaims.end() && --loose->second == 0) m_looseClaims.erase(loose);
 }
 
 void WriteBehind::Submit(const std::filesystem::path& target, std::vector<uint8_t>& bytes,
@@ -73,6 +100,7 @@ void WriteBehind::Submit(const std::filesystem::path& target, std::vector<uint8_
     m_jobs.pop_back();
     throw;
   }
+  job.submitted = true;
   job.bytes = std::move(bytes);
   job.times = times;
   m_pendingBytes += size;
@@ -104,16 +132,23 @@ std::vector<EndedWrite> WriteBehind::TakeEnded(bool wait) {
   {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (wait) m_ended.wait(lock, [this] { return m_pendingFiles == 0; });
+    ended.reserve(m_jobs.size());
     while (!m_jobs.empty() && m_jobs.front().done) {
       Job& job = m_jobs.front();
-      if (job.ended.target.empty()) job.ended.target = job.ended.claimed;
       // The bytes of a file whose path was taken are still here: it is
       // written now, on this thread, where names are claimed.
-      if (job.ended.error == kErrFileExists || job.ended.error == kErrAlreadyExists) {
+      if (job.submitted &&
+          (job.ended.error == kErrFileExists || job.ended.error == kErrAlreadyExists)) {
         lock.unlock();
-        WriteNumbered(job);
+        try {
+          WriteNumbered(job);
+        } catch (...) {
+          job.ended.error = platform::SystemErrorFromCurrentException();
+          job.ended.created = false;
+        }
         lock.lock();
       }
+      if (job.ended.target.empty()) job.ended.target = job.ended.claimed;
       ended.push_back(std::move(job.ended));
       m_jobs.pop_front();
       if (m_nextJob > 0) --m_nextJob;
@@ -125,13 +160,24 @@ std::vector<EndedWrite> WriteBehind::TakeEnded(bool wait) {
 
 void WriteBehind::WriteNumbered(Job& job) {
   const std::filesystem::path claimed = job.ended.claimed;
+  job.ended.target = claimed;
+  job.ended.created = false;
+  // The name's room in its folder, as the name was fitted to it.
+  const TargetLimits limits = LimitsOf(TargetSystem::kHost);
+  const size_t folder =
+      TargetLength(platform::PathToUtf8(claimed.parent_path()), TargetSystem::kHost);
+  const size_t room =
+      folder + 1 < limits.file ? std::min(limits.name, limits.file - folder - 1) : 0;
   // A few rounds: a name found free may be taken again before it is made.
+  // Each probes from the claimed name, which stays claimed meanwhile.
   for (int round = 0; round < 8; ++round) {
-    const std::filesystem::path numbered = MakeUniquePath(job.ended.target);
-    if (numbered.empty()) break;
+    const std::filesystem::path numbered =
+        room > 0 ? MakeUniquePath(claimed, room, TargetSystem::kHost) : claimed;
+    if (numbered.empty() || numbered == claimed) break;
     job.ended = WriteNew(numbered, job.bytes, job.times);
     job.ended.claimed = claimed;
     if (job.ended.error != kErrFileExists && job.ended.error != kErrAlreadyExists) break;
+    job.ended.target = claimed;  // nothing of its own is anywhere
   }
   std::vector<uint8_t>().swap(job.bytes);
 }
@@ -179,6 +225,7 @@ EndedWrite WriteBehind::WriteNew(const std::filesystem::path& target,
   platform::UniqueHandle file;
   ended.error = platform::OpenFile(target, platform::OpenMode::kWriteNew, file);
   if (ended.error != kOk) return ended;
+  ended.created = true;
   ended.error = platform::WriteAll(file, 0, bytes.data(), bytes.size());
   if (ended.error != kOk) return ended;
   if (t.created != 0 || t.accessed != 0 || t.written != 0)

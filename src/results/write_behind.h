@@ -44,6 +44,9 @@ struct EndedWrite {
   int error = 0;
   std::optional<WrittenDigest> written;
   std::filesystem::path claimed;
+  // This write created the file at `target`: what is there is its own. A
+  // file that failed without it must leave whatever is there alone.
+  bool created = false;
 };
 
 class WriteBehind {
@@ -75,6 +78,14 @@ class WriteBehind {
   // Claim is released once.
   void Claim(const std::filesystem::path& target);
   bool IsClaimed(const std::filesystem::path& target) const;
+  // Whether a file still to be written may take `path` on the target
+  // although its own path differs: a name that differs only in case (a
+  // target that folds case), or a name like an 8.3 alias ("~" in it).
+  // A probe of such a path waits for the writes first (WaitForWrites), so
+  // that it sees the target as a recovery that writes every file at once.
+  bool MayBeTakenByAWrite(const std::filesystem::path& path) const;
+  // Waits until every file handed over is on the target (or failed).
+  void WaitForWrites();
 
   // Hands over a whole file claimed before: it is created, given `bytes`
   // (taken once it is queued) and `times`, and closed on a writer thread.
@@ -104,6 +115,7 @@ class WriteBehind {
 
  private:
   struct Job {
+    bool submitted = false;  // handed over with its bytes (not AddEnded)
     std::filesystem::path target;
     std::vector<uint8_t> bytes;
     RecordTimes times;
@@ -118,8 +130,12 @@ class WriteBehind {
                              const std::vector<uint8_t>& bytes, const RecordTimes& times);
   // Writes a file whose path was taken under the first free numbered name.
   static void WriteNumbered(Job& job);
+  // The claim key of `path` with case and every non-ASCII character
+  // blurred: equal for any two names a case-folding target may take as one.
+  static std::string LooseKey(const std::filesystem::path& path);
   // The recovery's thread only:
   std::unordered_map<std::filesystem::path::string_type, size_t> m_claims;
+  std::unordered_map<std::string, size_t> m_looseClaims;  // by LooseKey
   std::vector<std::pair<std::filesystem::path, RecordTimes>> m_folderTimes;
 
   mutable std::mutex m_mutex;

@@ -26,7 +26,7 @@ TEST(RowsWrittenBehindTest, EachWaitingRowTakesHowItsFileEnded) {
   EXPECT_FALSE(rows.Empty());
 
   const std::vector<size_t> settled =
-      rows.Settle(report, {{cut, kErrDiskFull, std::nullopt, cut},
+      rows.Settle(report, {{cut, kErrDiskFull, std::nullopt, cut, true},
                            {whole, kOk, WrittenDigest{4, "ab"}, whole}});
   EXPECT_EQ(settled, (std::vector<size_t>{1, 0}));
   EXPECT_TRUE(rows.Empty());
@@ -68,6 +68,23 @@ TEST(RowsWrittenBehindTest, AFileWrittenUnderANumberedNameMovesItsRowThere) {
             (std::vector<size_t>{0}));
   EXPECT_EQ(report.files[0].target, numbered);
   EXPECT_EQ(report.files[0].written->sha256, "cd");
+}
+
+// A write that failed before it created anything (its path was taken and
+// no numbered name was free) leaves what is there alone.
+TEST(RowsWrittenBehindTest, AFailedWriteThatCreatedNothingRenamesNothing) {
+  test::TempDir dir("rows_written_behind_not_created");
+  const fs::path other = dir.Path() / "other.jpg";
+  std::ofstream(other, std::ios::binary) << "another file's bytes";
+  RecoveryReport report;
+  report.files = {{other, kOk}};
+  RowsWrittenBehind rows;
+  rows.Owe(0, other);
+  rows.Settle(report, {{other, kErrFileExists, std::nullopt, other, false}});
+  EXPECT_EQ(report.files[0].error, kErrFileExists);
+  EXPECT_EQ(report.files[0].target, other);
+  EXPECT_TRUE(fs::exists(other));
+  EXPECT_FALSE(fs::exists(dir.Path() / "other.partial.jpg"));
 }
 
 }  // namespace

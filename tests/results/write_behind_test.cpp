@@ -197,6 +197,7 @@ TEST(WriteBehindTest, AFileWhosePathWasTakenMeanwhileGetsANumberedNameAndReplace
   EXPECT_EQ(ended[0].error, kOk);
   EXPECT_EQ(ended[0].claimed, target);
   EXPECT_EQ(ended[0].target, dir.Path() / "IMG(1).JPG");
+  EXPECT_TRUE(ended[0].created);
   ASSERT_TRUE(ended[0].written.has_value());
   EXPECT_EQ(ended[0].written->size, 4u);
   EXPECT_EQ(Contents(target), "someone else's");
@@ -222,6 +223,36 @@ TEST(WriteBehindTest, AnUnfinishedFilesPathStaysClaimedUntilItsEndIsTaken) {
   EXPECT_EQ(MakeUniquePath(target), dir.Path() / "a(1).jpg");
   (void)behind.TakeEnded(true);
   EXPECT_FALSE(behind.IsClaimed(target));
+}
+
+// On a target that folds case, "img_0001.jpg" is the pending
+// "IMG_0001.JPG"; an 8.3 alias like "PICTUR~1.JPG" may be a pending long
+// name. The probe of such a name waits for the writes, then asks the target.
+TEST(WriteBehindTest, AProbeOfALookAlikeNameSeesThePendingFilesOnTheTarget) {
+  test::TempDir dir("write_behind_look_alike");
+  WriteBehind behind(1);
+  const WriteBehindScope scope(&behind);
+  for (const char* name : {"IMG_0001.JPG", "Picture 2019.jpg"}) {
+    const fs::path pending = dir.Path() / name;
+    WriteFile(pending, "pending", ScanRecord());
+    EXPECT_TRUE(behind.MayBeTakenByAWrite(dir.Path() / "img_0001.jpg") ||
+                std::string(name) != "IMG_0001.JPG");
+    EXPECT_TRUE(behind.MayBeTakenByAWrite(dir.Path() / "PICTUR~1.JPG"));
+  }
+  EXPECT_FALSE(behind.MayBeTakenByAWrite(dir.Path() / "other.jpg"));
+#if defined(_WIN32)
+  // Windows folds case itself.
+  EXPECT_EQ(MakeUniquePath(dir.Path() / "img_0001.jpg"), dir.Path() / "img_0001(1).jpg");
+#else
+  // This file system tells the names apart: both stay as they are, and the
+  // pending files were on the target before the probes answered.
+  EXPECT_EQ(MakeUniquePath(dir.Path() / "img_0001.jpg"), dir.Path() / "img_0001.jpg");
+  EXPECT_EQ(MakeUniquePath(dir.Path() / "PICTUR~1.JPG"), dir.Path() / "PICTUR~1.JPG");
+#endif
+  EXPECT_TRUE(fs::exists(dir.Path() / "IMG_0001.JPG"));
+  EXPECT_TRUE(fs::exists(dir.Path() / "Picture 2019.jpg"));
+  (void)behind.TakeEnded(true);
+  EXPECT_FALSE(behind.MayBeTakenByAWrite(dir.Path() / "img_0001.jpg"));
 }
 
 TEST(WriteBehindTest, AFoldersTimesAreSetOnceTheFilesInItAreWritten) {
