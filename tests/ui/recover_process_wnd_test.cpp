@@ -138,7 +138,12 @@ TEST_F(RecoveryWindowTest, TheBottomRightCornerSizesTheWindow) {
 // While the job runs, the cancel button asks; a yes stops it and closes
 // with 2. The files recovered before stay.
 TEST_F(RecoveryWindowTest, CancelAnsweredYesClosesWithTwo) {
-  CRecoverProcessWnd window(context, JobSetup(), Opener());
+  // Enough files that the job is still running when Cancel is clicked, on
+  // a loaded machine too.
+  RecoveryJobSetup setup = JobSetup();
+  for (int i = 0; i < 50; ++i)
+    setup.selection.insert(setup.selection.end(), found.begin(), found.end());
+  CRecoverProcessWnd window(context, std::move(setup), Opener());
   window.CreatePopUp(&owner, CRecoverProcessWnd::kWidth, CRecoverProcessWnd::kHeight);
   QObject::connect(&window, &CPopUpWnd::windowInitialised, &window, [&] {
     QTest::mouseClick(window.findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
