@@ -139,7 +139,7 @@ TEST(RecoveryWindowJob, FailedFileListedFirstInRedAndCountsAddUp) {
   EXPECT_EQ(report.result, kOk);
 }
 
-std::string Contents(const std::filesystem::path& path) {
+std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
@@ -180,8 +180,8 @@ TEST(RecoveryWindowJob, AFileWrittenAfterItsReportIsListedOnlyOnceItsWriteEnded)
   EXPECT_EQ(report.files[0].origin->record.Name(), "a.jpg");
   ASSERT_TRUE(report.files[0].written.has_value());  // the manifest needs no read back
   EXPECT_EQ(report.files[0].written->size, 1u);
-  EXPECT_EQ(Contents(report.files[0].target), "1");
-  EXPECT_EQ(Contents(report.files[2].target), "3");
+  EXPECT_EQ(ReadText(report.files[0].target), "1");
+  EXPECT_EQ(ReadText(report.files[2].target), "3");
   EXPECT_EQ(report.manifests.size(), 1u);
 }
 
@@ -196,8 +196,8 @@ TEST(RecoveryWindowJob, TwoFilesOfOneNameWrittenBehindKeepTheirOwnBytes) {
        TestMessages()},
       window, state);
   ASSERT_EQ(report.Succeeded(), 2u);
-  EXPECT_EQ(Contents(target.Path() / "photo" / "x.jpg"), "1");
-  EXPECT_EQ(Contents(target.Path() / "photo" / "x(1).jpg"), "2");
+  EXPECT_EQ(ReadText(target.Path() / "photo" / "x.jpg"), "1");
+  EXPECT_EQ(ReadText(target.Path() / "photo" / "x(1).jpg"), "2");
 }
 
 TEST(RecoveryWindowJob, SameNameTwiceIsNumberedAndCategoriesFollowTheExtension) {
@@ -307,13 +307,6 @@ TEST(RecoveryWindowJob, RecoversRealFilesFromTwoImagesByTheirSourceKeys) {
     EXPECT_EQ(std::filesystem::file_size(report.files[i].target), selection[i].FileSize());
   }
   EXPECT_EQ(window.TextOf("recovered"), "Processed 2 of 2, recovered 2, failed 0");
-}
-
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // The manifest is written when the job ends, also after a cancel, and
