@@ -26,11 +26,11 @@ class RowsWrittenBehind {
   // Settles the rows of the files in `ended`, found by the path each was
   // given. A file written whole gives its row where it is (a numbered name
   // when its path was taken meanwhile) and the size and SHA-256 of its
-  // bytes. A write that failed gives its
-  // row the error and, as every unfinished copy, the file it created the
-  // name that says so (SettleUnfinishedFile); a failed file that no row waited for gets a
-  // row of its own, so no failure goes unreported. Returns the rows settled
-  // or added, in the order of `ended`.
+  // bytes. A write that failed gives its row the error and, as every
+  // unfinished copy, the file it created the name that says so
+  // (SettleUnfinishedFile); a failed file that no row waited for gets a row
+  // of its own, so no failure goes unreported. Returns the rows settled or
+  // added, in the order of `ended`.
   std::vector<size_t> Settle(RecoveryReport& report, std::vector<EndedWrite> ended);
 
   bool Empty() const { return m_rows.empty(); }

@@ -1,5 +1,7 @@
 #include "results/name_fit.h"
 
+#include <algorithm>
+
 #include <cstdint>
 
 namespace brinvale {
@@ -81,6 +83,12 @@ size_t TargetLength(std::string_view utf8, TargetSystem system) {
     at += bytes;
   }
   return units;
+}
+
+size_t FileNameRoom(std::string_view folderUtf8, TargetSystem system) {
+  const TargetLimits limits = LimitsOf(system);
+  const size_t folder = TargetLength(folderUtf8, system);
+  return folder + 1 < limits.file ? std::min(limits.name, limits.file - folder - 1) : 0;
 }
 
 std::string FitFileName(std::string_view name, size_t room, TargetSystem system) {

@@ -22,6 +22,11 @@ TargetLimits LimitsOf(TargetSystem system);
 // The length of `utf8` in the target system's units.
 size_t TargetLength(std::string_view utf8, TargetSystem system);
 
+// The units a file's name may take in the folder `folderUtf8`: the name
+// limit, or what the path limit leaves after the folder and a separator;
+// 0 when the folder leaves no room.
+size_t FileNameRoom(std::string_view folderUtf8, TargetSystem system);
+
 // `name` when it takes at most `room` units; otherwise cut at a character
 // boundary (never inside a UTF-8 sequence or a surrogate pair) to fit,
 // keeping the extension (the last dot and what follows) when it takes at

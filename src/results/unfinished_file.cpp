@@ -18,10 +18,7 @@ std::filesystem::path SettleUnfinishedFile(const std::filesystem::path& target,
     std::filesystem::remove(target, ec);
     return target;
   }
-  const TargetLimits limits = LimitsOf(system);
-  const size_t folderLength = TargetLength(platform::PathToUtf8(target.parent_path()), system);
-  const size_t room =
-      folderLength + 1 < limits.file ? std::min(limits.name, limits.file - folderLength - 1) : 0;
+  const size_t room = FileNameRoom(platform::PathToUtf8(target.parent_path()), system);
   const std::string name = PartialFileName(platform::PathToUtf8(target.filename()), room, system);
   if (name.empty()) return target;
   const std::filesystem::path partial =

@@ -18,6 +18,9 @@ namespace {
 
 thread_local WriteBehind* t_current = nullptr;
 
+// The error of an exclusive create where something is already.
+bool PathWasTaken(int error) { return error == kErrFileExists || error == kErrAlreadyExists; }
+
 }  // namespace
 
 WriteBehind::WriteBehind(size_t writers) {
@@ -137,8 +140,7 @@ std::vector<EndedWrite> WriteBehind::TakeEnded(bool wait) {
       Job& job = m_jobs.front();
       // The bytes of a file whose path was taken are still here: it is
       // written now, on this thread, where names are claimed.
-      if (job.submitted &&
-          (job.ended.error == kErrFileExists || job.ended.error == kErrAlreadyExists)) {
+      if (job.submitted && PathWasTaken(job.ended.error)) {
         lock.unlock();
         try {
           WriteNumbered(job);
@@ -163,11 +165,8 @@ void WriteBehind::WriteNumbered(Job& job) {
   job.ended.target = claimed;
   job.ended.created = false;
   // The name's room in its folder, as the name was fitted to it.
-  const TargetLimits limits = LimitsOf(TargetSystem::kHost);
-  const size_t folder =
-      TargetLength(platform::PathToUtf8(claimed.parent_path()), TargetSystem::kHost);
   const size_t room =
-      folder + 1 < limits.file ? std::min(limits.name, limits.file - folder - 1) : 0;
+      FileNameRoom(platform::PathToUtf8(claimed.parent_path()), TargetSystem::kHost);
   // A few rounds: a name found free may be taken again before it is made.
   // Each probes from the claimed name, which stays claimed meanwhile.
   for (int round = 0; round < 8; ++round) {
@@ -176,7 +175,7 @@ void WriteBehind::WriteNumbered(Job& job) {
     if (numbered.empty() || numbered == claimed) break;
     job.ended = WriteNew(numbered, job.bytes, job.times);
     job.ended.claimed = claimed;
-    if (job.ended.error != kErrFileExists && job.ended.error != kErrAlreadyExists) break;
+    if (!PathWasTaken(job.ended.error)) break;
     job.ended.target = claimed;  // nothing of its own is anywhere
   }
   std::vector<uint8_t>().swap(job.bytes);
@@ -212,8 +211,7 @@ void WriteBehind::Serve() {
     m_pendingBytes -= size;
     --m_pendingFiles;
     // A file whose path was taken keeps its bytes for TakeEnded.
-    if (job.ended.error != kErrFileExists && job.ended.error != kErrAlreadyExists)
-      std::vector<uint8_t>().swap(job.bytes);
+    if (!PathWasTaken(job.ended.error)) std::vector<uint8_t>().swap(job.bytes);
     m_ended.notify_all();
   }
 }
