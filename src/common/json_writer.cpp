@@ -6,23 +6,26 @@ namespace brinvale {
 
 void JsonWriter::Quote(std::string_view text) {
   m_text += '"';
-  for (char c : text) {
+  size_t plain = 0;  // start of the run of characters that need no escape
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20) continue;
+    m_text.append(text.data() + plain, i - plain);
+    plain = i + 1;
     switch (c) {
       case '"': m_text += "\\\""; break;
       case '\\': m_text += "\\\\"; break;
       case '\n': m_text += "\\n"; break;
       case '\r': m_text += "\\r"; break;
       case '\t': m_text += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(c));
-          m_text += escaped;
-        } else {
-          m_text += c;
-        }
+      default: {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(c));
+        m_text += escaped;
+      }
     }
   }
+  m_text.append(text.data() + plain, text.size() - plain);
   m_text += '"';
 }
 

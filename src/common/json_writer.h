@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace brinvale {
 
@@ -21,6 +22,10 @@ class JsonWriter {
   void Null(std::string_view key);
 
   const std::string& Text() const { return m_text; }
+  // The text, taken out: the writer is empty afterwards.
+  std::string TakeText() { return std::move(m_text); }
+  // Room for `bytes` of text, for a large document of known shape.
+  void Reserve(size_t bytes) { m_text.reserve(bytes); }
 
  private:
   void Key(std::string_view key);

@@ -1,7 +1,6 @@
 #include "common/sha256.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <cpuid.h>
@@ -170,12 +169,10 @@ std::string Sha256::HexDigest() {
   const size_t zeros = (m_pendingBytes < 56 ? 56 : 120) - m_pendingBytes;
   for (int i = 0; i < 8; ++i) tail[zeros + size_t(i)] = uint8_t(bits >> (56 - 8 * i));
   Update(std::span<const uint8_t>(tail, zeros + 8));
-  std::string hex;
-  char digits[9];
-  for (uint32_t v : m_state) {
-    std::snprintf(digits, sizeof digits, "%08x", unsigned(v));
-    hex += digits;
-  }
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex(64, '0');
+  for (size_t i = 0; i < 64; ++i)
+    hex[i] = kDigits[(m_state[i / 8] >> (28 - 4 * (i % 8))) & 0xf];
   return hex;
 }
 

@@ -21,5 +21,19 @@ TEST(JsonWriter, EscapesAndSeparates) {
   EXPECT_EQ(j.Text(), R"({"name":"a\"b\\c\n\u0001","n":-3,"list":[{"ok":true},{}]})");
 }
 
+// Escapes at either end of a string and next to each other, with UTF-8
+// bytes and plain runs between them passing as they are.
+TEST(JsonWriter, EscapesAtTheEndsAndInRuns) {
+  JsonWriter j;
+  j.BeginArray();
+  j.String({}, "\"photo\t");
+  j.String({}, "\r\n\x1f");
+  j.String({}, "caf\xc3\xa9 \\ \"x\"");
+  j.String({}, "");
+  j.EndArray();
+  EXPECT_EQ(j.TakeText(), R"(["\"photo\t","\r\n\u001f","café \\ \"x\"",""])");
+  EXPECT_EQ(j.Text(), "");
+}
+
 }  // namespace
 }  // namespace brinvale
