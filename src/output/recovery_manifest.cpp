@@ -36,9 +36,22 @@ WrittenFile ReadBack(const std::filesystem::path& path) {
 std::string IsoTime(uint64_t fileTime) {
   if (fileTime == 0) return {};
   const platform::SystemTime t = platform::FileTimeToSystemTime(fileTime);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", t.year, t.month, t.day,
-                t.hour, t.minute, t.second);
+  if (t.year > 9999) {  // past what four digits hold: printed whole
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return text;
+  }
+  std::string text = "0000-00-00T00:00:00Z";
+  auto put = [&text](size_t at, unsigned value, size_t digits) {
+    for (size_t i = digits; i-- > 0; value /= 10) text[at + i] = char('0' + value % 10);
+  };
+  put(0, unsigned(t.year), 4);
+  put(5, unsigned(t.month), 2);
+  put(8, unsigned(t.day), 2);
+  put(11, unsigned(t.hour), 2);
+  put(14, unsigned(t.minute), 2);
+  put(17, unsigned(t.second), 2);
   return text;
 }
 
@@ -59,13 +72,18 @@ Row RowOf(const std::filesystem::path& folder, const RecoveredFile& file,
   std::filesystem::path relative = file.target.lexically_relative(folder);
   if (relative.empty() || *relative.begin() == "..") relative = file.target;
   row.path = platform::PathToUtf8(relative);
-  // The digest noted as the file was written stands while the file still
-  // has that size; any other file is read back.
-  const uint64_t size = std::filesystem::file_size(file.target, ec);
-  if (!ec && file.written && file.written->size == size)
-    row.written = {true, size, file.written->sha256};
-  else if (!ec)
-    row.written = ReadBack(file.target);
+  // A digest taken by the write that made the file is what is in it. One
+  // noted as the file was written stands while the file still has that
+  // size; any other file is read back.
+  if (file.written && file.written->exact) {
+    row.written = {true, file.written->size, file.written->sha256};
+  } else {
+    const uint64_t size = std::filesystem::file_size(file.target, ec);
+    if (!ec && file.written && file.written->size == size)
+      row.written = {true, size, file.written->sha256};
+    else if (!ec)
+      row.written = ReadBack(file.target);
+  }
   if (file.origin) {
     const ScanRecord& record = file.origin->record;
     row.engine = EngineName(record);
@@ -106,8 +124,12 @@ constexpr const char* kColumns[] = {"path",      "size",     "sha256",  "engine"
                                     "medium_path", "sector", "created", "accessed",
                                     "modified",  "condition", "result"};
 
+// About what one row takes in either form, for reserving the text.
+constexpr size_t kRowBytesGuess = 320;
+
 std::string CsvText(const std::vector<Row>& rows) {
   std::string out;
+  out.reserve((rows.size() + 1) * kRowBytesGuess);
   for (size_t i = 0; i < std::size(kColumns); ++i) {
     if (i > 0) out += ',';
     out += kColumns[i];
@@ -137,6 +159,7 @@ void JsonOptional(JsonWriter& json, std::string_view key, const std::string& val
 
 std::string JsonText(const std::vector<Row>& rows) {
   JsonWriter json;
+  json.Reserve((rows.size() + 1) * 2 * kRowBytesGuess);
   json.BeginObject();
   json.BeginArray("files");
   for (const Row& r : rows) {
@@ -164,7 +187,9 @@ std::string JsonText(const std::vector<Row>& rows) {
   }
   json.EndArray();
   json.EndObject();
-  return json.Text() + "\n";
+  std::string text = json.TakeText();
+  text += '\n';
+  return text;
 }
 
 // The first "recovery.csv", "recovery(1).csv", ... whose .json is free too.

@@ -231,7 +231,7 @@ EndedWrite WriteBehind::WriteNew(const std::filesystem::path& target,
   file.Reset();
   Sha256 hash;
   hash.Update(std::span<const uint8_t>(bytes));
-  ended.written = WrittenDigest{bytes.size(), hash.HexDigest()};
+  ended.written = WrittenDigest{bytes.size(), hash.HexDigest(), true};
   return ended;
 }
 

@@ -14,6 +14,10 @@ namespace brinvale {
 struct WrittenDigest {
   uint64_t size = 0;
   std::string sha256;  // lower-case hex
+  // Taken by the write that created the file new and wrote it whole, and
+  // handed to the file's row directly rather than noted by path: it is
+  // what is in the file, and the manifest takes it without looking again.
+  bool exact = false;
 };
 
 // Notes that `path` was written whole on this thread: `digest` of its bytes.

@@ -68,5 +68,19 @@ TEST_F(RecoveryManifestTest, AFileOfAnotherSizeOrWithoutADigestIsReadBack) {
   EXPECT_NE(csv.find("missing.txt,,,"), std::string::npos) << csv;
 }
 
+// A digest taken by the write that created the file is listed as it is,
+// where a noted one would be checked against the file: here a noted digest
+// of the same files would be read back (size moved) and dropped (missing).
+TEST_F(RecoveryManifestTest, ADigestOfTheWriteThatMadeTheFileIsListedAsItIs) {
+  std::ofstream(m_dir / "grown.txt") << "abcdef";
+  m_report.files.push_back(
+      {m_dir / "grown.txt", kOk, std::nullopt, WrittenDigest{3, Hash("abc"), true}});
+  m_report.files.push_back(
+      {m_dir / "gone.txt", kOk, std::nullopt, WrittenDigest{2, Hash("ab"), true}});
+  const std::string csv = Csv();
+  EXPECT_NE(csv.find("grown.txt,3," + Hash("abc") + ","), std::string::npos) << csv;
+  EXPECT_NE(csv.find("gone.txt,2," + Hash("ab") + ","), std::string::npos) << csv;
+}
+
 }  // namespace
 }  // namespace brinvale
