@@ -81,7 +81,9 @@ int CFastNtfsRecovery::RecordPass() {
       if (sectors == 0) break;
       uint8_t* into = m_batch.data() + carry;
       uint32_t got = 0;
+      bool readWhole = true;
       if (ReadSectors(sectors, m_reader, into, firstSector + done, bps, got) != kOk) {
+        readWhole = false;
         // A bad sector, or an MFT that runs past the end of the medium, costs
         // only the records it holds: read the step again sector by sector and
         // leave what cannot be read as zeros, which no record passes.
@@ -100,7 +102,7 @@ int CFastNtfsRecovery::RecordPass() {
         const uint64_t sector = firstSector + done + (offset - carry) / bps;
         try {
           AnalyseFileRecord(std::span<uint8_t>(m_batch.data() + offset, rs), recordNumber + i,
-                            sector);
+                            sector, readWhole);
         } catch (const std::bad_alloc&) {
           throw;
         } catch (...) {
@@ -134,7 +136,7 @@ int CFastNtfsRecovery::RecordPass() {
 }
 
 void CFastNtfsRecovery::AnalyseFileRecord(std::span<uint8_t> record, uint64_t recordNumber,
-                                          uint64_t sector) {
+                                          uint64_t sector, bool readWhole) {
   if (LoadLe16(record, ntfs::record::kFlags) != 0) return;  // in use, or a folder
   if (!HasFileSignature(record)) return;
   if (recordNumber <= kLastSystemRecord || recordNumber > UINT32_MAX) return;
@@ -151,7 +153,11 @@ void CFastNtfsRecovery::AnalyseFileRecord(std::span<uint8_t> record, uint64_t re
   ScanRecord r;
   FillCommon(r, m_volume, names, uint32_t(recordNumber), sector);
   r.SetIsFolder(false);
-  r.SetContentCheck(ContentCheck(sector, r.Name()));
+  // The record in hand is the one on the medium unless a sector of it
+  // failed: then it is read again, and a read that fails again counts.
+  r.SetContentCheck(
+      ContentCheck(readWhole ? std::span<const uint8_t>(record) : std::span<const uint8_t>(),
+                   sector, r.Name()));
   const uint32_t number = m_store->AppendRecord(r);
   m_store->AddRelation(key, number);
 }
@@ -282,11 +288,17 @@ void CFastNtfsRecovery::AnalyseFolder(uint32_t recordNumber) {
   m_store->AddRelation(key, number, recordNumber, name);
 }
 
-uint32_t CFastNtfsRecovery::ContentCheck(uint64_t recordSector, std::string_view name) {
+uint32_t CFastNtfsRecovery::ContentCheck(std::span<const uint8_t> record, uint64_t recordSector,
+                                         std::string_view name) {
   const std::string extension = ExtensionOf(name);
   const uint32_t bps = m_volume.bytesPerSector;
   std::vector<uint8_t> data;
-  const int rc = ReadResidentData(m_volume, m_reader, recordSector, data);
+  int rc = kErrOutOfMemory;
+  try {
+    rc = record.empty() ? ReadResidentData(m_volume, m_reader, recordSector, data)
+                        : ResidentDataOf(m_volume, record, data);
+  } catch (const std::bad_alloc&) {
+  }
   if (rc == kOk) {
     if (data.empty()) return 0;
     if (extension.empty() || !m_sizing) return 1;
@@ -294,9 +306,13 @@ uint32_t CFastNtfsRecovery::ContentCheck(uint64_t recordSector, std::string_view
   }
   if (rc != -101 || extension.empty() || !m_sizing) return 1;
   RunList runs;
-  if (FindAttributeRuns(m_volume, m_reader, recordSector, ntfs::kTypeData, runs) != kOk ||
-      runs.empty())
-    return 1;
+  rc = kErrOutOfMemory;
+  try {
+    rc = record.empty() ? FindAttributeRuns(m_volume, m_reader, recordSector, ntfs::kTypeData, runs)
+                        : AttributeRunsOf(m_volume, m_reader, record, ntfs::kTypeData, runs);
+  } catch (const std::bad_alloc&) {
+  }
+  if (rc != kOk || runs.empty()) return 1;
   std::vector<PlacedRun> placed;
   PlaceRuns(runs, placed);
   if (placed.empty() || placed[0].sparse) return 1;

@@ -114,7 +114,10 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse,
   int RecordPass();
   int FolderPass();
   int ReportProgress(int percent);
-  void AnalyseFileRecord(std::span<uint8_t> record, uint64_t recordNumber, uint64_t sector);
+  // `readWhole`: every sector of the step that holds `record` was read;
+  // otherwise parts of it may be zeros standing for sectors that failed.
+  void AnalyseFileRecord(std::span<uint8_t> record, uint64_t recordNumber, uint64_t sector,
+                         bool readWhole);
   void AnalyseFolder(uint32_t recordNumber);
   void WriteLostFolder(uint32_t recordNumber);
   // The folder node of record `number`, resolving its chain up to the root.
@@ -122,7 +125,11 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse,
   // Reads record `number` into m_recordBuffer with its fix-up applied;
   // false when it cannot be located or read or is not a FILE record.
   bool ReadFixedRecord(uint64_t number, uint64_t& sector);
-  uint32_t ContentCheck(uint64_t recordSector, std::string_view name);
+  // Whether a deleted file's content still starts as its name says.
+  // `record` is the file's record as the pass read and repaired it, or
+  // empty to read it again from `recordSector`.
+  uint32_t ContentCheck(std::span<const uint8_t> record, uint64_t recordSector,
+                        std::string_view name);
   int EnsureStore();
 
   int CopyToFile(const ScanRecord& record, const std::filesystem::path& target);
