@@ -117,6 +117,7 @@ int ReportCopyProgress(IJobWindow& window, JobState& state, const MessageLookup&
 RecoveryReport RunRecoveryWindowJob(const RecoveryJobSetup& setup, IJobWindow& window,
                                     JobState& state) {
   RecoveryReport report;
+  report.files.reserve(setup.selection.size());
   RecoveryCounts counts;
   counts.total = uint32_t(setup.selection.size());
   CopyContext context{window, state, setup.messages, counts, report};

@@ -451,7 +451,10 @@ int RunScan(const std::vector<std::string>& args) {
   }
 
   RecordList matches;
-  if (!cancelled && (options->typesGiven || !options->recoverTo.empty())) {
+  // A recovery keeping paths takes every found file, folder by folder, and
+  // needs no search (it does not go with --types).
+  const bool recoverMatches = !options->recoverTo.empty() && !options->keepPaths;
+  if (!cancelled && (options->typesGiven || recoverMatches)) {
     TerminalWindow window(draw, {"percent"});
     JobState state;
     RunJobInTerminal(state, [&] {
@@ -469,8 +472,11 @@ int RunScan(const std::vector<std::string>& args) {
   RecoveryReport report;
   if (!cancelled && !options->recoverTo.empty()) {
     auto merge = [&report](RecoveryReport part) {
-      report.files.insert(report.files.end(), std::make_move_iterator(part.files.begin()),
-                          std::make_move_iterator(part.files.end()));
+      if (report.files.empty())
+        report.files = std::move(part.files);
+      else
+        report.files.insert(report.files.end(), std::make_move_iterator(part.files.begin()),
+                            std::make_move_iterator(part.files.end()));
       report.manifests.insert(report.manifests.end(), part.manifests.begin(),
                               part.manifests.end());
       if (part.manifestError != kOk) report.manifestError = part.manifestError;

@@ -201,6 +201,7 @@ void RecoverIntoCategories(IRidiRedazuvoParse& engine, const RecordList& records
   // Notes left by copies outside this recovery are no file of it.
   ForgetWrittenFiles();
   CopyContext ctx{&report, cancel};
+  report.files.reserve(report.files.size() + records.size());
   WithWriteBehind(ctx, [&] {
     const int separators = TargetFolderSeparators(targetFolder);
     for (const ScanRecord& record : records) {
@@ -239,6 +240,10 @@ void RecoverKeepingPaths(IRidiRedazuvoParse& engine, const std::filesystem::path
     report.files.push_back({targetFolder, rc});
     return;
   }
+  // One row per file, mostly: the rows of a large recovery are not moved
+  // again and again as they grow.
+  if (uint32_t files = 0; engine.CountFiles(nullptr, 0, files) == kOk)
+    report.files.reserve(report.files.size() + files);
   WithWriteBehind(ctx, [&] {
     const int separators = TargetFolderSeparators(targetFolder);
     for (const ScanRecord& record : top) {
