@@ -72,6 +72,7 @@ bool WriteBehind::MayBeTakenByAWrite(const std::filesystem::path& path) const {
 
 void WriteBehind::WaitForWrites() {
   std::unique_lock<std::mutex> lock(m_mutex);
+  m_work.notify_all();  // a batch still short waits for no one now
   m_ended.wait(lock, [this] { return m_pendingFiles == 0; });
 }
 
@@ -92,10 +93,14 @@ void WriteBehind::Submit(const std::filesystem::path& target, std::vector<uint8_
   std::unique_lock<std::mutex> lock(m_mutex);
   const size_t size = bytes.size();
   // A file larger than the whole budget still goes once nothing else waits.
-  m_ended.wait(lock, [&] {
+  auto room = [&] {
     return m_pendingFiles == 0 || (m_pendingFiles < kMostPendingFiles &&
                                    m_pendingBytes + size <= kMostPendingBytes);
-  });
+  };
+  if (!room()) {
+    m_work.notify_all();
+    m_ended.wait(lock, room);
+  }
   Job& job = m_jobs.emplace_back();
   try {
     job.target = target;
@@ -108,8 +113,13 @@ void WriteBehind::Submit(const std::filesystem::path& target, std::vector<uint8_
   job.times = times;
   m_pendingBytes += size;
   ++m_pendingFiles;
+  ++m_unstartedFiles;
+  // A writer asleep is woken for a batch of files rather than for each:
+  // waking a thread costs about as much as writing a small file. Whoever
+  // waits for the writes wakes them all first.
+  const bool wake = m_idleWriters > 0 && m_unstartedFiles >= kWakeBatch;
   lock.unlock();
-  m_work.notify_one();
+  if (wake) m_work.notify_one();
 }
 
 void WriteBehind::AddEnded(const std::filesystem::path& target, int error) {
@@ -134,7 +144,10 @@ std::vector<EndedWrite> WriteBehind::TakeEnded(bool wait) {
   std::vector<EndedWrite> ended;
   {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (wait) m_ended.wait(lock, [this] { return m_pendingFiles == 0; });
+    if (wait) {
+      m_work.notify_all();
+      m_ended.wait(lock, [this] { return m_pendingFiles == 0; });
+    }
     ended.reserve(m_jobs.size());
     while (!m_jobs.empty() && m_jobs.front().done) {
       Job& job = m_jobs.front();
@@ -187,13 +200,16 @@ void WriteBehind::Serve() {
     while (m_nextJob < m_jobs.size() && m_jobs[m_nextJob].started) ++m_nextJob;
     if (m_nextJob == m_jobs.size()) {
       if (m_stop) return;
+      ++m_idleWriters;
       m_work.wait(lock);
+      --m_idleWriters;
       continue;
     }
     // A deque keeps its elements in place as others are added at its end,
     // and a job is only taken off it once done.
     Job& job = m_jobs[m_nextJob++];
     job.started = true;
+    --m_unstartedFiles;
     lock.unlock();
     EndedWrite ended;
     try {

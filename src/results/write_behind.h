@@ -58,6 +58,8 @@ class WriteBehind {
   static constexpr size_t kMostPendingBytes = size_t(64) << 20;
   // Files handed over and not yet written, at most.
   static constexpr size_t kMostPendingFiles = 4096;
+  // Files handed over and not started that wake a writer asleep.
+  static constexpr size_t kWakeBatch = 8;
 
   // Starts `writers` threads (at least 1). When no thread can be started
   // the WriteBehind is not Running and nothing should be handed to it.
@@ -145,6 +147,8 @@ class WriteBehind {
   size_t m_nextJob = 0;             // where a writer looks for a job to start
   size_t m_pendingBytes = 0;        // of jobs not done
   size_t m_pendingFiles = 0;
+  size_t m_unstartedFiles = 0;      // handed over, no writer on them yet
+  size_t m_idleWriters = 0;         // writers waiting for a job
   bool m_stop = false;
   std::vector<std::thread> m_threads;  // last: started once the above is set
 };
