@@ -1,6 +1,7 @@
 #include "results/write_behind.h"
 
 #include <algorithm>
+#include <chrono>
 #include <span>
 #include <system_error>
 
@@ -17,6 +18,9 @@ namespace brinvale {
 namespace {
 
 thread_local WriteBehind* t_current = nullptr;
+
+// How long a writer with nothing to do sleeps before it looks again.
+constexpr std::chrono::milliseconds kLongestWait{20};
 
 // The error of an exclusive create where something is already.
 bool PathWasTaken(int error) { return error == kErrFileExists || error == kErrAlreadyExists; }
@@ -200,8 +204,10 @@ void WriteBehind::Serve() {
     while (m_nextJob < m_jobs.size() && m_jobs[m_nextJob].started) ++m_nextJob;
     if (m_nextJob == m_jobs.size()) {
       if (m_stop) return;
+      // Files short of a batch wait at most a moment: the recovery's thread
+      // may be busy on a large file for long.
       ++m_idleWriters;
-      m_work.wait(lock);
+      m_work.wait_for(lock, kLongestWait);
       --m_idleWriters;
       continue;
     }

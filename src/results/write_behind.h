@@ -58,7 +58,8 @@ class WriteBehind {
   static constexpr size_t kMostPendingBytes = size_t(64) << 20;
   // Files handed over and not yet written, at most.
   static constexpr size_t kMostPendingFiles = 4096;
-  // Files handed over and not started that wake a writer asleep.
+  // Files handed over and not started that wake a writer asleep; fewer
+  // wait until a writer looks again by itself, a few milliseconds later.
   static constexpr size_t kWakeBatch = 8;
 
   // Starts `writers` threads (at least 1). When no thread can be started

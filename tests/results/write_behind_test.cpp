@@ -8,6 +8,7 @@
 #include <iterator>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/error_codes.h"
@@ -55,6 +56,33 @@ void WriteFile(const fs::path& target, const std::string& bytes, const ScanRecor
   ASSERT_EQ(writer.Open(target), kOk);
   ASSERT_EQ(writer.Write(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), kOk);
   writer.Finish(record);
+}
+
+// Writers asleep wake for a batch of files; a file handed over alone is
+// still written soon, with nobody waiting for it, and every file of a
+// batch ends with its exact digest.
+TEST(WriteBehindTest, AFileShortOfABatchIsWrittenWithoutAnyoneWaiting) {
+  test::TempDir dir("write_behind_alone");
+  const fs::path alone = dir.Path() / "alone.txt";
+  WriteBehind behind(2);
+  ASSERT_TRUE(behind.Running());
+  const WriteBehindScope scope(&behind);
+  WriteFile(alone, "by itself", ScanRecord());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (Contents(alone) != "by itself" && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(Contents(alone), "by itself");
+  for (size_t i = 0; i < 3 * WriteBehind::kWakeBatch; ++i)
+    WriteFile(dir.Path() / ("f" + std::to_string(i)), std::string(i, 'x'), ScanRecord());
+  const std::vector<EndedWrite> ended = behind.TakeEnded(true);
+  ASSERT_EQ(ended.size(), 1 + 3 * WriteBehind::kWakeBatch);
+  for (size_t i = 1; i < ended.size(); ++i) {
+    EXPECT_EQ(ended[i].error, kOk);
+    ASSERT_TRUE(ended[i].written.has_value());
+    EXPECT_TRUE(ended[i].written->exact);
+    EXPECT_EQ(ended[i].written->size, i - 1);
+    EXPECT_EQ(Contents(ended[i].target), std::string(i - 1, 'x'));
+  }
 }
 
 TEST(WriteBehindTest, ASmallFileIsWrittenByAWriterWithItsDigestAndTimesAndNoNoteHere) {
