@@ -76,6 +76,10 @@ bool WriteBehind::MayBeTakenByAWrite(const std::filesystem::path& path) const {
 
 void WriteBehind::WaitForWrites() {
   std::unique_lock<std::mutex> lock(m_mutex);
+  WaitForWritesLocked(lock);
+}
+
+void WriteBehind::WaitForWritesLocked(std::unique_lock<std::mutex>& lock) {
   m_work.notify_all();  // a batch still short waits for no one now
   m_ended.wait(lock, [this] { return m_pendingFiles == 0; });
 }
@@ -148,10 +152,7 @@ std::vector<EndedWrite> WriteBehind::TakeEnded(bool wait) {
   std::vector<EndedWrite> ended;
   {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (wait) {
-      m_work.notify_all();
-      m_ended.wait(lock, [this] { return m_pendingFiles == 0; });
-    }
+    if (wait) WaitForWritesLocked(lock);
     ended.reserve(m_jobs.size());
     while (!m_jobs.empty() && m_jobs.front().done) {
       Job& job = m_jobs.front();

@@ -128,6 +128,8 @@ class WriteBehind {
   };
 
   void Serve();
+  // WaitForWrites with m_mutex held in `lock`.
+  void WaitForWritesLocked(std::unique_lock<std::mutex>& lock);
   // Creates `target` (never replacing anything) with `bytes` and `times`.
   static EndedWrite WriteNew(const std::filesystem::path& target,
                              const std::vector<uint8_t>& bytes, const RecordTimes& times);

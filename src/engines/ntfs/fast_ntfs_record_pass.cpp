@@ -293,26 +293,24 @@ uint32_t CFastNtfsRecovery::ContentCheck(std::span<const uint8_t> record, uint64
   const std::string extension = ExtensionOf(name);
   const uint32_t bps = m_volume.bytesPerSector;
   std::vector<uint8_t> data;
-  int rc = kErrOutOfMemory;
-  try {
-    rc = record.empty() ? ReadResidentData(m_volume, m_reader, recordSector, data)
-                        : ResidentDataOf(m_volume, record, data);
-  } catch (const std::bad_alloc&) {
-  }
-  if (rc == kOk) {
-    if (data.empty()) return 0;
-    if (extension.empty() || !m_sizing) return 1;
-    return uint32_t(MatchesExtension(*m_sizing, data, extension, m_reader, bps, 0));
-  }
-  if (rc != -101 || extension.empty() || !m_sizing) return 1;
   RunList runs;
-  rc = kErrOutOfMemory;
   try {
-    rc = record.empty() ? FindAttributeRuns(m_volume, m_reader, recordSector, ntfs::kTypeData, runs)
-                        : AttributeRunsOf(m_volume, m_reader, record, ntfs::kTypeData, runs);
+    std::vector<uint8_t> reread;
+    if (record.empty()) {
+      if (LoadFileRecord(m_volume, m_reader, recordSector, reread) != kOk) return 1;
+      record = reread;
+    }
+    const int rc = ResidentDataOf(m_volume, record, data);
+    if (rc == kOk && data.empty()) return 0;
+    if (extension.empty() || !m_sizing) return 1;
+    if (rc != kOk && (rc != -101 ||
+                      AttributeRunsOf(m_volume, m_reader, record, ntfs::kTypeData, runs) != kOk ||
+                      runs.empty()))
+      return 1;
   } catch (const std::bad_alloc&) {
+    return 1;
   }
-  if (rc != kOk || runs.empty()) return 1;
+  if (runs.empty()) return uint32_t(MatchesExtension(*m_sizing, data, extension, m_reader, bps, 0));
   std::vector<PlacedRun> placed;
   PlaceRuns(runs, placed);
   if (placed.empty() || placed[0].sparse) return 1;
