@@ -31,8 +31,7 @@ class CarveFixture : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     s_rows = test::LoadPlantedCopies("carve.manifest");
-    std::ifstream in(test::FixturePath("carve.img"), std::ios::binary);
-    s_image.assign(std::istreambuf_iterator<char>(in), {});
+    s_image = test::ReadFileBytes(test::FixturePath("carve.img"));
   }
   void SetUp() override {
     ASSERT_FALSE(s_rows.empty());

@@ -34,8 +34,7 @@ inline std::vector<PlantedFile> LoadContentManifest() {
 }
 
 inline std::vector<uint8_t> LoadContentImage() {
-  std::ifstream in(FixturePath("content.img"), std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
+  return ReadFileBytes(FixturePath("content.img"));
 }
 
 }  // namespace brinvale::test

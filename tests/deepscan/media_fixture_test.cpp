@@ -45,8 +45,7 @@ class MediaFixture : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     s_rows = test::LoadPlantedCopies("media.manifest");
-    std::ifstream in(test::FixturePath("media.img"), std::ios::binary);
-    s_image.assign(std::istreambuf_iterator<char>(in), {});
+    s_image = test::ReadFileBytes(test::FixturePath("media.img"));
   }
   void SetUp() override {
     ASSERT_FALSE(s_rows.empty());

@@ -2,32 +2,23 @@
 // and mtools (tests/fixtures/make_fat_dir_sectors.sh).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <vector>
 
 #include "common/bytes.h"
 #include "deepscan/chunk_reader.h"
 #include "deepscan/fat_directory_tests.h"
+#include "support/fixture_path.h"
 
 namespace brinvale {
 namespace {
 
-std::filesystem::path FixtureDir() {
-  if (const char* dir = std::getenv("BRINVALE_FIXTURE_DIR")) return dir;
-  return BRINVALE_FIXTURE_DIR;
-}
-
 class FatDirectoryFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::ifstream in(FixtureDir() / "fat_dir_sectors.img", std::ios::binary);
-    ASSERT_TRUE(in) << "fixture image missing";
-    m_image.assign(std::istreambuf_iterator<char>(in), {});
+    m_image = test::ReadFileBytes(test::FixturePath("fat_dir_sectors.img"));
     ASSERT_EQ(m_image.size(), 1024u * 1024);
     std::span<const uint8_t> boot(m_image);
     m_bytesPerSector = LoadLe16(boot, 11);              // bytes per sector
@@ -153,9 +144,7 @@ TEST_F(FatDirectoryFixture, EveryEntryOfTheVolumeThatToolsWroteIsPlausible) {
 class FatDirectoryNames : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::ifstream in(FixtureDir() / "fat_dir_names.img", std::ios::binary);
-    ASSERT_TRUE(in) << "fixture image missing";
-    m_image.assign(std::istreambuf_iterator<char>(in), {});
+    m_image = test::ReadFileBytes(test::FixturePath("fat_dir_names.img"));
     ASSERT_GT(m_image.size(), 1u << 20);
     std::span<const uint8_t> boot(m_image);
     m_bytesPerSector = LoadLe16(boot, 11);  // bytes per sector
