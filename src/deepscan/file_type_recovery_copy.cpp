@@ -40,8 +40,11 @@ int CFileTypeRecovery::CopyData(const ScanRecord& record, Sink sink, Progress pr
   const uint64_t total = m_reader.totalSectors;
   uint64_t sector = record.MetadataSector();
   uint64_t left = size;
-  std::vector<uint8_t> chunk(kCopyChunkBytes);
   const uint64_t perChunk = kCopyChunkBytes / bps;
+  // No read is longer than the file in whole sectors: a small file gets a
+  // small buffer, not 64 KiB to clear.
+  const uint64_t head = std::min<uint64_t>(size, kCopyChunkBytes);
+  std::vector<uint8_t> chunk(size_t(std::min<uint64_t>(perChunk, (head + bps - 1) / bps) * bps));
   while (left > 0) {
     // Never ask past the end of the medium: what is there is copied, and a
     // file that runs on past it fails with a read fault.

@@ -31,7 +31,11 @@ int CFastFatRecovery::CopyData(const ScanRecord& record, uint64_t limit, FatCopy
   // Clusters that follow each other on the volume are read and written in
   // one piece of up to 64 KiB (or one cluster, when clusters are larger).
   const uint32_t runLimit = std::max<uint32_t>(1, kCopyRunBytes / clusterBytes);
-  std::vector<uint8_t> bytes(size_t(clusterBytes) * runLimit);
+  // No run is longer than the file's clusters: a small file gets a small
+  // buffer, not 64 KiB to clear.
+  const uint64_t fileClusters = total / clusterBytes + (total % clusterBytes != 0);
+  std::vector<uint8_t> bytes(size_t(clusterBytes) *
+                             size_t(std::min<uint64_t>(runLimit, fileClusters)));
   uint64_t done = 0;
   auto sectorOf = [&](uint32_t c) {
     return record.PartitionStart() + record.FirstDataSector() +

@@ -62,7 +62,11 @@ int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanR
 
   const uint64_t clusterBytes = record.ClusterBytes();
   if (bps == 0 || clusterBytes == 0 || clusterBytes % bps != 0) return kErrInvalidParameter;
-  std::vector<uint8_t> chunk(kCopyChunkBytes);
+  // No read is longer than the file rounded up to whole sectors: a small
+  // file gets a small buffer, not 64 KiB to clear.
+  const uint64_t head = std::min<uint64_t>(size, kCopyChunkBytes);
+  std::vector<uint8_t> chunk(
+      size_t(std::min<uint64_t>(kCopyChunkBytes, (head + bps - 1) / bps * bps)));
   uint64_t remaining = size;
   for (const PlacedRun& run : placed) {
     if (remaining == 0) break;
