@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <span>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "common/error_codes.h"
@@ -237,8 +238,32 @@ int WriteRecoveryManifest(const std::filesystem::path& folder, const RecoveryRep
   rows.reserve(report.files.size());
   for (const RecoveredFile& file : report.files) rows.push_back(RowOf(folder, file, conditionOf));
   written = FreeManifestNames(folder);
-  if (int rc = WriteText(written.csv, CsvText(rows)); rc != kOk) return rc;
-  return WriteText(written.json, JsonText(rows));
+  // The two forms are made and written side by side: on a large recovery
+  // they are the last work before the recovery ends.
+  const ManifestFiles files = written;
+  int csvResult = kOk;
+  auto writeCsv = [&] {
+    try {
+      csvResult = WriteText(files.csv, CsvText(rows));
+    } catch (...) {
+      csvResult = platform::SystemErrorFromCurrentException();
+    }
+  };
+  std::thread csvWriter;
+  try {
+    csvWriter = std::thread(writeCsv);
+  } catch (...) {
+    writeCsv();  // no thread to be had: one after the other
+    if (csvResult != kOk) return csvResult;
+  }
+  int jsonResult = kOk;
+  try {
+    jsonResult = WriteText(files.json, JsonText(rows));
+  } catch (...) {
+    jsonResult = platform::SystemErrorFromCurrentException();
+  }
+  if (csvWriter.joinable()) csvWriter.join();
+  return csvResult != kOk ? csvResult : jsonResult;
 }
 
 }  // namespace brinvale

@@ -34,8 +34,9 @@ std::string EngineName(const ScanRecord& record);
 // Writes both forms for `report` into `folder`. A folder that holds a
 // manifest already gets "recovery(1).csv" and "recovery(1).json", and so
 // on: one number for both. Paths in the rows are relative to `folder`.
-// Fills `written` with the names used. Returns 0 or the system error of
-// the first file that could not be written.
+// Fills `written` with the names used. Both are written whatever becomes
+// of the other. Returns 0 or the system error of the first of them (CSV,
+// then JSON) that could not be written.
 int WriteRecoveryManifest(const std::filesystem::path& folder, const RecoveryReport& report,
                           ManifestFiles& written, const ConditionOf& conditionOf = {});
 

@@ -82,5 +82,39 @@ TEST_F(RecoveryManifestTest, ADigestOfTheWriteThatMadeTheFileIsListedAsItIs) {
   EXPECT_NE(csv.find("gone.txt,2," + Hash("ab") + ","), std::string::npos) << csv;
 }
 
+// The two forms are written side by side, and one that cannot be written
+// does not keep the other from being written: its error is returned.
+TEST_F(RecoveryManifestTest, EachFormIsWrittenWhenTheOtherCannotBe) {
+  for (int i = 0; i < 200; ++i) {
+    const std::string name = "f" + std::to_string(i) + ".txt";
+    std::ofstream(m_dir / name) << name;
+    m_report.files.push_back({m_dir / name, kOk});
+  }
+  auto read = [](const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  };
+  for (const char* blocked : {"recovery.csv.tmp", "recovery.json.tmp"}) {
+    SCOPED_TRACE(blocked);
+    fs::remove(m_dir / "recovery.csv");
+    fs::remove(m_dir / "recovery.json");
+    // A folder where the form's temporary file goes: it cannot be created.
+    fs::create_directory(m_dir / blocked);
+    ManifestFiles files;
+    EXPECT_NE(WriteRecoveryManifest(m_dir, m_report, files), kOk);
+    fs::remove(m_dir / blocked);
+    const bool csvBlocked = std::string(blocked) == "recovery.csv.tmp";
+    EXPECT_EQ(fs::exists(files.csv), !csvBlocked);
+    EXPECT_EQ(fs::exists(files.json), csvBlocked);
+    const std::string written = read(csvBlocked ? files.json : files.csv);
+    for (int i = 0; i < 200; ++i) {
+      const std::string name = "f" + std::to_string(i) + ".txt";
+      EXPECT_NE(written.find(Hash(name)), std::string::npos) << name;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace brinvale
