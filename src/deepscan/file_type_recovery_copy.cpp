@@ -18,6 +18,7 @@
 #include "results/preview_target.h"
 #include "results/recovered_file_writer.h"
 #include "results/scan_log_folders.h"
+#include "results/target_folders.h"
 #include "results/target_paths.h"
 #include "results/unfinished_file.h"
 
@@ -79,7 +80,7 @@ int CFileTypeRecovery::RecoverRecord(const ScanRecord& record, const std::filesy
       if (code > 0 && tell(100, code, path) == kCancelled) return kCancelled;
       return code;
     };
-    if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) return fail(rc, target);
+    if (int rc = CreateTargetFolders(target.parent_path()); rc != kOk) return fail(rc, target);
     int rc = kOk;
     bool finished = false;
     bool stopped = false;

@@ -18,6 +18,7 @@
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "results/record_rules.h"
+#include "results/target_folders.h"
 #include "results/target_paths.h"
 
 namespace brinvale {
@@ -430,7 +431,7 @@ int CProfessionalRecovery::RecoverMergedFolder(const ScanRecord& folder, const f
   try {
     auto* quick = dynamic_cast<CFastFatRecovery*>(SingleQuick());
     if (quick == nullptr) return kErrInvalidHandle;
-    if (int rc = platform::CreateFolders(target); rc != kOk) return rc;
+    if (int rc = CreateTargetFolders(target); rc != kOk) return rc;
     // Quick folders are listed at their own depth, with what the formatted
     // engine filed in them; the formatted engine's folders find their
     // children by cluster.

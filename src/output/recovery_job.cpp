@@ -10,6 +10,7 @@
 #include "results/child_target_path.h"
 #include "results/copied_record.h"
 #include "results/file_categories.h"
+#include "results/target_folders.h"
 #include "results/target_paths.h"
 
 namespace brinvale {
@@ -134,6 +135,17 @@ int RecoverRecordGuarded(IRidiRedazuvoParse& engine, const ScanRecord& record,
   }
 }
 
+namespace {
+
+// Makes the folder `target` goes into. The folders below the recovery
+// folder are the recovery's own; the recovery folder is the user's.
+int CreateFolderFor(const std::filesystem::path& target, const std::filesystem::path& targetFolder) {
+  const std::filesystem::path folder = target.parent_path();
+  return folder == targetFolder ? platform::CreateFolders(folder) : CreateTargetFolders(folder);
+}
+
+}  // namespace
+
 std::filesystem::path PrepareCategoryTarget(const ScanRecord& record,
                                             const std::filesystem::path& targetFolder,
                                             int separators, int& error) {
@@ -146,7 +158,7 @@ std::filesystem::path PrepareCategoryTarget(const ScanRecord& record,
     error = kErrFilenameTooLong;
     return folder / platform::PathFromUtf8(SanitizeFileName(name));
   }
-  error = platform::CreateFolders(target.parent_path());
+  error = CreateFolderFor(target, targetFolder);
   return target;
 }
 
@@ -184,7 +196,7 @@ std::filesystem::path PrepareFoundFolderTarget(IRidiRedazuvoParse& engine,
     error = kErrFilenameTooLong;
     return folder / platform::PathFromUtf8(SanitizeFileName(name));
   }
-  error = platform::CreateFolders(target.parent_path());
+  error = CreateFolderFor(target, targetFolder);
   return target;
 }
 

@@ -21,10 +21,17 @@ int WriteAll(const UniqueHandle& h, uint64_t offset, const void* buffer, size_t 
 }
 
 int CreateFolders(const std::filesystem::path& folder) {
+  bool madeLast = false;
+  return CreateFolders(folder, madeLast);
+}
+
+int CreateFolders(const std::filesystem::path& folder, bool& madeLast) {
+  madeLast = false;
   if (folder.empty()) return kOk;
   std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  madeLast = std::filesystem::create_directories(folder, ec);
   if (!ec) return kOk;
+  madeLast = false;
   const int rc = SystemErrorFromErrorCode(ec);
   // Made meanwhile by someone else is fine too.
   std::error_code again;

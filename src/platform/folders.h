@@ -15,5 +15,8 @@ const char* AppDataFolderSetting();
 // Creates `folder` with every missing parent. An existing folder, or an
 // empty path, is fine. Returns 0 or the system error.
 int CreateFolders(const std::filesystem::path& folder);
+// The same; `madeLast` tells whether this call made `folder` itself, which
+// then held nothing when it was made.
+int CreateFolders(const std::filesystem::path& folder, bool& madeLast);
 
 }  // namespace brinvale::platform

@@ -29,7 +29,10 @@ int RecoveredFileWriter::Open(const std::filesystem::path& target) {
 int RecoveredFileWriter::WriteHeldHere(bool release) {
   WriteBehind* behind = m_held;
   m_held = nullptr;
-  int rc = platform::OpenFile(m_target, platform::OpenMode::kWriteTruncate, m_file);
+  // Like the writers, never over anything: the probe found the name free
+  // from what the recovery made (WriteBehind::SurelyFree), and whatever
+  // another program put there since stays as it is.
+  int rc = platform::OpenFile(m_target, platform::OpenMode::kWriteNew, m_file);
   if (rc == kOk) rc = platform::WriteAll(m_file, 0, m_bytes.data(), m_bytes.size());
   std::vector<uint8_t>().swap(m_bytes);
   // The file is on the target now, or its error is known here.

@@ -33,12 +33,19 @@ bool IsForbidden(unsigned char c, TargetSystem system) {
 // has not finished writing is to be there.
 bool PathTaken(const std::filesystem::path& path) {
   if (WriteBehind* behind = CurrentWriteBehind(); behind != nullptr) {
+    if (behind->SurelyFree(path)) return false;
     if (behind->IsClaimed(path)) return true;
     // Only the target can tell whether a look-alike name is the same file.
     if (behind->MayBeTakenByAWrite(path)) behind->WaitForWrites();
   }
   std::error_code ec;
   return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+// The path handed out, noted as taken for the probes that follow.
+std::filesystem::path HandedOut(std::filesystem::path path) {
+  if (WriteBehind* behind = CurrentWriteBehind(); behind != nullptr) behind->NoteTaken(path);
+  return path;
 }
 
 }  // namespace
@@ -57,7 +64,7 @@ std::string SanitizeFileName(std::string_view name, TargetSystem system) {
 
 std::filesystem::path MakeUniquePath(const std::filesystem::path& path, size_t room,
                                      TargetSystem system) {
-  if (!PathTaken(path)) return path;
+  if (!PathTaken(path)) return HandedOut(path);
   const std::filesystem::path folder = path.parent_path();
   const std::string stem = platform::PathToUtf8(path.stem());
   const std::string extension = platform::PathToUtf8(path.extension());
@@ -77,7 +84,7 @@ std::filesystem::path MakeUniquePath(const std::filesystem::path& path, size_t r
       base = FitFileName(base, baseUnits, TargetSystem::kWindows);
     if (base.empty()) return {};
     std::filesystem::path candidate = folder / platform::PathFromUtf8(base + tail);
-    if (!PathTaken(candidate)) return candidate;
+    if (!PathTaken(candidate)) return HandedOut(std::move(candidate));
   }
 }
 

@@ -64,8 +64,28 @@ std::string WriteBehind::LooseKey(const std::filesystem::path& path) {
 }
 
 void WriteBehind::Claim(const std::filesystem::path& target) {
+  NoteTaken(target);
   ++m_claims[platform::PathKeyText(target)];
   ++m_looseClaims[LooseKey(target)];
+}
+
+void WriteBehind::NoteTaken(const std::filesystem::path& path) {
+  m_taken.insert(std::hash<std::string>{}(LooseKey(path)));
+}
+
+void WriteBehind::NoteFreshFolder(const std::filesystem::path& folder) {
+  m_freshFolders.insert(platform::PathKeyText(folder));
+}
+
+bool WriteBehind::SurelyFree(const std::filesystem::path& path) const {
+  if (m_freshFolders.empty()) return false;
+  const std::string name = platform::PathToUtf8(path.filename());
+  if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
+  for (char c : name) {
+    if (c < 0x20 || c > 0x7E || c == '~') return false;
+  }
+  return m_freshFolders.count(platform::PathKeyText(path.parent_path())) != 0 &&
+         m_taken.count(std::hash<std::string>{}(LooseKey(path))) == 0;
 }
 
 bool WriteBehind::MayBeTakenByAWrite(const std::filesystem::path& path) const {

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -90,6 +91,19 @@ class WriteBehind {
   // Waits until every file handed over is on the target (or failed).
   void WaitForWrites();
 
+  // What this recovery made, so that the unique-name probe need not ask
+  // the target for every file. Every path the recovery may create is noted
+  // (NoteTaken): the names the probe hands out, the files claimed, the
+  // folders made on the way to a target. A folder this recovery made itself
+  // (NoteFreshFolder) held nothing then; what is in it since was noted, so
+  // a plain name in it that was never noted is free without asking
+  // (SurelyFree). Anything else is asked of the target as before: names
+  // noted in any case, names with "~", trailing dots or blanks, or other
+  // than printable ASCII, which a target may take as another name.
+  void NoteTaken(const std::filesystem::path& path);
+  void NoteFreshFolder(const std::filesystem::path& folder);
+  bool SurelyFree(const std::filesystem::path& path) const;
+
   // Hands over a whole file claimed before: it is created, given `bytes`
   // (taken once it is queued) and `times`, and closed on a writer thread.
   // Nothing there is ever replaced: when something took the path meanwhile
@@ -141,6 +155,10 @@ class WriteBehind {
   // The recovery's thread only:
   std::unordered_map<std::filesystem::path::string_type, size_t> m_claims;
   std::unordered_map<std::string, size_t> m_looseClaims;  // by LooseKey
+  // Hashes of the LooseKey of every path noted: two names that hash alike
+  // are only asked of the target.
+  std::unordered_set<size_t> m_taken;
+  std::unordered_set<std::filesystem::path::string_type> m_freshFolders;  // by PathKeyText
   std::vector<std::pair<std::filesystem::path, RecordTimes>> m_folderTimes;
 
   mutable std::mutex m_mutex;

@@ -8,6 +8,7 @@
 #include "engines/fat/fat_copy_sink.h"
 #include "platform/folders.h"
 #include "platform/system_error.h"
+#include "results/target_folders.h"
 
 namespace brinvale {
 namespace {
@@ -108,11 +109,11 @@ int CFastFatRecovery::RecoverRecord(const ScanRecord& record, const fs::path& ta
                                     int separators) {
   try {
     if (!record.IsFolder()) {
-      if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) return rc;
+      if (int rc = CreateTargetFolders(target.parent_path()); rc != kOk) return rc;
       bool stopped = false;
       return RecoverFile(record, target, stopped);
     }
-    if (int rc = platform::CreateFolders(target); rc != kOk) return rc;
+    if (int rc = CreateTargetFolders(target); rc != kOk) return rc;
     // Folder depths come from the folders themselves.
     auto list = [this](const ScanRecord& folder, uint32_t, RecordList& children) {
       return ListChildren(&folder, FolderDepth(folder.EntryKey()), children);

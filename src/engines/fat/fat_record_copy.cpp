@@ -19,6 +19,7 @@
 #include "results/preview_target.h"
 #include "results/record_times.h"
 #include "results/recovered_file_writer.h"
+#include "results/target_folders.h"
 #include "results/target_paths.h"
 #include "results/unfinished_file.h"
 
@@ -134,7 +135,7 @@ int RecoverFatFolder(const ScanRecord& record, const fs::path& target, int separ
         continue;
       }
       if (child.IsFolder()) {
-        if (int rc = platform::CreateFolders(childPath); rc != kOk) {
+        if (int rc = CreateTargetFolders(childPath); rc != kOk) {
           if (failed(childPath, rc)) return kCancelled;
           continue;
         }
@@ -143,7 +144,7 @@ int RecoverFatFolder(const ScanRecord& record, const fs::path& target, int separ
       }
       // A path cut for length goes into folders that may not exist yet.
       if (childPath.parent_path() != item.path) {
-        if (int rc = platform::CreateFolders(childPath.parent_path()); rc != kOk) {
+        if (int rc = CreateTargetFolders(childPath.parent_path()); rc != kOk) {
           if (failed(childPath, rc)) return kCancelled;
           continue;
         }

@@ -10,6 +10,7 @@
 #include "platform/folders.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
+#include "results/target_folders.h"
 #include "results/target_paths.h"
 
 namespace brinvale {
@@ -83,11 +84,11 @@ int CProfessionalFatRecovery::RecoverRecord(const ScanRecord& record, const fs::
                                             int separators) {
   try {
     if (!record.IsFolder()) {
-      if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) return rc;
+      if (int rc = CreateTargetFolders(target.parent_path()); rc != kOk) return rc;
       bool stopped = false;
       return RecoverFile(record, target, stopped);
     }
-    if (int rc = platform::CreateFolders(target); rc != kOk) return rc;
+    if (int rc = CreateTargetFolders(target); rc != kOk) return rc;
     if (int rc = m_store ? m_store->FlushLog() : kOk; rc != kOk) return rc;
     // The children are asked for at the folder's depth below the target
     // folder: the recovered folder's own from its path, one more for each

@@ -20,6 +20,7 @@
 #include "results/preview_target.h"
 #include "results/record_times.h"
 #include "results/recovered_file_writer.h"
+#include "results/target_folders.h"
 #include "results/target_paths.h"
 #include "results/unfinished_file.h"
 
@@ -154,7 +155,7 @@ int CopyNtfsFileToPath(const NtfsVolume& volume, SectorReader& reader, const Sca
 int RecoverNtfsFolder(IRidiRedazuvoParse& engine, ScanLogStore* store, const ScanRecord& record,
                       const std::filesystem::path& target, int separators,
                       const NtfsCopyFile& copyFile, const NtfsReportFailure& reportFailure) {
-  if (int rc = platform::CreateFolders(target); rc != kOk) return rc;
+  if (int rc = CreateTargetFolders(target); rc != kOk) return rc;
   struct Pending {
     ScanRecord folder;
     std::filesystem::path path;
@@ -195,7 +196,7 @@ int RecoverNtfsFolder(IRidiRedazuvoParse& engine, ScanLogStore* store, const Sca
       // A path cut for length goes into folders that may not exist yet.
       const std::filesystem::path made = child.IsFolder() ? childPath : childPath.parent_path();
       if (made != item.path) {
-        result = platform::CreateFolders(made);
+        result = CreateTargetFolders(made);
         if (result != kOk) {
           if (reportFailure(childPath, result) == kCancelled) return kCancelled;
           continue;
@@ -219,7 +220,7 @@ int RecoverNtfsRecord(IRidiRedazuvoParse& engine, ScanLogStore* store, const Sca
                       const NtfsCopyFile& copyFile, const NtfsReportFailure& reportFailure) {
   if (record.IsFolder())
     return RecoverNtfsFolder(engine, store, record, target, separators, copyFile, reportFailure);
-  if (int rc = platform::CreateFolders(target.parent_path()); rc != kOk) return rc;
+  if (int rc = CreateTargetFolders(target.parent_path()); rc != kOk) return rc;
   return copyFile(record, target);
 }
 
