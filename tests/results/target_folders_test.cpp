@@ -40,8 +40,13 @@ TEST_F(TargetFoldersTest, AFolderTheRecoveryMadeNumbersWhatItMadeThere) {
   const fs::path made = m_dir.Path() / "made" / "deeper";
   ASSERT_EQ(CreateTargetFolders(made), kOk);
   EXPECT_TRUE(m_behind.SurelyFree(made / "a.jpg"));
-  // The folders on the way are taken: a file of the same name is asked for.
-  EXPECT_FALSE(m_behind.SurelyFree(m_dir.Path() / "made"));
+  // Only the folder the call made last is known to be empty.
+  EXPECT_FALSE(m_behind.SurelyFree(m_dir.Path() / "made" / "a.jpg"));
+  // The folders on the way to a deeper one are taken: a file of the same
+  // name is asked for.
+  ASSERT_EQ(CreateTargetFolders(made / "x" / "y"), kOk);
+  EXPECT_FALSE(m_behind.SurelyFree(made / "x"));
+  EXPECT_TRUE(m_behind.SurelyFree(made / "z"));
 
   const fs::path first = MakeUniquePath(made / "a.jpg");
   EXPECT_EQ(first, made / "a.jpg");
