@@ -80,7 +80,8 @@ int CopySourceToImage(ImageCopyJob& job, ByteSource& disk, uint32_t bytesPerSect
         return stop;
     }
   }
-  return kOk;
+  // The last writes may only fail as the image is closed (a network target).
+  return image.Close();
 }
 
 int CopyDiskToImage(ImageCopyJob& job, int diskNumber, uint64_t start, uint64_t count,

@@ -35,6 +35,10 @@ class UniqueHandle {
   ~UniqueHandle() { Reset(); }
 
   void Reset() noexcept;  // closes if valid
+  // Closes the handle and says how that went: 0, or the system error of a
+  // write the system still had to complete (a network or FUSE target may
+  // only report it here). The handle is released either way.
+  int Close() noexcept;
   NativeHandle Get() const noexcept { return m_h; }
   bool IsOpen() const noexcept { return m_h != kNoHandle; }
 

@@ -44,6 +44,7 @@ int ReplaceFileContents(const std::filesystem::path& path, std::span<const uint8
     if (int rc = OpenFile(temp, OpenMode::kWriteTruncate, file); rc != kOk) return rc;
     int rc = WriteAll(file, 0, bytes.data(), bytes.size());
     if (rc == kOk) rc = Flush(file);
+    if (rc == kOk) rc = file.Close();
     if (rc != kOk) {
       file.Reset();
       std::filesystem::remove(temp, ec);

@@ -271,7 +271,10 @@ EndedWrite WriteBehind::WriteNew(const std::filesystem::path& target,
   if (ended.error != kOk) return ended;
   if (t.created != 0 || t.accessed != 0 || t.written != 0)
     (void)platform::SetFileTimes(file, t.created, t.accessed, t.written);
-  file.Reset();
+  // A target that completes writes late reports their failure here: the
+  // file is then not whole.
+  ended.error = file.Close();
+  if (ended.error != kOk) return ended;
   Sha256 hash;
   hash.Update(std::span<const uint8_t>(bytes));
   ended.written = WrittenDigest{bytes.size(), hash.HexDigest(), true};

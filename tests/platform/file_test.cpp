@@ -143,6 +143,24 @@ TEST(UniqueHandle, ClosesOnResetMoveAndDestruction) {
   uint64_t size = 0;
   EXPECT_EQ(FileSizeOf(c, size), kErrInvalidHandle);
 }
+
+TEST(UniqueHandle, CloseSaysHowTheCloseWentAndReleasesTheHandle) {
+  testing::TempFolder dir;
+  const auto path = dir.path() / "c.bin";
+  UniqueHandle h;
+  ASSERT_EQ(OpenFile(path, OpenMode::kWriteNew, h), kOk);
+  const int fd = h.Get();
+  ASSERT_EQ(WriteAll(h, 0, "abc", 3), kOk);
+  EXPECT_EQ(h.Close(), kOk);
+  EXPECT_FALSE(h.IsOpen());
+  EXPECT_EQ(::fcntl(fd, F_GETFD), -1);
+  EXPECT_EQ(h.Close(), kOk);  // nothing left to close
+  // A close the system refuses is an error, and the handle is still let go
+  // of, never closed a second time.
+  UniqueHandle stale(fd);
+  EXPECT_EQ(stale.Close(), kErrInvalidHandle);
+  EXPECT_FALSE(stale.IsOpen());
+}
 #endif  // !_WIN32
 
 }  // namespace

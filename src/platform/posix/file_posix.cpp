@@ -19,6 +19,14 @@ void UniqueHandle::Reset() noexcept {
   }
 }
 
+int UniqueHandle::Close() noexcept {
+  if (m_h == kNoHandle) return kOk;
+  // The descriptor is gone whatever close answers, EINTR included: it is
+  // never closed twice.
+  const int fd = std::exchange(m_h, kNoHandle);
+  return ::close(fd) == 0 ? kOk : ErrnoToSystemError(errno, IoDirection::kWrite);
+}
+
 int OpenFile(const std::filesystem::path& path, OpenMode mode, UniqueHandle& out) {
   int flags = O_CLOEXEC;
   switch (mode) {

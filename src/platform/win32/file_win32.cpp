@@ -50,6 +50,12 @@ void UniqueHandle::Reset() noexcept {
   }
 }
 
+int UniqueHandle::Close() noexcept {
+  if (m_h == kNoHandle) return kOk;
+  const HANDLE h = std::exchange(m_h, kNoHandle);
+  return CloseHandle(h) ? kOk : int(GetLastError());
+}
+
 int OpenFile(const std::filesystem::path& path, OpenMode mode, UniqueHandle& out) {
   DWORD access = GENERIC_READ;
   DWORD disposition = OPEN_EXISTING;
