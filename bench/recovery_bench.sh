@@ -129,7 +129,9 @@ measure() {
   for r in $(seq "$rounds"); do
     # Each round starts by reading the whole image: it is measured, and it
     # brings the image into the page cache for the programs after it.
-    run "$label.cat" "$img" /nonexistent cat "$img"
+    # Into /dev/null: the runs' output goes to a file on the target, and
+    # writing the image there would measure the target, not the read.
+    run "$label.cat" "$img" /nonexistent sh -c 'cat "$1" > /dev/null' sh "$img"
     run "$label.tsk_recover" "$img" "$out/$label.tsk.$r" tsk_recover "$img" "$out/$label.tsk.$r"
     run "$label.brinvale.types" "$img" "$out/$label.types.$r" \
       "$cli" scan "$img" --recover-to "$out/$label.types.$r"
