@@ -30,8 +30,9 @@ bool PathWasTaken(int error) { return error == kErrFileExists || error == kErrAl
 WriteBehind::WriteBehind(size_t writers) {
   writers = std::max<size_t>(writers, 1);
   try {
+    m_busyFolders.resize(writers);
     m_threads.reserve(writers);
-    for (size_t i = 0; i < writers; ++i) m_threads.emplace_back([this] { Serve(); });
+    for (size_t i = 0; i < writers; ++i) m_threads.emplace_back([this, i] { Serve(i); });
   } catch (...) {
     // Fewer writers than asked still work; none means no write-behind.
   }
@@ -118,6 +119,8 @@ void WriteBehind::Unclaim(const std::filesystem::path& target) {
 
 void WriteBehind::Submit(const std::filesystem::path& target, std::vector<uint8_t>& bytes,
                          RecordTimes times) {
+  const size_t folder = std::hash<std::filesystem::path::string_type>{}(
+      platform::PathKeyText(target.parent_path()));
   std::unique_lock<std::mutex> lock(m_mutex);
   const size_t size = bytes.size();
   // A file larger than the whole budget still goes once nothing else waits.
@@ -139,6 +142,7 @@ void WriteBehind::Submit(const std::filesystem::path& target, std::vector<uint8_
   job.submitted = true;
   job.bytes = std::move(bytes);
   job.times = times;
+  job.folder = folder;
   m_pendingBytes += size;
   ++m_pendingFiles;
   ++m_unstartedFiles;
@@ -219,7 +223,20 @@ void WriteBehind::WriteNumbered(Job& job) {
   std::vector<uint8_t>().swap(job.bytes);
 }
 
-void WriteBehind::Serve() {
+size_t WriteBehind::PickJob(size_t writer) const {
+  auto busyElsewhere = [&](size_t folder) {
+    for (size_t w = 0; w < m_busyFolders.size(); ++w)
+      if (w != writer && m_busyFolders[w] == folder) return true;
+    return false;
+  };
+  if (!busyElsewhere(m_jobs[m_nextJob].folder)) return m_nextJob;
+  const size_t end = std::min(m_jobs.size(), m_nextJob + 1 + kFolderLookAhead);
+  for (size_t i = m_nextJob + 1; i < end; ++i)
+    if (!m_jobs[i].started && !busyElsewhere(m_jobs[i].folder)) return i;
+  return m_nextJob;
+}
+
+void WriteBehind::Serve(size_t writer) {
   std::unique_lock<std::mutex> lock(m_mutex);
   for (;;) {
     while (m_nextJob < m_jobs.size() && m_jobs[m_nextJob].started) ++m_nextJob;
@@ -234,9 +251,12 @@ void WriteBehind::Serve() {
     }
     // A deque keeps its elements in place as others are added at its end,
     // and a job is only taken off it once done.
-    Job& job = m_jobs[m_nextJob++];
+    const size_t picked = PickJob(writer);
+    if (picked == m_nextJob) ++m_nextJob;
+    Job& job = m_jobs[picked];
     job.started = true;
     --m_unstartedFiles;
+    m_busyFolders[writer] = job.folder;
     lock.unlock();
     EndedWrite ended;
     try {
@@ -251,6 +271,7 @@ void WriteBehind::Serve() {
     // before it named its target is named by TakeEnded.
     job.ended.claimed = std::move(job.target);
     job.done = true;
+    m_busyFolders[writer].reset();
     m_pendingBytes -= size;
     --m_pendingFiles;
     // A file whose path was taken keeps its bytes for TakeEnded.

@@ -62,6 +62,9 @@ class WriteBehind {
   // Files handed over and not started that wake a writer asleep; fewer
   // wait until a writer looks again by itself, a few milliseconds later.
   static constexpr size_t kWakeBatch = 8;
+  // How far past the next file a writer looks for one in a folder no other
+  // writer is creating files in.
+  static constexpr size_t kFolderLookAhead = 256;
 
   // Starts `writers` threads (at least 1). When no thread can be started
   // the WriteBehind is not Running and nothing should be handed to it.
@@ -136,12 +139,19 @@ class WriteBehind {
     std::filesystem::path target;
     std::vector<uint8_t> bytes;
     RecordTimes times;
+    size_t folder = 0;  // hash of the folder's path
     bool started = false;
     bool done = false;
     EndedWrite ended;
   };
 
-  void Serve();
+  // The loop of writer number `writer`.
+  void Serve(size_t writer);
+  // The job writer number `writer` starts next: the next one in order,
+  // unless another writer is creating files in its folder and a job not far
+  // behind it is in another folder. Creating files in one folder takes the
+  // folder's lock, so two writers in one folder mostly wait on each other.
+  size_t PickJob(size_t writer) const;
   // WaitForWrites with m_mutex held in `lock`.
   void WaitForWritesLocked(std::unique_lock<std::mutex>& lock);
   // Creates `target` (never replacing anything) with `bytes` and `times`.
@@ -170,6 +180,8 @@ class WriteBehind {
   size_t m_pendingFiles = 0;
   size_t m_unstartedFiles = 0;      // handed over, no writer on them yet
   size_t m_idleWriters = 0;         // writers waiting for a job
+  // The folder each writer is creating a file in, when it is.
+  std::vector<std::optional<size_t>> m_busyFolders;
   bool m_stop = false;
   std::vector<std::thread> m_threads;  // last: started once the above is set
 };

@@ -207,6 +207,41 @@ TEST(WriteBehindTest, ManyFilesEndInTheOrderHandedOverWithEveryByteWritten) {
   }
 }
 
+// Writers take files from other folders than each other's where they can:
+// the files still end in the order handed over, every one of them, however
+// the folders follow each other (in runs, alternating, or one folder alone).
+TEST(WriteBehindTest, FilesInManyFoldersEndInOrderWhateverTheWritersTake) {
+  test::TempDir dir("write_behind_folders");
+  WriteBehind behind(3);
+  const WriteBehindScope scope(&behind);
+  std::vector<fs::path> handed;
+  auto folderOf = [](size_t i) {
+    if (i < 1200) return "run" + std::to_string(i / 300);         // runs of 300
+    if (i < 1800) return "turn" + std::to_string(i % 2);          // alternating
+    return std::string("alone");                                  // one folder
+  };
+  for (const char* name : {"run0", "run1", "run2", "run3", "turn0", "turn1", "alone"})
+    ASSERT_TRUE(fs::create_directory(dir.Path() / name));
+  std::vector<EndedWrite> ended;
+  for (size_t i = 0; i < 2400; ++i) {
+    const fs::path target = dir.Path() / folderOf(i) / (std::to_string(i) + ".txt");
+    WriteFile(target, "file " + std::to_string(i), ScanRecord());
+    handed.push_back(target);
+    if (i % 100 == 0) {
+      std::vector<EndedWrite> some = behind.TakeEnded(false);
+      ended.insert(ended.end(), some.begin(), some.end());
+    }
+  }
+  std::vector<EndedWrite> rest = behind.TakeEnded(true);
+  ended.insert(ended.end(), rest.begin(), rest.end());
+  ASSERT_EQ(ended.size(), handed.size());
+  for (size_t i = 0; i < handed.size(); ++i) {
+    ASSERT_EQ(ended[i].target, handed[i]) << i;
+    ASSERT_EQ(ended[i].error, kOk) << i;
+    ASSERT_EQ(Contents(handed[i]), "file " + std::to_string(i)) << i;
+  }
+}
+
 // Something the claims cannot see takes the path before the writer makes
 // the file (on a target that folds case, a name that differs only in case):
 // nothing is replaced, the file goes under the next numbered name.
