@@ -13,11 +13,21 @@
 #   OUT=...      where the recovered trees go (default /tmp/recovery_bench.out;
 #                its file system is the one measured)
 #   ROUNDS=N     measured runs of each program (default 3), taken in turn
+#   FRESH_FS=DIR (as root) every run writes into an empty ext4 of its own,
+#                without a journal, made in a sparse file in DIR (a tmpfs
+#                such as /dev/shm keeps the disk out of it) and mounted as
+#                its target folder
 #
 # Each run writes into a folder of its own, and all of them are removed only
 # at the end: on ext4 without a journal, files created just after many were
 # deleted cost far more (the allocator skips recently deleted inodes), which
-# would make whichever program runs after a removal look slow.
+# would make whichever program runs after a removal look slow. Creating files
+# also costs more as the file system fills: on one file system the later
+# runs of a round pay for the trees of the earlier ones (twice the time for
+# the floor by the third round). FRESH_FS gives every run the same empty
+# file system. The trees of the first round are kept for the check at the
+# end; every later run's file system is removed right after the run, so that
+# the memory they take does not grow from round to round either.
 #
 # As a floor, a minimal C program writes the same files again (the names and
 # sizes of tsk_recover's first tree, bytes from memory: open, write,
@@ -101,11 +111,42 @@ export XDG_DATA_HOME="$out/appdata"  # brinvale's scan logs stay in here
 results="$out/results.txt"
 : > "$results"
 
+fresh="${FRESH_FS:-}"
+fresh_runs=0
+mounted=()
+declare -A fs_image  # mounted target -> its file system's file
+unmount_all() {
+  for m in "${mounted[@]}"; do umount "$m" 2> /dev/null || true; done
+  [ -n "$fresh" ] && rm -f "$fresh"/recovery_bench.*.ext4
+  return 0
+}
+drop_target() {
+  umount "$1"
+  rm -f "${fs_image[$1]}"
+  rmdir "$1"
+}
+trap unmount_all EXIT
+
+# fresh_target FOLDER: an empty ext4 mounted at FOLDER. Its inode tables are
+# written now, not by the kernel in the background during the run.
+fresh_target() {
+  local fsimage="$fresh/recovery_bench.$((++fresh_runs)).ext4"
+  rm -f "$fsimage"
+  truncate -s 4G "$fsimage"
+  mkfs.ext4 -q -F -O ^has_journal -E lazy_itable_init=0,lazy_journal_init=0 "$fsimage"
+  mkdir -p "$1"
+  mount -o loop "$fsimage" "$1"
+  mounted+=("$1")
+  fs_image[$1]=$fsimage
+  rmdir "$1/lost+found"
+}
+
 # run NAME IMAGE TARGET COMMAND...: one measured run; appends
 # "name wall cpu rss files" to the results.
 run() {
   local name=$1 target=$3
   shift 3
+  [ -n "$fresh" ] && [ "$target" != /nonexistent ] && fresh_target "$target"
   local t="$out/time.txt"
   # The runs before left dirty pages behind; writing them back during this
   # run would be charged to it.
@@ -120,6 +161,9 @@ run() {
   printf '%-22s wall %6.2f s  cpu %6.2f s  rss %7s KiB  files %6s  (load %s)\n' \
     "$name" "$wall" "$cpu" "$rss" "$files" "$(cut -d' ' -f1 /proc/loadavg)"
   echo "$name $wall $cpu $rss $files" >> "$results"
+  if [ -n "$fresh" ] && [ "$target" != /nonexistent ] && [[ "$target" != *.1 ]]; then
+    drop_target "$target"
+  fi
 }
 
 # measure LABEL IMAGE: every program ROUNDS times, in turn.
@@ -247,4 +291,6 @@ PY
 
 measure ntfs "$image"
 [ -n "$fat" ] && measure fat "$fat"
+unmount_all
+mounted=()
 rm -rf "$out"
