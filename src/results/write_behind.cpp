@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <span>
+#include <string_view>
 #include <system_error>
 
 #include "common/error_codes.h"
@@ -24,6 +25,18 @@ constexpr std::chrono::milliseconds kLongestWait{20};
 
 // The error of an exclusive create where something is already.
 bool PathWasTaken(int error) { return error == kErrFileExists || error == kErrAlreadyExists; }
+
+// A hash of the folder part of `target`'s text, without making a path of
+// it. Only a hint for which writer takes a file: two spellings of one
+// folder may hash apart, two folders may hash alike.
+size_t FolderHash(const std::filesystem::path& target) {
+  using Text = std::basic_string_view<std::filesystem::path::value_type>;
+  static constexpr std::filesystem::path::value_type kSeparators[] = {
+      '/', std::filesystem::path::preferred_separator, 0};
+  const Text text(target.native());
+  const size_t cut = text.find_last_of(kSeparators);
+  return std::hash<Text>{}(cut == Text::npos ? Text() : text.substr(0, cut));
+}
 
 }  // namespace
 
@@ -119,8 +132,7 @@ void WriteBehind::Unclaim(const std::filesystem::path& target) {
 
 void WriteBehind::Submit(const std::filesystem::path& target, std::vector<uint8_t>& bytes,
                          RecordTimes times) {
-  const size_t folder = std::hash<std::filesystem::path::string_type>{}(
-      platform::PathKeyText(target.parent_path()));
+  const size_t folder = FolderHash(target);
   std::unique_lock<std::mutex> lock(m_mutex);
   const size_t size = bytes.size();
   // A file larger than the whole budget still goes once nothing else waits.

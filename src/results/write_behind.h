@@ -148,8 +148,8 @@ class WriteBehind {
   // The loop of writer number `writer`.
   void Serve(size_t writer);
   // The job writer number `writer` starts next: the next one in order,
-  // unless another writer is creating files in its folder and a job not far
-  // behind it is in another folder. Creating files in one folder takes the
+  // unless another writer is creating files in its folder and one of the
+  // jobs shortly after it is in a folder no other writer is in. Creating files in one folder takes the
   // folder's lock, so two writers in one folder mostly wait on each other.
   size_t PickJob(size_t writer) const;
   // WaitForWrites with m_mutex held in `lock`.
