@@ -55,6 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CFastNtfsRecovery engine;
   if (engine.OpenReader(std::move(reader), 0, size / 512, 512, u'Z') != 0) return 0;
   engine.SetScanLogFolder(logs);
+  // Small read steps: even a small MFT is read ahead on the reader's thread.
+  engine.SetStepRecords(8);
   // Preview files would go below a plain file: they are never written, so a
   // huge sparse file cannot make a run write for ever.
   static const bool blocked = [] {

@@ -11,6 +11,8 @@
 #include "engines/ntfs/fast_ntfs_recovery.h"
 #include "engines/ntfs/file_record.h"
 #include "engines/ntfs/fixups.h"
+#include "engines/ntfs/mft_step_reader.h"
+#include "engines/ntfs/mft_steps.h"
 #include "engines/ntfs/ntfs_layout.h"
 #include "engines/ntfs/record_names.h"
 #include "engines/ntfs/record_to_sector.h"
@@ -50,87 +52,56 @@ void FillCommon(ScanRecord& r, const NtfsVolume& volume, const FoundName& names,
 int CFastNtfsRecovery::RecordPass() {
   const uint32_t bps = m_volume.bytesPerSector;
   const uint32_t rs = m_volume.recordSize;
-  if (bps == 0 || rs == 0 || m_batch.size() < rs || m_volume.sectorsPerCluster == 0) return kOk;
+  const size_t batchBytes = size_t(rs) * m_stepRecords;
+  if (bps == 0 || rs == 0 || m_volume.sectorsPerCluster == 0) return kOk;
   std::vector<PlacedRun> placed;
   PlaceRuns(m_volume.mftRuns, placed);
+  const std::vector<MftStep> steps = PlanMftSteps(m_volume, placed, batchBytes);
+  MftStepReader reader(m_reader, bps, steps, batchBytes);
 
-  uint64_t recordNumber = 0;  // the record that starts at m_batch[0]
-  size_t carry = 0;           // bytes of a record split over two runs, at the front
-  for (const PlacedRun& run : placed) {
-    uint64_t runSectors = 0, firstSector = 0;
-    if (__builtin_mul_overflow(run.clusterCount, uint64_t(m_volume.sectorsPerCluster),
-                               &runSectors) ||
-        __builtin_mul_overflow(run.startCluster, uint64_t(m_volume.sectorsPerCluster),
-                               &firstSector) ||
-        __builtin_add_overflow(firstSector, m_volume.startSector, &firstSector))
-      break;  // a run the volume cannot hold ends the pass
-    if (run.sparse) {
-      // No clusters, so no records: step over them without reading.
-      uint64_t records = 0;
-      if (__builtin_mul_overflow(runSectors, uint64_t(bps), &records)) break;
-      records = (records + carry) / rs;
-      if (__builtin_add_overflow(recordNumber, records, &recordNumber)) break;
-      carry = 0;
-      m_processed += runSectors;
+  std::vector<uint8_t> carried(rs);  // the front of a record split over two steps
+  for (const MftStep& step : steps) {
+    if (step.sparse) {
+      m_processed += step.sectors;
       continue;
     }
-    uint64_t done = 0;  // sectors of this run read so far
-    while (done < runSectors) {
-      const uint64_t room = (m_batch.size() - carry) / bps;
-      const uint32_t sectors = uint32_t(std::min<uint64_t>(runSectors - done, room));
-      if (sectors == 0) break;
-      uint8_t* into = m_batch.data() + carry;
-      uint32_t got = 0;
-      bool readWhole = true;
-      if (ReadSectors(sectors, m_reader, into, firstSector + done, bps, got) != kOk) {
-        readWhole = false;
-        // A bad sector, or an MFT that runs past the end of the medium, costs
-        // only the records it holds: read the step again sector by sector and
-        // leave what cannot be read as zeros, which no record passes.
-        for (uint32_t k = 0; k < sectors; ++k) {
-          uint8_t* sector = into + size_t(k) * bps;
-          if (ReadSectors(1, m_reader, sector, firstSector + done + k, bps, got) != kOk)
-            std::memset(sector, 0, bps);
-        }
+    MftStepReader::Batch& batch = reader.Next();
+    uint8_t* const front = batch.bytes.data();
+    std::memcpy(front, carried.data(), step.carry);
+    const size_t available = step.carry + size_t(step.sectors) * bps;
+    const size_t whole = available / rs;
+    for (size_t i = 0; i < whole; ++i) {
+      const size_t offset = i * rs;
+      // A record that began in the run before has no single sector: skip it.
+      if (offset < step.carry) continue;
+      const uint64_t sector = step.first + (offset - step.carry) / bps;
+      try {
+        AnalyseFileRecord(std::span<uint8_t>(front + offset, rs), step.firstRecord + i, sector,
+                          batch.whole);
+      } catch (const std::bad_alloc&) {
+        throw;
+      } catch (...) {
+        // One damaged record never stops the pass.
       }
-      const size_t available = carry + size_t(sectors) * bps;
-      const size_t whole = available / rs;
-      for (size_t i = 0; i < whole; ++i) {
-        const size_t offset = i * rs;
-        // A record that began in the run before has no single sector: skip it.
-        if (offset < carry) continue;
-        const uint64_t sector = firstSector + done + (offset - carry) / bps;
-        try {
-          AnalyseFileRecord(std::span<uint8_t>(m_batch.data() + offset, rs), recordNumber + i,
-                            sector, readWhole);
-        } catch (const std::bad_alloc&) {
-          throw;
-        } catch (...) {
-          // One damaged record never stops the pass.
-        }
-      }
-      recordNumber += whole;
-      carry = available - whole * rs;
-      if (carry > 0) std::memmove(m_batch.data(), m_batch.data() + whole * rs, carry);
-      done += sectors;
-
-      m_processed += sectors;
-      const uint32_t now = platform::TickCountMs();
-      if (m_scale == 100 && now - m_lastEstimateTick >= kEstimateEveryMs) {
-        m_lastEstimateTick = now;
-        const uint64_t elapsed = std::max<uint64_t>((now - m_startTick) / 1000, 1);
-        uint64_t rate = m_processed * bps / elapsed;
-        if (rate == 0) rate = 1;
-        const uint64_t left =
-            m_totalSectors > m_processed ? (m_totalSectors - m_processed) * bps / rate : 0;
-        m_secondsLeft = int(std::min<uint64_t>(left, INT32_MAX));
-      }
-      const int percent =
-          m_totalSectors == 0
-              ? 100
-              : int(std::min<double>(100.0, double(m_processed) * 100.0 / double(m_totalSectors)));
-      if (int rc = ReportProgress(percent); rc != 0) return rc;
     }
+    std::memcpy(carried.data(), front + whole * rs, available - whole * rs);
+
+    m_processed += step.sectors;
+    const uint32_t now = platform::TickCountMs();
+    if (m_scale == 100 && now - m_lastEstimateTick >= kEstimateEveryMs) {
+      m_lastEstimateTick = now;
+      const uint64_t elapsed = std::max<uint64_t>((now - m_startTick) / 1000, 1);
+      uint64_t rate = m_processed * bps / elapsed;
+      if (rate == 0) rate = 1;
+      const uint64_t left =
+          m_totalSectors > m_processed ? (m_totalSectors - m_processed) * bps / rate : 0;
+      m_secondsLeft = int(std::min<uint64_t>(left, INT32_MAX));
+    }
+    const int percent =
+        m_totalSectors == 0
+            ? 100
+            : int(std::min<double>(100.0, double(m_processed) * 100.0 / double(m_totalSectors)));
+    if (int rc = ReportProgress(percent); rc != 0) return rc;
   }
   return kOk;
 }

@@ -28,7 +28,6 @@ int CFastNtfsRecovery::FinishOpen(uint32_t mediumBytesPerSector, uint64_t start,
   // browsed and its free space mapped), but a scan of it fails.
   m_mftRunsFound = ReadMftRunList(m_volume, m_reader) == kOk;
   try {
-    m_batch.assign(size_t(m_volume.recordSize) * kRecordsPerBatch, 0);
     m_recordBuffer.assign(m_volume.recordSize, 0);
   } catch (const std::bad_alloc&) {
     return m_openResult = kErrOutOfMemory;

@@ -85,6 +85,9 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse,
   // base folder).
   void SetScanLogFolder(const std::filesystem::path& folder) { m_logFolder = folder; }
   void SetPreviewFolder(const std::filesystem::path& folder) { m_previewFolder = folder; }
+  // Records per read step of the record pass (at least 1; kRecordsPerBatch
+  // unless set). Tests and fuzzing take many steps over a small MFT.
+  void SetStepRecords(uint32_t records) { m_stepRecords = records == 0 ? 1 : records; }
   // Opens on a reader made elsewhere (tests, fuzzing): the volume starts at
   // `startSector` counted in `mediumBytesPerSector` sectors.
   int OpenReader(SectorReader reader, uint64_t startSector, uint64_t sectorCount,
@@ -138,8 +141,8 @@ class CFastNtfsRecovery final : public IRidiRedazuvoParse,
   SectorReader m_reader;
   int m_openResult = kErrInvalidHandle;  // of the last open; a scan fails with it
   bool m_mftRunsFound = false;           // $MFT's runs were read at open
-  std::vector<uint8_t> m_batch;         // record size x 1024
   std::vector<uint8_t> m_recordBuffer;  // one record read on its own
+  uint32_t m_stepRecords = kRecordsPerBatch;
   std::unique_ptr<ScanLogStore> m_store;
   std::unique_ptr<SizingContext> m_sizing;
   std::filesystem::path m_logFolder;
