@@ -1,7 +1,9 @@
 #include "output/recovery_manifest.h"
 
 #include <cstdio>
+#include <exception>
 #include <span>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -66,13 +68,48 @@ struct Row {
   std::string created, accessed, modified;
 };
 
-Row RowOf(const std::filesystem::path& folder, const RecoveredFile& file,
-          const ConditionOf& conditionOf) {
-  Row row;
+// Whether `rest`, the text after a folder and its separator, is a path of
+// plain components as lexically_relative would give it back: no empty
+// component, no other spelling of the separator, not leading out of the
+// folder.
+bool IsPlainRest(std::string_view rest) {
+  constexpr char kSeparator = char(std::filesystem::path::preferred_separator);
+  if (rest.empty() || rest.front() == kSeparator || rest.back() == kSeparator) return false;
+  const char doubled[] = {kSeparator, kSeparator};
+  if (rest.find(std::string_view(doubled, 2)) != std::string_view::npos) return false;
+  if (kSeparator != '/' && rest.find('/') != std::string_view::npos) return false;
+  const std::string_view first = rest.substr(0, rest.find(kSeparator));
+  return first != "..";
+}
+
+// `target` relative to `folder` (whose text is `folderText`), as text. A
+// target the recovery made below the folder is cut from its own text; any
+// other goes through lexically_relative, and one outside the folder stays
+// whole.
+std::string RelativeText(const std::filesystem::path& target, const std::filesystem::path& folder,
+                         std::string_view folderText) {
+  constexpr char kSeparator = char(std::filesystem::path::preferred_separator);
+  std::string text = platform::PathToUtf8(target);
+  // A folder that ends in a separator or a drive's colon is left to
+  // lexically_relative, which knows roots.
+  if (!folderText.empty() && folderText.back() != kSeparator && folderText.back() != '/' &&
+      folderText.back() != ':' &&
+      text.size() > folderText.size() + 1 && text.compare(0, folderText.size(), folderText) == 0 &&
+      text[folderText.size()] == kSeparator &&
+      IsPlainRest(std::string_view(text).substr(folderText.size() + 1))) {
+    text.erase(0, folderText.size() + 1);
+    return text;
+  }
+  std::filesystem::path relative = target.lexically_relative(folder);
+  if (relative.empty() || *relative.begin() == "..") return text;
+  return platform::PathToUtf8(relative);
+}
+
+// Every field of a row but its condition, which comes from the engines.
+void FillRow(const std::filesystem::path& folder, std::string_view folderText,
+             const RecoveredFile& file, Row& row) {
   std::error_code ec;
-  std::filesystem::path relative = file.target.lexically_relative(folder);
-  if (relative.empty() || *relative.begin() == "..") relative = file.target;
-  row.path = platform::PathToUtf8(relative);
+  row.path = RelativeText(file.target, folder, folderText);
   // A digest taken by the write that made the file is what is in it. One
   // noted as the file was written stands while the file still has that
   // size; any other file is read back.
@@ -95,7 +132,6 @@ Row RowOf(const std::filesystem::path& folder, const RecoveredFile& file,
     row.created = IsoTime(times.created);
     row.accessed = IsoTime(times.accessed);
     row.modified = IsoTime(times.written);
-    if (conditionOf) row.condition = conditionOf(record);
   }
   if (file.error == kOk)
     row.result = "Success";
@@ -103,7 +139,42 @@ Row RowOf(const std::filesystem::path& folder, const RecoveredFile& file,
     row.result = "Partial: " + platform::SystemErrorMessage(file.error);
   else
     row.result = platform::SystemErrorMessage(file.error);
-  return row;
+}
+
+// The rows of `files`. The engines give each file's condition to one
+// thread at a time, so the conditions are asked on this thread while a
+// second one fills in everything else.
+std::vector<Row> RowsOf(const std::filesystem::path& folder,
+                        const std::vector<RecoveredFile>& files, const ConditionOf& conditionOf) {
+  std::vector<Row> rows(files.size());
+  const std::string folderText = platform::PathToUtf8(folder);
+  std::exception_ptr failed;
+  auto fill = [&] {
+    try {
+      for (size_t i = 0; i < files.size(); ++i) FillRow(folder, folderText, files[i], rows[i]);
+    } catch (...) {
+      failed = std::current_exception();
+    }
+  };
+  std::thread filler;
+  if (conditionOf && files.size() > 1) {
+    try {
+      filler = std::thread(fill);
+    } catch (const std::system_error&) {
+    }
+  }
+  if (!filler.joinable()) fill();
+  try {
+    if (conditionOf)
+      for (size_t i = 0; i < files.size(); ++i)
+        if (files[i].origin) rows[i].condition = conditionOf(files[i].origin->record);
+  } catch (...) {
+    if (filler.joinable()) filler.join();
+    throw;
+  }
+  if (filler.joinable()) filler.join();
+  if (failed) std::rethrow_exception(failed);
+  return rows;
 }
 
 // RFC 4180: a field with a comma, quote or line break is quoted, its
@@ -234,9 +305,7 @@ std::string EngineName(const ScanRecord& record) {
 
 int WriteRecoveryManifest(const std::filesystem::path& folder, const RecoveryReport& report,
                           ManifestFiles& written, const ConditionOf& conditionOf) {
-  std::vector<Row> rows;
-  rows.reserve(report.files.size());
-  for (const RecoveredFile& file : report.files) rows.push_back(RowOf(folder, file, conditionOf));
+  const std::vector<Row> rows = RowsOf(folder, report.files, conditionOf);
   written = FreeManifestNames(folder);
   // The two forms are made and written side by side: on a large recovery
   // they are the last work before the recovery ends.

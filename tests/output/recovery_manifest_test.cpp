@@ -7,9 +7,12 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "common/error_codes.h"
 #include "common/sha256.h"
+#include "platform/text.h"
 
 namespace brinvale {
 namespace {
@@ -113,6 +116,89 @@ TEST_F(RecoveryManifestTest, EachFormIsWrittenWhenTheOtherCannotBe) {
       const std::string name = "f" + std::to_string(i) + ".txt";
       EXPECT_NE(written.find(Hash(name)), std::string::npos) << name;
     }
+  }
+}
+
+// The first field of every row after the header.
+std::vector<std::string> PathColumn(const std::string& csv) {
+  std::vector<std::string> paths;
+  std::istringstream lines(csv);
+  std::string line;
+  std::getline(lines, line);
+  while (std::getline(lines, line)) paths.push_back(line.substr(0, line.find(',')));
+  return paths;
+}
+
+// Paths are relative to the target folder, component by component, however
+// the folder and the targets are spelt; a target outside it stays whole.
+TEST_F(RecoveryManifestTest, PathsAreRelativeToTheFolderHoweverTheyAreSpelt) {
+  const fs::path sep(std::string(1, char(fs::path::preferred_separator)));
+  const std::vector<fs::path> targets = {
+      m_dir / "a.txt",
+      m_dir / "sub" / "b.txt",
+      m_dir / "sub" / ".." / "c.txt",
+      m_dir / "x" / "." / "d.txt",
+      fs::path(m_dir.native() + sep.native() + sep.native() + fs::path("e.txt").native()),
+      m_dir / ".." / "up.txt",
+      m_dir.parent_path() / "outside.txt",
+      fs::path(m_dir.native() + fs::path("-beside").native()) / "f.txt",
+  };
+  for (const fs::path& target : targets) m_report.files.push_back({target, kErrFileNotFound});
+  for (const fs::path& folder : {m_dir, m_dir / ""}) {
+    SCOPED_TRACE(folder.string());
+    fs::remove(m_dir / "recovery.csv");
+    fs::remove(m_dir / "recovery.json");
+    ManifestFiles files;
+    ASSERT_EQ(WriteRecoveryManifest(folder, m_report, files), kOk);
+    std::ifstream in(files.csv, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::vector<std::string> paths = PathColumn(text.str());
+    for (std::string& path : paths)
+      if (!path.empty() && path.back() == '\r') path.pop_back();
+    const std::string s(1, char(fs::path::preferred_separator));
+    const std::vector<std::string> expected = {
+        "a.txt",
+        "sub" + s + "b.txt",
+        "sub" + s + ".." + s + "c.txt",
+        "x" + s + "." + s + "d.txt",
+        "e.txt",
+        platform::PathToUtf8(targets[5]),
+        platform::PathToUtf8(targets[6]),
+        platform::PathToUtf8(targets[7]),
+    };
+    EXPECT_EQ(paths, expected);
+  }
+}
+
+// Conditions come from the engines, which take one thread at a time: they
+// are all asked on the thread that writes the manifest, each for its row.
+TEST_F(RecoveryManifestTest, ConditionsAreAskedOnTheWritersThreadForTheirOwnRows) {
+  for (int i = 0; i < 500; ++i) {
+    ScanRecord record;
+    record.SetName("f" + std::to_string(i) + ".jpg");
+    m_report.files.push_back({m_dir / ("f" + std::to_string(i) + ".jpg"), kErrFileNotFound,
+                              FoundOrigin{record, "DCIM"}});
+  }
+  const std::thread::id writer = std::this_thread::get_id();
+  size_t askedElsewhere = 0;
+  const ConditionOf conditionOf = [&](const ScanRecord& record) {
+    if (std::this_thread::get_id() != writer) ++askedElsewhere;
+    return "damaged: " + std::string(record.Name());
+  };
+  ManifestFiles files;
+  ASSERT_EQ(WriteRecoveryManifest(m_dir, m_report, files, conditionOf), kOk);
+  EXPECT_EQ(askedElsewhere, 0u);
+  std::ifstream in(files.csv, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string csv = text.str();
+  for (int i = 0; i < 500; ++i) {
+    const std::string name = "f" + std::to_string(i) + ".jpg";
+    EXPECT_NE(csv.find(name + ",,," + EngineName(ScanRecord{}) + ",DCIM,0,,,,damaged: " + name +
+                       ","),
+              std::string::npos)
+        << csv.substr(0, 400);
   }
 }
 
