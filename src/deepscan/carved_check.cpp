@@ -106,12 +106,10 @@ CarvedWalker WalkerForExtension(std::string_view extension) {
   if (EqualsNoCase(extension, "rtf")) return CheckRtf;
   for (const ExtensionWalker& w : kUncarvedWalkers)
     if (EqualsNoCase(extension, w.extension)) return w.walk;
-  for (const FileTypeRow& row : FileTypeTable()) {
-    if (!EqualsNoCase(row.extension, extension)) continue;
-    for (const WalkerRow& w : kWalkers)
-      if (w.typeCode == row.typeCode) return w.walk;
-    return nullptr;
-  }
+  const FileTypeRow* row = FirstRowOfExtension(extension);
+  if (row == nullptr) return nullptr;
+  for (const WalkerRow& w : kWalkers)
+    if (w.typeCode == row->typeCode) return w.walk;
   return nullptr;
 }
 

@@ -1,7 +1,11 @@
 #include "deepscan/file_type_table.h"
 
+#include <algorithm>
 #include <iterator>
 #include <new>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "common/error_codes.h"
 #include "deepscan/file_type_codes.h"
@@ -117,19 +121,41 @@ const FileTypeRow* FirstRowOfCode(int typeCode) {
   return nullptr;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
+// The first row of every extension, sorted by extension.
+struct ExtensionIndex {
+  std::vector<std::pair<std::string_view, const FileTypeRow*>> rows;
+
+  ExtensionIndex() {
+    for (const FileTypeRow& row : FileTypeTable()) rows.emplace_back(row.extension, &row);
+    // Stable: of rows with one extension the first stays first.
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    rows.erase(std::unique(rows.begin(), rows.end(),
+                           [](const auto& a, const auto& b) { return a.first == b.first; }),
+               rows.end());
   }
-  return true;
-}
+};
 
 }  // namespace
 
 std::span<const FileTypeRow> FileTypeTable() {
   return std::span<const FileTypeRow>(kFileTypes, kFileTypeRowCount);
+}
+
+const FileTypeRow* FirstRowOfExtension(std::string_view extension) {
+  // Table extensions are short and lower case.
+  char lower[16];
+  if (extension.size() > sizeof lower) return nullptr;
+  for (size_t i = 0; i < extension.size(); ++i) {
+    const char c = extension[i];
+    lower[i] = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+  }
+  const std::string_view key(lower, extension.size());
+  static const ExtensionIndex index;
+  const auto it = std::lower_bound(
+      index.rows.begin(), index.rows.end(), key,
+      [](const auto& entry, std::string_view k) { return entry.first < k; });
+  return it != index.rows.end() && it->first == key ? it->second : nullptr;
 }
 
 FirstMatch DetectFirstMatchEveryRow(SizingContext& ctx, std::span<const uint8_t> buffer) {
@@ -166,13 +192,7 @@ int IdentifyFile(SizingContext& ctx, std::span<const uint8_t> buffer, int64_t fi
 bool MatchesExtension(SizingContext& ctx, std::span<const uint8_t> buffer,
                       std::string_view extension, SectorReader& reader, uint32_t bytesPerSector,
                       uint64_t startSector) {
-  const FileTypeRow* row = nullptr;
-  for (const FileTypeRow& candidate : FileTypeTable()) {
-    if (EqualsNoCase(candidate.extension, extension)) {
-      row = &candidate;
-      break;
-    }
-  }
+  const FileTypeRow* row = FirstRowOfExtension(extension);
   if (row == nullptr) return true;
   ctx.SetCandidate(reader, bytesPerSector, startSector);
   ctx.inStream = false;

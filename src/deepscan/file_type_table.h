@@ -33,6 +33,10 @@ inline constexpr size_t kFileTypeRowCount = 87;
 // The rows in order, without the end row.
 std::span<const FileTypeRow> FileTypeTable();
 
+// The first row whose extension is `extension` (ASCII letters in any
+// case), or null.
+const FileTypeRow* FirstRowOfExtension(std::string_view extension);
+
 // The first row whose detector recognises `buffer`, in table order.
 struct FirstMatch {
   int typeCode = 49;                 // the detector's answer, 49 for none

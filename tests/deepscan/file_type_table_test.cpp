@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
+#include <string>
+#include <string_view>
 
 #include "common/bytes.h"
 #include "common/error_codes.h"
@@ -37,6 +40,31 @@ TEST(FileTypeTable, RowsInOrderWithSharedCodesSharingFunctions) {
   for (const FileTypeRow& r : rows)
     if (r.size == nullptr) unsized.insert(r.typeCode);
   EXPECT_EQ(unsized, (std::set<int>{kTypeOfficePackage, kTypeExe, kTypeDll, kTypeSys, kTypeGho}));
+}
+
+// The row of an extension is its first row in table order, in any case of
+// its letters; anything else has none.
+TEST(FileTypeTable, AnExtensionFindsItsFirstRowInAnyCase) {
+  const auto rows = FileTypeTable();
+  for (const FileTypeRow& row : rows) {
+    const FileTypeRow* first = nullptr;
+    for (const FileTypeRow& r : rows)
+      if (std::string_view(r.extension) == row.extension) {
+        first = &r;
+        break;
+      }
+    std::string upper = row.extension;
+    for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+    std::string mixed = upper;
+    if (!mixed.empty()) mixed[0] = row.extension[0];
+    EXPECT_EQ(FirstRowOfExtension(row.extension), first) << row.extension;
+    EXPECT_EQ(FirstRowOfExtension(upper), first) << upper;
+    EXPECT_EQ(FirstRowOfExtension(mixed), first) << mixed;
+  }
+  EXPECT_EQ(FirstRowOfExtension("mpg")->typeCode, kTypeMpeg);
+  for (const char* none : {"", "txt", "jp", "jpegg", "mpeg4", "a-very-long-extension-indeed"})
+    EXPECT_EQ(FirstRowOfExtension(none), nullptr) << none;
+  EXPECT_EQ(FirstRowOfExtension("jp\xC9g"), nullptr);
 }
 
 class IdentifyTest : public ::testing::Test {
