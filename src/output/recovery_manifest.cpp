@@ -1,7 +1,10 @@
 #include "output/recovery_manifest.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <exception>
+#include <mutex>
 #include <span>
 #include <string_view>
 #include <system_error>
@@ -143,35 +146,45 @@ void FillRow(const std::filesystem::path& folder, std::string_view folderText,
 
 // The rows of `files`. The engines give each file's condition to one
 // thread at a time, so the conditions are asked on this thread while a
-// second one fills in everything else.
+// second one fills in everything else; this thread then joins in.
 std::vector<Row> RowsOf(const std::filesystem::path& folder,
                         const std::vector<RecoveredFile>& files, const ConditionOf& conditionOf) {
+  constexpr size_t kRowsPerTake = 64;
   std::vector<Row> rows(files.size());
   const std::string folderText = platform::PathToUtf8(folder);
+  std::atomic<size_t> next{0};  // the first row no thread has taken
+  std::mutex failedLock;
   std::exception_ptr failed;
   auto fill = [&] {
     try {
-      for (size_t i = 0; i < files.size(); ++i) FillRow(folder, folderText, files[i], rows[i]);
+      for (size_t first = next.fetch_add(kRowsPerTake); first < files.size();
+           first = next.fetch_add(kRowsPerTake)) {
+        const size_t end = std::min(first + kRowsPerTake, files.size());
+        for (size_t i = first; i < end; ++i) FillRow(folder, folderText, files[i], rows[i]);
+      }
     } catch (...) {
-      failed = std::current_exception();
+      next = files.size();  // the other thread stops too
+      std::lock_guard<std::mutex> lock(failedLock);
+      if (!failed) failed = std::current_exception();
     }
   };
   std::thread filler;
-  if (conditionOf && files.size() > 1) {
+  if (conditionOf && files.size() > kRowsPerTake) {
     try {
       filler = std::thread(fill);
     } catch (const std::system_error&) {
     }
   }
-  if (!filler.joinable()) fill();
   try {
     if (conditionOf)
       for (size_t i = 0; i < files.size(); ++i)
         if (files[i].origin) rows[i].condition = conditionOf(files[i].origin->record);
   } catch (...) {
+    next = files.size();
     if (filler.joinable()) filler.join();
     throw;
   }
+  fill();  // all of them without a second thread, else what it has not taken yet
   if (filler.joinable()) filler.join();
   if (failed) std::rethrow_exception(failed);
   return rows;
@@ -180,7 +193,10 @@ std::vector<Row> RowsOf(const std::filesystem::path& folder,
 // RFC 4180: a field with a comma, quote or line break is quoted, its
 // quotes doubled.
 void CsvField(std::string& out, std::string_view field) {
-  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+  const bool plain = std::none_of(field.begin(), field.end(), [](char c) {
+    return c == ',' || c == '"' || c == '\r' || c == '\n';
+  });
+  if (plain) {
     out += field;
     return;
   }

@@ -171,6 +171,18 @@ TEST_F(RecoveryManifestTest, PathsAreRelativeToTheFolderHoweverTheyAreSpelt) {
   }
 }
 
+// A field with a comma, a quote or a line break is quoted, its quotes
+// doubled; any other goes as it is.
+TEST_F(RecoveryManifestTest, CsvFieldsThatNeedItAreQuoted) {
+  for (const char* name : {"a, \"b\".txt", "line\nbreak.txt", "cr\rhere.txt", "plain.txt"})
+    m_report.files.push_back({m_dir / name, kErrFileNotFound});
+  const std::string csv = Csv();
+  EXPECT_NE(csv.find("\r\n\"a, \"\"b\"\".txt\",,,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("\r\n\"line\nbreak.txt\",,,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("\r\n\"cr\rhere.txt\",,,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("\r\nplain.txt,,,"), std::string::npos) << csv;
+}
+
 // Conditions come from the engines, which take one thread at a time: they
 // are all asked on the thread that writes the manifest, each for its row.
 TEST_F(RecoveryManifestTest, ConditionsAreAskedOnTheWritersThreadForTheirOwnRows) {
