@@ -194,24 +194,6 @@ TEST(MftStepReader, CanBeDroppedWithStepsLeft) {
   SUCCEED();
 }
 
-// A folder made for one test and removed after it.
-class LogFolder {
- public:
-  explicit LogFolder(const std::string& name)
-      : m_path(fs::temp_directory_path() /
-               ("brinvale-" + std::to_string(BRINVALE_TEST_PID) + "-mft-steps-" + name)) {
-    fs::remove_all(m_path);
-  }
-  ~LogFolder() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-  }
-  const fs::path& Path() const { return m_path; }
-
- private:
-  fs::path m_path;
-};
-
 // The bytes of every file of a scan's log, in the order of their names.
 std::vector<std::vector<uint8_t>> LogBytes(const fs::path& folder) {
   std::vector<fs::path> files;
@@ -237,7 +219,8 @@ class MftStepsScan : public ::testing::TestWithParam<const char*> {
     std::vector<uint8_t> image = test::ReadFileBytes(test::FixturePath(std::string(GetParam()) + ".img"));
     EXPECT_FALSE(image.empty());
     const uint64_t sectors = image.size() / 512;
-    LogFolder logs(std::string(GetParam()) + "-" + way.name + (bad.empty() ? "" : "-bad"));
+    test::TempDir logs("mft-steps-" + std::string(GetParam()) + "-" + way.name +
+                       (bad.empty() ? "" : "-bad"));
     CFastNtfsRecovery engine;
     EXPECT_EQ(engine.OpenReader(ReaderOver(std::make_unique<TestMedium>(std::move(image), bad,
                                                                         way.sideBySide),
