@@ -63,6 +63,19 @@ int RecoveredFileWriter::Write(const uint8_t* data, size_t length) {
   return kOk;
 }
 
+int RecoveredFileWriter::WriteTaking(std::vector<uint8_t>& bytes, size_t length) {
+  if (length > bytes.size()) return kErrInvalidParameter;
+  if (m_held != nullptr && m_written == 0 && m_bytes.empty() &&
+      length <= WriteBehind::kMostFileBytes) {
+    bytes.resize(length);
+    m_bytes.swap(bytes);
+    bytes.clear();
+    m_written = length;
+    return kOk;
+  }
+  return Write(bytes.data(), length);
+}
+
 void RecoveredFileWriter::Finish(const ScanRecord& record) {
   if (m_held != nullptr) {
     try {

@@ -36,6 +36,10 @@ class RecoveredFileWriter {
   // Appends all `length` bytes. Returns 0 or the system error; after an
   // error the file is never noted.
   int Write(const uint8_t* data, size_t length);
+  // Appends the first `length` bytes of `bytes` (at most its size). Where
+  // they are the first bytes of a file held for a WriteBehind, the vector
+  // itself is kept instead of its bytes copied, and `bytes` is left empty.
+  int WriteTaking(std::vector<uint8_t>& bytes, size_t length);
   // The file is whole: gives it the times of `record` (ApplyRecordTimes),
   // closes it and notes what was written. Nothing is noted after a failed
   // write.

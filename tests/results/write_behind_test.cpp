@@ -111,6 +111,56 @@ TEST(WriteBehindTest, ASmallFileIsWrittenByAWriterWithItsDigestAndTimesAndNoNote
   EXPECT_FALSE(TakeWrittenFile(target).has_value());
 }
 
+// A file's first bytes handed over in a vector are kept without a copy
+// while the file is held; anything else is copied, and every file ends
+// with exactly its bytes.
+TEST(WriteBehindTest, AHeldFilesFirstBytesAreTakenWithTheirVector) {
+  test::TempDir dir("write_behind_taking");
+  auto bytesOf = [](const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); };
+  {
+    // Without a WriteBehind the file is written here, from a copy.
+    std::vector<uint8_t> bytes = bytesOf("written here, and more");
+    RecoveredFileWriter writer;
+    ASSERT_EQ(writer.Open(dir.Path() / "here.txt"), kOk);
+    ASSERT_EQ(writer.WriteTaking(bytes, 12), kOk);
+    EXPECT_EQ(bytes.size(), 22u);
+    EXPECT_EQ(writer.WriteTaking(bytes, 23), kErrInvalidParameter);  // past its end
+    writer.Finish(ScanRecord());
+    EXPECT_EQ(Contents(dir.Path() / "here.txt"), "written here");
+  }
+  WriteBehind behind(2);
+  ASSERT_TRUE(behind.Running());
+  {
+    const WriteBehindScope scope(&behind);
+    std::vector<uint8_t> first = bytesOf("taken whole, not this");
+    RecoveredFileWriter taken;
+    ASSERT_EQ(taken.Open(dir.Path() / "taken.txt"), kOk);
+    ASSERT_EQ(taken.WriteTaking(first, 11), kOk);
+    EXPECT_TRUE(first.empty());
+    EXPECT_EQ(taken.Written(), 11u);
+    taken.Finish(TimedRecord());
+
+    // After bytes already held, the next ones are copied after them.
+    std::vector<uint8_t> second = bytesOf("tail");
+    RecoveredFileWriter appended;
+    ASSERT_EQ(appended.Open(dir.Path() / "appended.txt"), kOk);
+    ASSERT_EQ(appended.Write(reinterpret_cast<const uint8_t*>("head+"), 5), kOk);
+    ASSERT_EQ(appended.WriteTaking(second, 4), kOk);
+    EXPECT_EQ(second.size(), 4u);
+    appended.Finish(ScanRecord());
+  }
+  const std::vector<EndedWrite> ended = behind.TakeEnded(true);
+  ASSERT_EQ(ended.size(), 2u);
+  for (const EndedWrite& e : ended) {
+    EXPECT_EQ(e.error, kOk);
+    ASSERT_TRUE(e.written.has_value());
+    EXPECT_EQ(e.written->sha256, Sha256Hex(std::span<const uint8_t>(bytesOf(Contents(e.target)))));
+  }
+  EXPECT_EQ(Contents(dir.Path() / "taken.txt"), "taken whole");
+  EXPECT_EQ(WrittenSeconds(dir.Path() / "taken.txt"), kWrittenUnix);
+  EXPECT_EQ(Contents(dir.Path() / "appended.txt"), "head+tail");
+}
+
 TEST(WriteBehindTest, AClaimedNameIsTakenForTheUniqueNameProbeUntilItsOutcomeIsTaken) {
   test::TempDir dir("write_behind_claims");
   const fs::path target = dir.Path() / "same.jpg";

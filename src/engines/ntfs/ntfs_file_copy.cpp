@@ -36,7 +36,8 @@ int PublicCode(int rc) { return rc < 0 ? kErrReadFault : rc; }
 }  // namespace
 
 int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanRecord& record,
-                     const NtfsDataSink& sink, const NtfsChunkProgress& progress, bool& resident) {
+                     const NtfsDataSink& sink, const NtfsChunkProgress& progress, bool& resident,
+                     const NtfsWholeDataSink& whole) {
   resident = false;
   if (!reader.IsOpen()) return kErrInvalidHandle;
   const uint32_t bps = volume.bytesPerSector;
@@ -49,7 +50,8 @@ int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanR
   rc = ResidentDataOf(volume, fileRecord, data);
   if (rc == kOk) {
     resident = true;
-    return sink(data.data(), size_t(std::min<uint64_t>(size, data.size())));
+    const size_t length = size_t(std::min<uint64_t>(size, data.size()));
+    return whole ? whole(data, length) : sink(data.data(), length);
   }
   if (rc != ntfs::kNotResidentData) return PublicCode(rc);
   // An empty file needs no data: neither runs nor a known cluster size
@@ -90,7 +92,8 @@ int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanR
         if (rc != kOk) return rc;
       }
       const size_t useful = size_t(std::min<uint64_t>(length, remaining));
-      rc = sink(chunk.data(), useful);
+      // The whole file in this one chunk: the chunk itself may be taken.
+      rc = whole && useful == size ? whole(chunk, useful) : sink(chunk.data(), useful);
       if (rc == kNtfsSinkFull) return kOk;
       if (rc != kOk) return rc;
       remaining -= useful;
@@ -131,7 +134,8 @@ int CopyNtfsFileToPath(const NtfsVolume& volume, SectorReader& reader, const Sca
           stopped = answer != 0;
           return answer;
         },
-        resident);
+        resident,
+        [&](std::vector<uint8_t>& bytes, size_t length) { return file.WriteTaking(bytes, length); });
     // Stopped on the report of the last bytes, the file is whole too: it
     // gets its times on the open file, after its last write.
     if (stopped ? finished : rc == kOk) file.Finish(record);
