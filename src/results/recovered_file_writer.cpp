@@ -34,7 +34,7 @@ int RecoveredFileWriter::WriteHeldHere(bool release) {
   // another program put there since stays as it is.
   int rc = platform::OpenFile(m_target, platform::OpenMode::kWriteNew, m_file);
   if (rc == kOk) rc = platform::WriteAll(m_file, 0, m_bytes.data(), m_bytes.size());
-  std::vector<uint8_t>().swap(m_bytes);
+  ReadBytes().swap(m_bytes);
   // The file is on the target now, or its error is known here.
   if (release) behind->Unclaim(m_target);
   if (rc != kOk) m_failed = true;
@@ -63,7 +63,7 @@ int RecoveredFileWriter::Write(const uint8_t* data, size_t length) {
   return kOk;
 }
 
-int RecoveredFileWriter::WriteTaking(std::vector<uint8_t>& bytes, size_t length) {
+int RecoveredFileWriter::WriteTaking(ReadBytes& bytes, size_t length) {
   if (length > bytes.size()) return kErrInvalidParameter;
   if (m_held != nullptr && m_written == 0 && m_bytes.empty() &&
       length <= WriteBehind::kMostFileBytes) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "common/read_bytes.h"
 #include "common/sha256.h"
 #include "platform/file.h"
 #include "results/scan_record.h"
@@ -39,7 +40,7 @@ class RecoveredFileWriter {
   // Appends the first `length` bytes of `bytes` (at most its size). Where
   // they are the first bytes of a file held for a WriteBehind, the vector
   // itself is kept instead of its bytes copied, and `bytes` is left empty.
-  int WriteTaking(std::vector<uint8_t>& bytes, size_t length);
+  int WriteTaking(ReadBytes& bytes, size_t length);
   // The file is whole: gives it the times of `record` (ApplyRecordTimes),
   // closes it and notes what was written. Nothing is noted after a failed
   // write.
@@ -57,7 +58,7 @@ class RecoveredFileWriter {
   int WriteHeldHere(bool release);
 
   WriteBehind* m_held = nullptr;  // the WriteBehind the bytes are held for
-  std::vector<uint8_t> m_bytes;   // the bytes held
+  ReadBytes m_bytes;              // the bytes held
   platform::UniqueHandle m_file;
   std::filesystem::path m_target;
   Sha256 m_hash;

@@ -130,7 +130,7 @@ void WriteBehind::Unclaim(const std::filesystem::path& target) {
   if (loose != m_looseClaims.end() && --loose->second == 0) m_looseClaims.erase(loose);
 }
 
-void WriteBehind::Submit(const std::filesystem::path& target, std::vector<uint8_t>& bytes,
+void WriteBehind::Submit(const std::filesystem::path& target, ReadBytes& bytes,
                          RecordTimes times) {
   const size_t folder = FolderHash(target);
   std::unique_lock<std::mutex> lock(m_mutex);
@@ -232,7 +232,7 @@ void WriteBehind::WriteNumbered(Job& job) {
     if (!PathWasTaken(job.ended.error)) break;
     job.ended.target = claimed;  // nothing of its own is anywhere
   }
-  std::vector<uint8_t>().swap(job.bytes);
+  ReadBytes().swap(job.bytes);
 }
 
 size_t WriteBehind::PickJob(size_t writer) const {
@@ -287,13 +287,13 @@ void WriteBehind::Serve(size_t writer) {
     m_pendingBytes -= size;
     --m_pendingFiles;
     // A file whose path was taken keeps its bytes for TakeEnded.
-    if (!PathWasTaken(job.ended.error)) std::vector<uint8_t>().swap(job.bytes);
+    if (!PathWasTaken(job.ended.error)) ReadBytes().swap(job.bytes);
     m_ended.notify_all();
   }
 }
 
 EndedWrite WriteBehind::WriteNew(const std::filesystem::path& target,
-                                 const std::vector<uint8_t>& bytes, const RecordTimes& t) {
+                                 const ReadBytes& bytes, const RecordTimes& t) {
   EndedWrite ended;
   ended.target = target;
   platform::UniqueHandle file;

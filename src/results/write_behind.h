@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/read_bytes.h"
 #include "results/record_times.h"
 #include "results/written_files.h"
 
@@ -113,7 +114,7 @@ class WriteBehind {
   // (a name that differs only in case on a target that folds it, say),
   // TakeEnded writes the file under a numbered name. Waits while too much
   // is pending.
-  void Submit(const std::filesystem::path& target, std::vector<uint8_t>& bytes, RecordTimes times);
+  void Submit(const std::filesystem::path& target, ReadBytes& bytes, RecordTimes times);
   // Ends a claimed file that was written on this thread after all, so that
   // a report waiting for its end is released with `error`.
   void AddEnded(const std::filesystem::path& target, int error);
@@ -137,7 +138,7 @@ class WriteBehind {
   struct Job {
     bool submitted = false;  // handed over with its bytes (not AddEnded)
     std::filesystem::path target;
-    std::vector<uint8_t> bytes;
+    ReadBytes bytes;
     RecordTimes times;
     size_t folder = 0;  // hash of the folder's path
     bool started = false;
@@ -156,7 +157,7 @@ class WriteBehind {
   void WaitForWritesLocked(std::unique_lock<std::mutex>& lock);
   // Creates `target` (never replacing anything) with `bytes` and `times`.
   static EndedWrite WriteNew(const std::filesystem::path& target,
-                             const std::vector<uint8_t>& bytes, const RecordTimes& times);
+                             const ReadBytes& bytes, const RecordTimes& times);
   // Writes a file whose path was taken under the first free numbered name.
   static void WriteNumbered(Job& job);
   // The claim key of `path` with case and every non-ASCII character

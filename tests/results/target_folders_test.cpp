@@ -103,7 +103,7 @@ TEST_F(TargetFoldersTest, AFileAnotherProgramPutIntoARecoveryFolderIsNeverWritte
   const fs::path small = MakeUniquePath(made / "small.txt");
   ASSERT_EQ(small, made / "small.txt");  // not asked of the target
   m_behind.Claim(small);
-  std::vector<uint8_t> bytes = {'o', 'u', 'r', 's'};
+  ReadBytes bytes = {'o', 'u', 'r', 's'};
   m_behind.Submit(small, bytes, {});
   const std::vector<EndedWrite> ended = m_behind.TakeEnded(true);
   ASSERT_EQ(ended.size(), 1u);

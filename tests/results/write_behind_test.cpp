@@ -116,10 +116,10 @@ TEST(WriteBehindTest, ASmallFileIsWrittenByAWriterWithItsDigestAndTimesAndNoNote
 // with exactly its bytes.
 TEST(WriteBehindTest, AHeldFilesFirstBytesAreTakenWithTheirVector) {
   test::TempDir dir("write_behind_taking");
-  auto bytesOf = [](const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); };
+  auto bytesOf = [](const std::string& text) { return ReadBytes(text.begin(), text.end()); };
   {
     // Without a WriteBehind the file is written here, from a copy.
-    std::vector<uint8_t> bytes = bytesOf("written here, and more");
+    ReadBytes bytes = bytesOf("written here, and more");
     RecoveredFileWriter writer;
     ASSERT_EQ(writer.Open(dir.Path() / "here.txt"), kOk);
     ASSERT_EQ(writer.WriteTaking(bytes, 12), kOk);
@@ -132,7 +132,7 @@ TEST(WriteBehindTest, AHeldFilesFirstBytesAreTakenWithTheirVector) {
   ASSERT_TRUE(behind.Running());
   {
     const WriteBehindScope scope(&behind);
-    std::vector<uint8_t> first = bytesOf("taken whole, not this");
+    ReadBytes first = bytesOf("taken whole, not this");
     RecoveredFileWriter taken;
     ASSERT_EQ(taken.Open(dir.Path() / "taken.txt"), kOk);
     ASSERT_EQ(taken.WriteTaking(first, 11), kOk);
@@ -141,7 +141,7 @@ TEST(WriteBehindTest, AHeldFilesFirstBytesAreTakenWithTheirVector) {
     taken.Finish(TimedRecord());
 
     // After bytes already held, the next ones are copied after them.
-    std::vector<uint8_t> second = bytesOf("tail");
+    ReadBytes second = bytesOf("tail");
     RecoveredFileWriter appended;
     ASSERT_EQ(appended.Open(dir.Path() / "appended.txt"), kOk);
     ASSERT_EQ(appended.Write(reinterpret_cast<const uint8_t*>("head+"), 5), kOk);

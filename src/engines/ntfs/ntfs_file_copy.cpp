@@ -50,8 +50,7 @@ int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanR
   rc = ResidentDataOf(volume, fileRecord, data);
   if (rc == kOk) {
     resident = true;
-    const size_t length = size_t(std::min<uint64_t>(size, data.size()));
-    return whole ? whole(data, length) : sink(data.data(), length);
+    return sink(data.data(), size_t(std::min<uint64_t>(size, data.size())));
   }
   if (rc != ntfs::kNotResidentData) return PublicCode(rc);
   // An empty file needs no data: neither runs nor a known cluster size
@@ -68,8 +67,8 @@ int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanR
   // No read is longer than the file rounded up to whole sectors: a small
   // file gets a small buffer, not 64 KiB to clear.
   const uint64_t head = std::min<uint64_t>(size, kCopyChunkBytes);
-  std::vector<uint8_t> chunk(
-      size_t(std::min<uint64_t>(kCopyChunkBytes, (head + bps - 1) / bps * bps)));
+  // Every read fills what is handed on: the buffer is not cleared first.
+  ReadBytes chunk(size_t(std::min<uint64_t>(kCopyChunkBytes, (head + bps - 1) / bps * bps)));
   uint64_t remaining = size;
   for (const PlacedRun& run : placed) {
     if (remaining == 0) break;
@@ -135,7 +134,7 @@ int CopyNtfsFileToPath(const NtfsVolume& volume, SectorReader& reader, const Sca
           return answer;
         },
         resident,
-        [&](std::vector<uint8_t>& bytes, size_t length) { return file.WriteTaking(bytes, length); });
+        [&](ReadBytes& bytes, size_t length) { return file.WriteTaking(bytes, length); });
     // Stopped on the report of the last bytes, the file is whole too: it
     // gets its times on the open file, after its last write.
     if (stopped ? finished : rc == kOk) file.Finish(record);

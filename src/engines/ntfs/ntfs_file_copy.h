@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "common/read_bytes.h"
 #include "device/sector_reader.h"
 #include "engines/ntfs/ntfs_volume.h"
 #include "results/recovery_engine.h"
@@ -22,7 +23,7 @@ using NtfsDataSink = std::function<int(const uint8_t* data, size_t length)>;
 // Takes a file's data that came in one piece, instead of the sink: the
 // first `length` bytes of `bytes`, which it may move out. Returns as the
 // sink does.
-using NtfsWholeDataSink = std::function<int(std::vector<uint8_t>& bytes, size_t length)>;
+using NtfsWholeDataSink = std::function<int(ReadBytes& bytes, size_t length)>;
 // Told after each chunk: percent done; a non-zero answer stops the copy.
 using NtfsChunkProgress = std::function<int(int percent)>;
 inline constexpr int kNtfsSinkFull = -1;
@@ -35,8 +36,8 @@ inline constexpr int kNtfsSinkFull = -1;
 // everything. Returns 0, 30 when the record no longer leads to the data or
 // its runs end before the file does, the read's or the sink's error, or the
 // progress callback's stop value. `resident` tells which path was taken.
-// With `whole`, a file whose data is read in one chunk (or is resident)
-// goes to `whole` instead of `sink`.
+// With `whole`, a file whose data is read in one chunk goes to `whole`
+// instead of `sink`.
 int CopyNtfsFileData(const NtfsVolume& volume, SectorReader& reader, const ScanRecord& record,
                      const NtfsDataSink& sink, const NtfsChunkProgress& progress, bool& resident,
                      const NtfsWholeDataSink& whole = {});
