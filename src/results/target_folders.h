@@ -8,7 +8,8 @@ namespace brinvale {
 // recovery writes. With the recovery's write-behind in place it notes each
 // folder on the way as taken, and `folder` as made by the recovery when
 // this call made it: the unique-name probe then knows what is in it
-// (WriteBehind::SurelyFree). Returns 0 or the system error.
+// (WriteBehind::SurelyFree). A folder it made or found once is not asked
+// of the target again in that recovery. Returns 0 or the system error.
 int CreateTargetFolders(const std::filesystem::path& folder);
 
 }  // namespace brinvale

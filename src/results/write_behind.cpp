@@ -91,6 +91,14 @@ void WriteBehind::NoteFreshFolder(const std::filesystem::path& folder) {
   m_freshFolders.insert(platform::PathKeyText(folder));
 }
 
+void WriteBehind::NoteKnownFolder(const std::filesystem::path& folder) {
+  m_knownFolders.insert(platform::PathKeyText(folder));
+}
+
+bool WriteBehind::KnownFolder(const std::filesystem::path& folder) const {
+  return !m_knownFolders.empty() && m_knownFolders.count(platform::PathKeyText(folder)) != 0;
+}
+
 bool WriteBehind::SurelyFree(const std::filesystem::path& path) const {
   if (m_freshFolders.empty()) return false;
   const std::string name = platform::PathToUtf8(path.filename());

@@ -107,6 +107,10 @@ class WriteBehind {
   void NoteTaken(const std::filesystem::path& path);
   void NoteFreshFolder(const std::filesystem::path& folder);
   bool SurelyFree(const std::filesystem::path& path) const;
+  // Folders this recovery made or found on the way to its targets: each is
+  // asked of the target once (CreateTargetFolders).
+  void NoteKnownFolder(const std::filesystem::path& folder);
+  bool KnownFolder(const std::filesystem::path& folder) const;
 
   // Hands over a whole file claimed before: it is created, given `bytes`
   // (taken once it is queued) and `times`, and closed on a writer thread.
@@ -170,6 +174,7 @@ class WriteBehind {
   // are only asked of the target.
   std::unordered_set<size_t> m_taken;
   std::unordered_set<std::filesystem::path::string_type> m_freshFolders;  // by PathKeyText
+  std::unordered_set<std::filesystem::path::string_type> m_knownFolders;  // by PathKeyText
   std::vector<std::pair<std::filesystem::path, RecordTimes>> m_folderTimes;
 
   mutable std::mutex m_mutex;

@@ -32,6 +32,36 @@ class TargetFoldersTest : public ::testing::Test {
   WriteBehindScope m_scope;
 };
 
+// A folder made or found once in a recovery, and every folder above it,
+// is not asked of the target again; without a recovery, every call asks.
+TEST_F(TargetFoldersTest, AFolderIsAskedOfTheTargetOncePerRecovery) {
+  const fs::path folder = m_dir.Path() / "Pictures" / "2024";
+  ASSERT_EQ(CreateTargetFolders(folder), kOk);
+  ASSERT_TRUE(fs::is_directory(folder));
+  EXPECT_TRUE(m_behind.KnownFolder(folder));
+  EXPECT_TRUE(m_behind.KnownFolder(m_dir.Path() / "Pictures"));
+  EXPECT_FALSE(m_behind.KnownFolder(m_dir.Path() / "Music"));
+  // Removed behind the recovery's back: the recovery goes by what it made.
+  fs::remove_all(m_dir.Path() / "Pictures");
+  EXPECT_EQ(CreateTargetFolders(folder), kOk);
+  EXPECT_EQ(CreateTargetFolders(m_dir.Path() / "Pictures"), kOk);
+  EXPECT_FALSE(fs::exists(folder));
+  // A folder below a known one is new, and made.
+  EXPECT_EQ(CreateTargetFolders(folder / "deeper"), kOk);
+  EXPECT_TRUE(fs::is_directory(folder / "deeper"));
+  {
+    const WriteBehindScope none(nullptr);
+    fs::remove_all(m_dir.Path() / "Pictures");
+    EXPECT_EQ(CreateTargetFolders(folder), kOk);
+    EXPECT_TRUE(fs::is_directory(folder));
+  }
+  // One that cannot be made is never known, and is asked again.
+  std::ofstream(m_dir.Path() / "plain") << "a file";
+  EXPECT_NE(CreateTargetFolders(m_dir.Path() / "plain" / "below"), kOk);
+  EXPECT_FALSE(m_behind.KnownFolder(m_dir.Path() / "plain" / "below"));
+  EXPECT_NE(CreateTargetFolders(m_dir.Path() / "plain" / "below"), kOk);
+}
+
 // In a folder the recovery made, a plain name it never handed out is free
 // without asking the target; every name it handed out, claimed or made a
 // folder of is asked of the target as before, and numbered as before.
