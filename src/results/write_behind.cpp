@@ -44,6 +44,7 @@ WriteBehind::WriteBehind(size_t writers) {
   writers = std::max<size_t>(writers, 1);
   try {
     m_busyFolders.resize(writers);
+    m_fruitless.resize(writers);
     m_threads.reserve(writers);
     for (size_t i = 0; i < writers; ++i) m_threads.emplace_back([this, i] { Serve(i); });
   } catch (...) {
@@ -215,6 +216,7 @@ std::vector<EndedWrite> WriteBehind::TakeEnded(bool wait) {
       if (job.ended.target.empty()) job.ended.target = job.ended.claimed;
       ended.push_back(std::move(job.ended));
       m_jobs.pop_front();
+      ++m_jobsTaken;
       if (m_nextJob > 0) --m_nextJob;
     }
   }
@@ -243,7 +245,7 @@ void WriteBehind::WriteNumbered(Job& job) {
   ReadBytes().swap(job.bytes);
 }
 
-size_t WriteBehind::PickJob(size_t writer) const {
+size_t WriteBehind::PickJob(size_t writer) {
   auto busyElsewhere = [&](size_t folder) {
     for (size_t w = 0; w < m_busyFolders.size(); ++w)
       if (w != writer && m_busyFolders[w] == folder) return true;
@@ -251,8 +253,16 @@ size_t WriteBehind::PickJob(size_t writer) const {
   };
   if (!busyElsewhere(m_jobs[m_nextJob].folder)) return m_nextJob;
   const size_t end = std::min(m_jobs.size(), m_nextJob + 1 + kFolderLookAhead);
-  for (size_t i = m_nextJob + 1; i < end; ++i)
+  size_t from = m_nextJob + 1;
+  // All files in one folder (a recovery by type) would have every writer
+  // look through the same jobs again for each file.
+  FruitlessLook& last = m_fruitless[writer];
+  if (last.busy == m_busyFolders && last.until > m_jobsTaken)
+    from = std::max<size_t>(from, size_t(last.until - m_jobsTaken));
+  for (size_t i = from; i < end; ++i)
     if (!m_jobs[i].started && !busyElsewhere(m_jobs[i].folder)) return i;
+  last.until = m_jobsTaken + std::max(from, end);
+  last.busy = m_busyFolders;
   return m_nextJob;
 }
 

@@ -156,7 +156,7 @@ class WriteBehind {
   // unless another writer is creating files in its folder and one of the
   // jobs shortly after it is in a folder no other writer is in. Creating files in one folder takes the
   // folder's lock, so two writers in one folder mostly wait on each other.
-  size_t PickJob(size_t writer) const;
+  size_t PickJob(size_t writer);
   // WaitForWrites with m_mutex held in `lock`.
   void WaitForWritesLocked(std::unique_lock<std::mutex>& lock);
   // Creates `target` (never replacing anything) with `bytes` and `times`.
@@ -188,6 +188,16 @@ class WriteBehind {
   size_t m_idleWriters = 0;         // writers waiting for a job
   // The folder each writer is creating a file in, when it is.
   std::vector<std::optional<size_t>> m_busyFolders;
+  // What a writer's last look ahead found: no job to take before the job
+  // numbered `until` (counted from the first one handed over) while the
+  // writers were in the folders `busy`. Such jobs stay of no use while
+  // the folders do: a started job stays started, a job keeps its folder.
+  struct FruitlessLook {
+    uint64_t until = 0;
+    std::vector<std::optional<size_t>> busy;
+  };
+  std::vector<FruitlessLook> m_fruitless;  // by writer
+  uint64_t m_jobsTaken = 0;                // jobs taken off the front of m_jobs
   bool m_stop = false;
   std::vector<std::thread> m_threads;  // last: started once the above is set
 };
