@@ -198,7 +198,12 @@ std::vector<EndedWrite> WriteBehind::TakeEnded(bool wait) {
   {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (wait) WaitForWritesLocked(lock);
-    ended.reserve(m_jobs.size());
+    // Room for the ended front only: most calls find one file or none, of
+    // up to thousands pending.
+    size_t front = 0;
+    while (front < m_jobs.size() && m_jobs[front].done) ++front;
+    if (front == 0) return ended;
+    ended.reserve(front);
     while (!m_jobs.empty() && m_jobs.front().done) {
       Job& job = m_jobs.front();
       // The bytes of a file whose path was taken are still here: it is
