@@ -44,7 +44,8 @@ WriteBehind::WriteBehind(size_t writers) {
   writers = std::max<size_t>(writers, 1);
   try {
     m_busyFolders.resize(writers);
-    m_fruitless.resize(writers);
+    // Sized now, so that PickJob's note never allocates under the lock.
+    m_fruitless.assign(writers, FruitlessLook{0, std::vector<std::optional<size_t>>(writers)});
     m_threads.reserve(writers);
     for (size_t i = 0; i < writers; ++i) m_threads.emplace_back([this, i] { Serve(i); });
   } catch (...) {
