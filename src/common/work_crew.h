@@ -27,7 +27,8 @@ class WorkCrew {
   size_t Members() const { return m_threads.size() + 1; }
 
   // Runs `part`(0) ... `part`(parts - 1), each once, spread over the crew,
-  // and returns when all are done. The first exception a part throws is
+  // and returns when all are done. Parts are taken in order, and the
+  // calling thread takes part 0. The first exception a part throws is
   // thrown again here, after the others have finished.
   void Run(size_t parts, const std::function<void(size_t)>& part);
 

@@ -1,18 +1,16 @@
 #include "output/recovery_manifest.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <exception>
-#include <mutex>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "common/error_codes.h"
 #include "common/json_writer.h"
+#include "common/work_crew.h"
 #include "output/file_checksum.h"
 #include "platform/clock.h"
 #include "platform/file_contents.h"
@@ -144,49 +142,29 @@ void FillRow(const std::filesystem::path& folder, std::string_view folderText,
     row.result = platform::SystemErrorMessage(file.error);
 }
 
-// The rows of `files`. The engines give each file's condition to one
-// thread at a time, so the conditions are asked on this thread while a
-// second one fills in everything else; this thread then joins in.
-std::vector<Row> RowsOf(const std::filesystem::path& folder,
+// Rows filled in per part of the crew.
+constexpr size_t kRowsPerPart = 64;
+
+// The rows of `files`. The engines give conditions to one thread at a
+// time, so part 0, which the calling thread takes, asks every condition in
+// order; the other parts fill in the rest of the rows on whichever member
+// of `crew` is free.
+std::vector<Row> RowsOf(WorkCrew& crew, const std::filesystem::path& folder,
                         const std::vector<RecoveredFile>& files, const ConditionOf& conditionOf) {
-  constexpr size_t kRowsPerTake = 64;
   std::vector<Row> rows(files.size());
   const std::string folderText = platform::PathToUtf8(folder);
-  std::atomic<size_t> next{0};  // the first row no thread has taken
-  std::mutex failedLock;
-  std::exception_ptr failed;
-  auto fill = [&] {
-    try {
-      for (size_t first = next.fetch_add(kRowsPerTake); first < files.size();
-           first = next.fetch_add(kRowsPerTake)) {
-        const size_t end = std::min(first + kRowsPerTake, files.size());
-        for (size_t i = first; i < end; ++i) FillRow(folder, folderText, files[i], rows[i]);
-      }
-    } catch (...) {
-      next = files.size();  // the other thread stops too
-      std::lock_guard<std::mutex> lock(failedLock);
-      if (!failed) failed = std::current_exception();
+  const size_t fillParts = (files.size() + kRowsPerPart - 1) / kRowsPerPart;
+  crew.Run(1 + fillParts, [&](size_t part) {
+    if (part == 0) {
+      if (conditionOf)
+        for (size_t i = 0; i < files.size(); ++i)
+          if (files[i].origin) rows[i].condition = conditionOf(files[i].origin->record);
+      return;
     }
-  };
-  std::thread filler;
-  if (conditionOf && files.size() > kRowsPerTake) {
-    try {
-      filler = std::thread(fill);
-    } catch (const std::system_error&) {
-    }
-  }
-  try {
-    if (conditionOf)
-      for (size_t i = 0; i < files.size(); ++i)
-        if (files[i].origin) rows[i].condition = conditionOf(files[i].origin->record);
-  } catch (...) {
-    next = files.size();
-    if (filler.joinable()) filler.join();
-    throw;
-  }
-  fill();  // all of them without a second thread, else what it has not taken yet
-  if (filler.joinable()) filler.join();
-  if (failed) std::rethrow_exception(failed);
+    const size_t first = (part - 1) * kRowsPerPart;
+    const size_t end = std::min(first + kRowsPerPart, files.size());
+    for (size_t i = first; i < end; ++i) FillRow(folder, folderText, files[i], rows[i]);
+  });
   return rows;
 }
 
@@ -321,34 +299,30 @@ std::string EngineName(const ScanRecord& record) {
 
 int WriteRecoveryManifest(const std::filesystem::path& folder, const RecoveryReport& report,
                           ManifestFiles& written, const ConditionOf& conditionOf) {
-  const std::vector<Row> rows = RowsOf(folder, report.files, conditionOf);
-  written = FreeManifestNames(folder);
-  // The two forms are made and written side by side: on a large recovery
-  // they are the last work before the recovery ends.
-  const ManifestFiles files = written;
-  int csvResult = kOk;
-  auto writeCsv = [&] {
+  // A large manifest is made on two threads: on a large recovery it is the
+  // last work before the recovery ends.
+  std::unique_ptr<WorkCrew> crew;
+  if (report.files.size() > kRowsPerPart) {
     try {
-      csvResult = WriteText(files.csv, CsvText(rows));
-    } catch (...) {
-      csvResult = platform::SystemErrorFromCurrentException();
+      crew = std::make_unique<WorkCrew>(2);
+    } catch (const std::system_error&) {
     }
-  };
-  std::thread csvWriter;
-  try {
-    csvWriter = std::thread(writeCsv);
-  } catch (...) {
-    writeCsv();  // no thread to be had: one after the other
-    if (csvResult != kOk) return csvResult;
   }
-  int jsonResult = kOk;
-  try {
-    jsonResult = WriteText(files.json, JsonText(rows));
-  } catch (...) {
-    jsonResult = platform::SystemErrorFromCurrentException();
-  }
-  if (csvWriter.joinable()) csvWriter.join();
-  return csvResult != kOk ? csvResult : jsonResult;
+  if (!crew) crew = std::make_unique<WorkCrew>(1);
+  const std::vector<Row> rows = RowsOf(*crew, folder, report.files, conditionOf);
+  written = FreeManifestNames(folder);
+  // The two forms are made and written side by side, each whatever becomes
+  // of the other.
+  int results[2] = {kOk, kOk};  // CSV, JSON
+  crew->Run(2, [&](size_t part) {
+    try {
+      results[part] = part == 0 ? WriteText(written.csv, CsvText(rows))
+                                : WriteText(written.json, JsonText(rows));
+    } catch (...) {
+      results[part] = platform::SystemErrorFromCurrentException();
+    }
+  });
+  return results[0] != kOk ? results[0] : results[1];
 }
 
 }  // namespace brinvale
