@@ -34,7 +34,7 @@ namespace fs = std::filesystem;
 class TestMedium final : public ByteSource {
  public:
   TestMedium(std::vector<uint8_t> bytes, std::set<uint64_t> bad, bool sideBySide)
-      : m_bytes(std::move(bytes)), m_bad(std::move(bad)), m_sideBySide(sideBySide) {}
+      : m_memory(std::move(bytes)), m_bad(std::move(bad)), m_sideBySide(sideBySide) {}
 
   int ReadAt(uint64_t offset, void* buffer, size_t length, size_t& got) override {
     if (m_throwOnOtherThread && std::this_thread::get_id() != m_maker &&
@@ -43,17 +43,14 @@ class TestMedium final : public ByteSource {
     got = 0;
     for (uint64_t s = offset / 512; s * 512 < offset + length; ++s)
       if (m_bad.count(s)) return kErrReadFault;
-    if (offset >= m_bytes.size()) return kOk;
-    got = size_t(std::min<uint64_t>(length, m_bytes.size() - offset));
-    std::memcpy(buffer, m_bytes.data() + offset, got);
-    return kOk;
+    return m_memory.ReadAt(offset, buffer, length, got);
   }
   bool ReadsSideBySide() const override { return m_sideBySide; }
   void ThrowOnceOnAnotherThread() { m_throwOnOtherThread = true; }
   bool Thrown() const { return m_thrown; }
 
  private:
-  std::vector<uint8_t> m_bytes;
+  MemoryByteSource m_memory;
   std::set<uint64_t> m_bad;
   bool m_sideBySide;
   bool m_throwOnOtherThread = false;
